@@ -1,0 +1,42 @@
+#pragma once
+// What the encoding run needs from the window (or console) it runs in. The run knows
+// nothing else about its surroundings.
+
+#include <QString>
+#include <QtGlobal>
+#include <filesystem>
+
+struct RunState {
+  bool Busy = false;           // a run is in progress
+  bool StopRequested = false;  // set by Stop or a confirmed Exit; cleared at the end of every run
+  qint32 FilesDone = 0;        // files processed in the current run, starting at 1
+};
+
+enum class MessageIcon { None, Information, Warning, Critical, Question };
+
+class RunHost {
+public:
+  virtual ~RunHost() = default;
+
+  // The two folders of the run (the current paths of Dir1 and Dir2). Read once, when a
+  // run starts.
+  virtual std::filesystem::path SourcePath() = 0;
+  virtual std::filesystem::path DestinationPath() = 0;
+  // The program's own directory, ending in the platform's separator.
+  virtual QString AppDir() = 0;
+  virtual RunState& State() = 0;
+
+  virtual void SetStopEnabled(bool enabled) = 0;
+  // Empties the log box.
+  virtual void ClearLog() = 0;
+  // Appends one entry: a carriage return and line feed, then `entry`. Costs time in
+  // proportion to the entry, not to the log.
+  virtual void AppendLog(const QString& entry) = 0;
+  // Makes the log box repaint itself at once.
+  virtual void RepaintLog() = 0;
+  // Scrolls the log box `lines` lines down from its first line.
+  virtual void ScrollText(qint16 lines) = 0;
+  virtual void ShowMessage(const QString& text, MessageIcon icon, const QString& title) = 0;
+  // Lets pending window events run (Stop, menus); the run's only pause.
+  virtual void ProcessEvents() = 0;
+};

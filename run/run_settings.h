@@ -1,0 +1,26 @@
+#pragma once
+// The settings one encoding run uses, read once when it starts.
+
+#include "settings_store.h"
+#include <QString>
+
+inline const QString kSettingsSection = QStringLiteral("Settings");
+
+struct RunSettings {
+  bool EncodeAsp = false;    // "chkASP"
+  bool EncodeHtml = false;   // "chkHTML"
+  bool EncodeJs = false;     // "chkJS"
+  bool EncodeVbs = false;    // "check2"
+  QString AspLanguage;       // "Combo1": default language of ASP pages and ASP-by-extension files
+  QString HtmlLanguage;      // "Combo2": default language of HTML documents
+  QString AspExtensions;     // "txtDefxt": unparsed, searched as text
+  QString AspSwitch;         // from "chkLangDirect": " /xl " when set, empty when cleared
+};
+
+// Reads the keys in the order "chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
+// "txtDefxt", "chkLangDirect", each with its default (0, "VBScript", "JScript", "*.inc").
+RunSettings LoadRunSettings(const SettingsStore& store);
+
+// A check-box value as the run reads it: numeric text that is not zero is true; text that
+// is not a number counts as 0.
+bool SettingIsSet(const QString& stored);

@@ -1,0 +1,53 @@
+// A stand-in for the encoder in tests and benchmarks. Standard library only.
+//
+// Called as `screnc [switches...] SOURCE DESTINATION`. Behaviour, from the environment:
+//   QW_FAKE_LOG=path         append this call's arguments (argv[1..]), each ended by NUL,
+//                            the call ended by one more NUL
+//   QW_FAKE_MODE=copy        (default) write DESTINATION = "ENCODED\n" + SOURCE's bytes
+//   QW_FAKE_MODE=nooutput    exit 0 and write nothing
+//   QW_FAKE_MODE=exit:N      exit N and write nothing
+//   QW_FAKE_MODE=kill        end by SIGKILL (POSIX) without writing
+//   QW_FAKE_FAIL_MATCH=text  for a SOURCE that contains text: exit 3 and write nothing
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+static const char* Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? v : "";
+}
+
+int main(int argc, char** argv) {
+  if (const char* log = std::getenv("QW_FAKE_LOG")) {
+    std::ofstream out(log, std::ios::binary | std::ios::app);
+    for (int i = 1; i < argc; ++i) out.write(argv[i], std::strlen(argv[i]) + 1);
+    out.put('\0');
+  }
+  if (argc < 3) return 255;
+  const std::string source = argv[argc - 2];
+  const std::string destination = argv[argc - 1];
+  const std::string mode = Env("QW_FAKE_MODE");
+  const std::string failMatch = Env("QW_FAKE_FAIL_MATCH");
+
+  if (!failMatch.empty() && source.find(failMatch) != std::string::npos) return 3;
+  if (mode == "nooutput") return 0;
+  if (mode.rfind("exit:", 0) == 0) return std::atoi(mode.c_str() + 5);
+  if (mode == "kill") {
+#ifdef SIGKILL
+    std::raise(SIGKILL);
+#endif
+    return 9;
+  }
+
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return 255;
+  std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ofstream out(destination, std::ios::binary | std::ios::trunc);
+  if (!out) return 255;
+  out << "ENCODED\n" << body;
+  return out.good() ? 0 : 255;
+}
