@@ -1,0 +1,5 @@
+<%@ Language=VBScript %>
+<%
+Session.Abandon
+Response.Redirect "/default.asp"
+%>
