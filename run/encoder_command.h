@@ -1,0 +1,39 @@
+#pragma once
+// The encoder's command line for one file.
+//
+// As one text (what Windows is given):
+//   "<AppDir>screnc.exe"<switch part> "<source>" "<destination>"
+// Switch part by kind:
+//   EncodePlain           " /s"
+//   EncodeHtml            " /s /l <Combo2>"
+//   EncodeAspPage         <AspSwitch> " /s /l <Combo1>"
+//   EncodeAspByExtension  " /s /e asp /xl /l <Combo1>"
+// (" /l <language>" is left out when the language setting is empty.)
+// On POSIX the same pieces become an argument vector, never a shell string: a POSIX
+// name may hold quotes, blanks and newlines, and is passed through byte for byte.
+
+#include "file_kind.h"
+#include "run_settings.h"
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+#include <vector>
+
+struct EncoderCommand {
+  QString text;                        // the command line as one text
+  std::filesystem::path program;       // <AppDir><encoder file name>
+  std::vector<std::filesystem::path::string_type> arguments;  // argv[1..]
+};
+
+struct SwitchPart {
+  QString text;        // exactly as placed in the command text, blanks included
+  QStringList tokens;  // the same switches as separate arguments
+};
+
+SwitchPart SwitchPartFor(FileKind kind, const RunSettings& settings);
+
+// `kind` must be one of the Encode kinds.
+EncoderCommand BuildEncoderCommand(FileKind kind, const QString& appDir,
+                                   const RunSettings& settings,
+                                   const std::filesystem::path& source,
+                                   const std::filesystem::path& destination);

@@ -1,0 +1,212 @@
+#include "fs_ops.h"
+
+#include "paths.h"
+
+#include <QFile>
+
+#include <atomic>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Closes a descriptor on every way out.
+class Fd {
+public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() { if (fd_ >= 0) ::close(fd_); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() { int fd = fd_; fd_ = -1; return fd; }
+private:
+  int fd_;
+};
+
+FolderEntry::Type TypeOfLink(const fs::path& full, QString& reason) {
+  struct stat target;
+  if (::stat(full.c_str(), &target) != 0) {
+    reason = Status::FromErrno(errno, "stat", full).reason();
+    return FolderEntry::Type::Other;
+  }
+  if (S_ISDIR(target.st_mode)) return FolderEntry::Type::FolderLink;
+  if (S_ISREG(target.st_mode)) return FolderEntry::Type::File;
+  reason = QStringLiteral("not a regular file");
+  return FolderEntry::Type::Other;
+}
+
+FolderEntry::Type TypeOf(const fs::path& folder, const dirent& e, QString& reason) {
+  const fs::path full = folder / e.d_name;
+  unsigned char type = e.d_type;
+  if (type == DT_UNKNOWN) {  // some file systems do not say: ask
+    struct stat st;
+    if (::lstat(full.c_str(), &st) != 0) {
+      reason = Status::FromErrno(errno, "lstat", full).reason();
+      return FolderEntry::Type::Other;
+    }
+    type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR
+         : S_ISLNK(st.st_mode) ? DT_LNK : DT_FIFO;
+  }
+  switch (type) {
+    case DT_REG: return FolderEntry::Type::File;
+    case DT_DIR: return FolderEntry::Type::Folder;
+    case DT_LNK: return TypeOfLink(full, reason);
+    default:
+      reason = QStringLiteral("not a regular file");
+      return FolderEntry::Type::Other;
+  }
+}
+
+// Copies all of `in` to `out`, in the kernel where it can.
+bool CopyBytes(int in, int out, int& err) {
+#ifdef __linux__
+  for (;;) {
+    const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    if (n == 0) return true;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    if (errno != ENOSYS && errno != EXDEV && errno != EINVAL && errno != EOPNOTSUPP) {
+      err = errno;
+      return false;
+    }
+    break;  // not supported here: copy through a buffer
+  }
+#endif
+  static thread_local char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      return false;
+    }
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        err = errno;
+        return false;
+      }
+      done += w;
+    }
+  }
+}
+
+fs::path TemporaryBeside(const fs::path& to) {
+  static std::atomic<unsigned> counter{0};
+  const std::string name = ".qw-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(counter.fetch_add(1)) + ".tmp";
+  return to.parent_path() / name;
+}
+
+// Writes `in` (a regular file of mode `mode`) to a new temporary file and renames it to `to`.
+Status WriteThenRename(int in, mode_t mode, const fs::path& to) {
+  const fs::path tmp = TemporaryBeside(to);
+  Fd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777));
+  if (out.get() < 0) return Status::FromErrno(errno, "open", tmp);
+  int err = 0;
+  if (!CopyBytes(in, out.get(), err)) {
+    ::unlink(tmp.c_str());
+    return Status::FromErrno(err, "write", tmp);
+  }
+  if (::close(out.release()) != 0) {
+    err = errno;
+    ::unlink(tmp.c_str());
+    return Status::FromErrno(err, "close", tmp);
+  }
+  if (::rename(tmp.c_str(), to.c_str()) != 0) {
+    err = errno;
+    ::unlink(tmp.c_str());
+    return Status::FromErrno(err, "rename", to);
+  }
+  return Status::Ok();
+}
+
+long long Nanoseconds(const timespec& t) {
+  return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+}  // namespace
+
+Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return Status::FromErrno(errno, "opendir", folder);
+  for (;;) {
+    errno = 0;
+    const dirent* e = ::readdir(dir);
+    if (!e) break;
+    const char* n = e->d_name;
+    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    FolderEntry entry;
+    entry.name = n;
+    entry.displayName = QFile::decodeName(n);
+    entry.type = TypeOf(folder, *e, entry.reason);
+    entries.push_back(std::move(entry));
+  }
+  const int err = errno;
+  ::closedir(dir);
+  if (err != 0) return Status::FromErrno(err, "readdir", folder);
+  return Status::Ok();
+}
+
+Status MakeFolder(const fs::path& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return Status::Ok();
+  const int err = errno;
+  if (err == EEXIST && IsFolder(path)) return Status::Ok();
+  return Status::FromErrno(err == EEXIST ? ENOTDIR : err, "mkdir", path);
+}
+
+Status MakeFolders(const fs::path& path) {
+  if (IsFolder(path)) return Status::Ok();
+  const fs::path parent = path.parent_path();
+  if (!parent.empty() && parent != path) {
+    if (Status s = MakeFolders(parent); !s.ok()) return s;
+  }
+  return MakeFolder(path);
+}
+
+bool IsFolder(const fs::path& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
+  // O_NONBLOCK: a FIFO put in the file's place since the listing must not block the run.
+  Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (in.get() < 0) return Status::FromErrno(errno, "open", from);
+  struct stat st;
+  if (::fstat(in.get(), &st) != 0) return Status::FromErrno(errno, "fstat", from);
+  if (!S_ISREG(st.st_mode)) return Status::Fail(QStringLiteral("not a regular file"));
+  ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+  return WriteThenRename(in.get(), st.st_mode, to);
+}
+
+std::optional<FileStamp> StampOf(const fs::path& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  FileStamp s;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.size = static_cast<unsigned long long>(st.st_size);
+  s.modifiedNs = Nanoseconds(st.st_mtim);
+  s.changedNs = Nanoseconds(st.st_ctim);
+  return s;
+}
+
+bool FileSystemIgnoresCase() {
+#ifdef __APPLE__
+  return true;  // APFS and HFS+ as usually formatted
+#else
+  return false;
+#endif
+}

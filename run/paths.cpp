@@ -1,0 +1,70 @@
+#include "paths.h"
+
+#include "fs_ops.h"
+
+#include <QDir>
+#include <QFile>
+#include <type_traits>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr bool kNarrowPaths = std::is_same_v<fs::path::value_type, char>;
+
+// Bytes on POSIX (not necessarily UTF-8), UTF-16 on Windows.
+template <typename NativeString>
+QString FromNative(const NativeString& native) {
+  if constexpr (std::is_same_v<NativeString, std::string>) {
+    return QFile::decodeName(QByteArray::fromStdString(native));
+  } else {
+    return QDir::toNativeSeparators(QString::fromStdWString(native));
+  }
+}
+
+// The elements of a real, absolute path, without empty trailing elements.
+std::vector<QString> Elements(const fs::path& path) {
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(fs::absolute(path, ec), ec);
+  if (ec) real = fs::absolute(path, ec).lexically_normal();
+  std::vector<QString> out;
+  for (const fs::path& e : real) {
+    if (!e.empty()) out.push_back(ToDisplayPath(e));
+  }
+  return out;
+}
+
+bool StartsWith(const std::vector<QString>& whole, const std::vector<QString>& prefix) {
+  if (prefix.size() > whole.size()) return false;
+  const Qt::CaseSensitivity cs = FileSystemIgnoresCase() ? Qt::CaseInsensitive : Qt::CaseSensitive;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (whole[i].compare(prefix[i], cs) != 0) return false;
+  }
+  return true;
+}
+}  // namespace
+
+fs::path ToNativePath(const QString& text) {
+  if constexpr (kNarrowPaths) {
+    return fs::path(QFile::encodeName(text).toStdString());
+  } else {
+    return fs::path(QDir::toNativeSeparators(text).toStdWString());
+  }
+}
+
+QString ToDisplayPath(const fs::path& path) { return FromNative(path.native()); }
+
+fs::path JoinPath(const fs::path& dir, const fs::path& name) {
+  // operator/ puts exactly one separator after a root ("/", "C:\") or a trailing one.
+  return dir / name.filename();
+}
+
+PathRelation RelatePaths(const fs::path& first, const fs::path& second) {
+  const std::vector<QString> a = Elements(first);
+  const std::vector<QString> b = Elements(second);
+  const bool aStartsB = StartsWith(a, b), bStartsA = StartsWith(b, a);
+  if (aStartsB && bStartsA) return PathRelation::Same;
+  if (aStartsB) return PathRelation::FirstInsideSecond;
+  if (bStartsA) return PathRelation::SecondInsideFirst;
+  return PathRelation::Apart;
+}
