@@ -8,6 +8,8 @@
 //   QW_FAKE_MODE=exit:N      exit N and write nothing
 //   QW_FAKE_MODE=kill        end by SIGKILL (POSIX) without writing
 //   QW_FAKE_FAIL_MATCH=text  for a SOURCE that contains text: exit 3 and write nothing
+//   QW_FAKE_INTERRUPT=text   for a SOURCE that contains text: send SIGINT to the parent
+//                            (as a Ctrl-C would), then work as usual
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +17,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 static const char* Env(const char* name) {
   const char* v = std::getenv(name);
@@ -34,6 +39,10 @@ int main(int argc, char** argv) {
   const std::string failMatch = Env("QW_FAKE_FAIL_MATCH");
 
   if (!failMatch.empty() && source.find(failMatch) != std::string::npos) return 3;
+  const std::string interrupt = Env("QW_FAKE_INTERRUPT");
+#ifndef _WIN32
+  if (!interrupt.empty() && source.find(interrupt) != std::string::npos) kill(getppid(), SIGINT);
+#endif
   if (mode == "nooutput") return 0;
   if (mode.rfind("exit:", 0) == 0) return std::atoi(mode.c_str() + 5);
   if (mode == "kill") {

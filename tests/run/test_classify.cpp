@@ -1,0 +1,79 @@
+// Type names and the rules that decide between copying and encoding.
+#include "file_kind.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(FileKind)
+
+class TestClassify : public QObject {
+  Q_OBJECT
+private slots:
+  void typeDescription_data();
+  void typeDescription();
+  void classify_data();
+  void classify();
+};
+
+void TestClassify::typeDescription_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("type");
+  QTest::newRow("asp") << "default.asp" << "Active Server Page";
+  QTest::newRow("ASP capitals") << "DEFAULT.ASP" << "Active Server Page";
+  QTest::newRow("htm") << "a.htm" << "HTML Document";
+  QTest::newRow("html") << "a.Html" << "HTML Document";
+  QTest::newRow("js") << "app.min.js" << "JScript Script File";
+  QTest::newRow("vbs") << "tool.vbs" << "VBScript Script File";
+  QTest::newRow("no extension") << "README" << "File";
+  QTest::newRow("trailing dot") << "odd." << "File";
+  QTest::newRow("other") << "logo.gif" << "GIF File";
+  QTest::newRow("include") << "db.inc" << "INC File";
+  QTest::newRow("dot file") << ".htaccess" << "HTACCESS File";
+}
+
+void TestClassify::typeDescription() {
+  QFETCH(QString, name);
+  QFETCH(QString, type);
+  QCOMPARE(TypeDescription(name), type);
+}
+
+void TestClassify::classify_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("switches");  // letters: a=asp h=html j=js v=vbs
+  QTest::addColumn<QString>("extensions");
+  QTest::addColumn<FileKind>("kind");
+  const QString inc = QStringLiteral("*.inc");
+  QTest::newRow("asp on") << "p.asp" << "a" << inc << FileKind::EncodeAspPage;
+  QTest::newRow("asp off") << "p.asp" << "" << inc << FileKind::Copy;
+  QTest::newRow("asp off but listed") << "p.asp" << "" << "*.inc *.asp" << FileKind::EncodeAspByExtension;
+  QTest::newRow("html on") << "p.htm" << "h" << inc << FileKind::EncodeHtml;
+  QTest::newRow("html off") << "p.html" << "ajv" << inc << FileKind::Copy;
+  QTest::newRow("js on") << "s.js" << "j" << inc << FileKind::EncodePlain;
+  QTest::newRow("js off") << "s.js" << "a" << inc << FileKind::Copy;
+  QTest::newRow("vbs on (capital F)") << "t.vbs" << "v" << inc << FileKind::EncodePlain;
+  QTest::newRow("vbs off") << "t.vbs" << "" << inc << FileKind::Copy;
+  QTest::newRow("inc without asp") << "page.inc" << "" << inc << FileKind::EncodeAspByExtension;
+  QTest::newRow("two dots") << "page.min.inc" << "" << inc << FileKind::Copy;
+  QTest::newRow("case-sensitive") << "PAGE.INC" << "" << inc << FileKind::Copy;
+  QTest::newRow("substring") << "x.in" << "" << inc << FileKind::EncodeAspByExtension;
+  QTest::newRow("no extension") << "inc" << "ahjv" << inc << FileKind::Copy;
+  QTest::newRow("empty list") << "page.inc" << "" << "" << FileKind::Copy;
+  QTest::newRow("image") << "logo.gif" << "ahjv" << inc << FileKind::Copy;
+  QTest::newRow("two listed") << "lib.lib" << "" << "*.inc *.lib" << FileKind::EncodeAspByExtension;
+}
+
+void TestClassify::classify() {
+  QFETCH(QString, name);
+  QFETCH(QString, switches);
+  QFETCH(QString, extensions);
+  QFETCH(FileKind, kind);
+  RunSettings s;
+  s.EncodeAsp = switches.contains(QLatin1Char('a'));
+  s.EncodeHtml = switches.contains(QLatin1Char('h'));
+  s.EncodeJs = switches.contains(QLatin1Char('j'));
+  s.EncodeVbs = switches.contains(QLatin1Char('v'));
+  s.AspExtensions = extensions;
+  QCOMPARE(ClassifyFile(TypeDescription(name), name, s), kind);
+}
+
+QTEST_GUILESS_MAIN(TestClassify)
+#include "test_classify.moc"

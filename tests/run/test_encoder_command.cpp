@@ -1,0 +1,77 @@
+// The encoder's command lines, as text and as an argument vector.
+#include "basShell.h"
+#include "encoder_command.h"
+#include "paths.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(FileKind)
+
+class TestEncoderCommand : public QObject {
+  Q_OBJECT
+private slots:
+  void text_data();
+  void text();
+  void argumentsKeepNamesWhole();
+  void emptyLanguageIsLeftOut();
+};
+
+void TestEncoderCommand::text_data() {
+  QTest::addColumn<FileKind>("kind");
+  QTest::addColumn<bool>("noDirective");
+  QTest::addColumn<QString>("appDir");
+  QTest::addColumn<QString>("source");
+  QTest::addColumn<QString>("expected");
+  const QString e = EncoderFileName();
+  QTest::newRow("asp page, box set") << FileKind::EncodeAspPage << true << "/opt/q/" << "/s/a.asp"
+      << QStringLiteral("\"/opt/q/%1\" /xl  /s /l VBScript \"/s/a.asp\" \"/d/a.asp\"").arg(e);
+  QTest::newRow("asp page, box cleared") << FileKind::EncodeAspPage << false << "/opt/q/" << "/s/a.asp"
+      << QStringLiteral("\"/opt/q/%1\" /s /l VBScript \"/s/a.asp\" \"/d/a.asp\"").arg(e);
+  QTest::newRow("html") << FileKind::EncodeHtml << true << "/opt/q/" << "/s/a.asp"
+      << QStringLiteral("\"/opt/q/%1\" /s /l JScript \"/s/a.asp\" \"/d/a.asp\"").arg(e);
+  QTest::newRow("plain") << FileKind::EncodePlain << true << "/opt/q/" << "/s/a.asp"
+      << QStringLiteral("\"/opt/q/%1\" /s \"/s/a.asp\" \"/d/a.asp\"").arg(e);
+  QTest::newRow("by extension") << FileKind::EncodeAspByExtension << false << "/opt/q/" << "/s/a.asp"
+      << QStringLiteral("\"/opt/q/%1\" /s /e asp /xl /l VBScript \"/s/a.asp\" \"/d/a.asp\"").arg(e);
+  QTest::newRow("blanks") << FileKind::EncodePlain << true << "/opt/Program Files/q/" << "/my site/a b.js"
+      << QStringLiteral("\"/opt/Program Files/q/%1\" /s \"/my site/a b.js\" \"/d/a.asp\"").arg(e);
+}
+
+void TestEncoderCommand::text() {
+  QFETCH(FileKind, kind);
+  QFETCH(bool, noDirective);
+  QFETCH(QString, appDir);
+  QFETCH(QString, source);
+  QFETCH(QString, expected);
+  RunSettings s;
+  s.AspLanguage = QStringLiteral("VBScript");
+  s.HtmlLanguage = QStringLiteral("JScript");
+  s.AspSwitch = noDirective ? QStringLiteral(" /xl ") : QString();
+  const EncoderCommand cmd = BuildEncoderCommand(kind, appDir, s, ToNativePath(source), ToNativePath(QStringLiteral("/d/a.asp")));
+  QCOMPARE(cmd.text, expected);
+  QCOMPARE(ToDisplayPath(cmd.program), appDir + EncoderFileName());
+}
+
+void TestEncoderCommand::argumentsKeepNamesWhole() {
+  RunSettings s;
+  s.AspLanguage = QStringLiteral("VBScript");
+  s.AspSwitch = QStringLiteral(" /xl ");
+  const std::filesystem::path src = std::string("/s/\"q\" a\nb-\xff.asp");
+  const std::filesystem::path dst = std::string("/d/-x.asp");
+  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodeAspPage, QStringLiteral("/a/"), s, src, dst);
+  const std::vector<std::filesystem::path::string_type> expected = {
+      "/xl", "/s", "/l", "VBScript", src.native(), dst.native()};
+  QVERIFY(cmd.arguments == expected);
+}
+
+void TestEncoderCommand::emptyLanguageIsLeftOut() {
+  RunSettings s;  // both languages empty, as a hand-edited store may leave them
+  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodeHtml, QStringLiteral("/a/"), s,
+                                                 ToNativePath(QStringLiteral("/s/x.htm")),
+                                                 ToNativePath(QStringLiteral("/d/x.htm")));
+  QCOMPARE(cmd.arguments.size(), size_t(3));
+  QVERIFY(!cmd.text.contains(QLatin1String("/l")));
+}
+
+QTEST_GUILESS_MAIN(TestEncoderCommand)
+#include "test_encoder_command.moc"

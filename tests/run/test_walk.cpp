@@ -1,0 +1,281 @@
+// The run over real temporary trees, with the stand-in encoder.
+#include "encode_run.h"
+#include "test_support.h"
+
+#include <QtTest>
+#include <sys/stat.h>
+
+class TestWalk : public QObject {
+  Q_OBJECT
+private slots:
+  void init();
+  void emptySource();
+  void orderAndFolders();
+  void mappingIsByRelativePath();
+  void copyReplacesAndLeavesNoTemporaries();
+  void commandsPerKind();
+  void encoderFailures_data();
+  void encoderFailures();
+  void secondRunIntoSameDestination();
+  void folderThatCannotBeCreated();
+  void copyThatCannotBeWritten();
+  void linksAndSpecialFiles();
+  void stopAfterCurrentFile();
+  void refusals_data();
+  void refusals();
+  void startWhileBusyDoesNothing();
+  void pathsAreTakenOnce();
+  void scrollCountIsCapped();
+
+private:
+  RunOutcome Run(const QStringList& settings = {});
+  std::unique_ptr<QTemporaryDir> tmpDir_;
+  fs::path src_, dst_;
+  RecordingHost host_;
+  std::unique_ptr<FakeEncoderDir> fake_;
+};
+
+void TestWalk::init() {
+  tmpDir_ = std::make_unique<QTemporaryDir>();
+  src_ = TempPath(*tmpDir_, "site");
+  dst_ = TempPath(*tmpDir_, "out");
+  fs::create_directories(src_);
+  fs::create_directories(dst_);
+  host_ = RecordingHost();
+  fake_ = std::make_unique<FakeEncoderDir>();
+  host_.source = src_;
+  host_.destination = dst_;
+  host_.appDir = fake_->appDir();
+  qunsetenv("QW_FAKE_MODE");
+  qputenv("QW_FAKE_LOG", fake_->logPath().toLocal8Bit());
+}
+
+// settings: "key=value" pairs
+RunOutcome TestWalk::Run(const QStringList& settings) {
+  MemorySettingsStore store;
+  for (const QString& kv : settings) {
+    store.Write(QStringLiteral("Settings"), kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
+  }
+  return RunEncoding(host_, store);
+}
+
+static QString P(const fs::path& p) { return ToDisplayPath(p); }
+
+void TestWalk::emptySource() {
+  const RunOutcome out = Run();
+  QCOMPARE(out.status, RunOutcome::Status::Completed);
+  QCOMPARE(host_.text, QStringLiteral("\r\nProcessing ... %1\r\nDone: 0 files, 0 failed").arg(P(src_)));
+  QCOMPARE(host_.stopEnabled, QList<bool>({true, false}));
+  QVERIFY(!host_.state.Busy);
+}
+
+void TestWalk::orderAndFolders() {
+  for (const char* f : {"b.txt", "a.txt", "A.txt", "Z/z.txt", "c/x.txt", "c/d/y.txt", "B/e.txt"}) WriteFile(src_, f);
+  // When a folder's first file is done, its destination folder must already exist.
+  QStringList missingFolders;
+  host_.onEvents = [&](RecordingHost& h) {
+    const QString last = h.entries.last();
+    if (!fs::is_directory(dst_ / fs::path(ToNativePath(last)).lexically_relative(src_).parent_path()))
+      missingFolders << last;
+  };
+  const RunOutcome out = Run();
+  QCOMPARE(out.files, 7);
+  QVERIFY2(missingFolders.isEmpty(), qPrintable(missingFolders.join(QLatin1Char(','))));
+  const QString s = P(src_);
+  QCOMPARE(host_.entries, QStringList({
+      "Processing ... " + s, s + "/A.txt", s + "/a.txt", s + "/b.txt",
+      "Processing ... " + s + "/B", s + "/B/e.txt",
+      "Processing ... " + s + "/c", s + "/c/x.txt",
+      "Processing ... " + s + "/c/d", s + "/c/d/y.txt",
+      "Processing ... " + s + "/Z", s + "/Z/z.txt",
+      "Done: 7 files, 0 failed"}));
+  QCOMPARE(host_.scrolls, QList<qint16>({1, 2, 3, 4, 5, 6, 7}));
+  QVERIFY(fs::exists(dst_ / "c/d/y.txt"));
+}
+
+void TestWalk::mappingIsByRelativePath() {
+  // The source's own path occurs again inside the tree: only the root is replaced.
+  const fs::path inner = src_ / "x" / src_.relative_path();
+  WriteFile(inner, "page.txt", "deep");
+  host_.destination = dst_ / "";  // a trailing separator joins cleanly too
+  Run();
+  QCOMPARE(ReadBytes(dst_ / "x" / src_.relative_path() / "page.txt"), QByteArray("deep"));
+}
+
+void TestWalk::copyReplacesAndLeavesNoTemporaries() {
+  WriteFile(src_, "logo.gif", "new bytes");
+  WriteFile(dst_, "logo.gif", "old");
+  ::chmod((src_ / "logo.gif").c_str(), 0640);
+  Run();
+  QCOMPARE(ReadBytes(dst_ / "logo.gif"), QByteArray("new bytes"));
+  QCOMPARE((fs::status(dst_ / "logo.gif").permissions() & fs::perms::owner_all), fs::perms::owner_read | fs::perms::owner_write);
+  QCOMPARE(std::distance(fs::directory_iterator(dst_), fs::directory_iterator()), 1);
+}
+
+void TestWalk::commandsPerKind() {
+  for (const char* f : {"a.asp", "b.htm", "c.js", "d.vbs", "e.inc", "f.gif"}) WriteFile(src_, f);
+  Run({"chkASP=1", "chkHTML=1", "chkJS=1", "Check2=1", "chkLangDirect=1", "Combo1=JScript", "Combo2=VBScript"});
+  const auto calls = fake_->calls();
+  QCOMPARE(calls.size(), 5);
+  auto switches = [&](int i) { return QList<QByteArray>(calls[i].begin(), calls[i].end() - 2); };
+  QCOMPARE(switches(0), QList<QByteArray>({"/xl", "/s", "/l", "JScript"}));
+  QCOMPARE(switches(1), QList<QByteArray>({"/s", "/l", "VBScript"}));
+  QCOMPARE(switches(2), QList<QByteArray>({"/s"}));
+  QCOMPARE(switches(3), QList<QByteArray>({"/s"}));
+  QCOMPARE(switches(4), QList<QByteArray>({"/s", "/e", "asp", "/xl", "/l", "JScript"}));
+  QCOMPARE(calls[0].last(), QByteArray::fromStdString((dst_ / "a.asp").native()));
+  QCOMPARE(ReadBytes(dst_ / "e.inc"), QByteArray("ENCODED\nx"));
+  QCOMPARE(ReadBytes(dst_ / "f.gif"), QByteArray("x"));
+}
+
+void TestWalk::encoderFailures_data() {
+  QTest::addColumn<QByteArray>("mode");
+  QTest::addColumn<bool>("stale");
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("exit code") << QByteArray("exit:255") << false << "encoder exit code 255";
+  QTest::newRow("killed") << QByteArray("kill") << false << "encoder killed by signal 9";
+  QTest::newRow("no output") << QByteArray("nooutput") << false << "encoder wrote no output";
+  QTest::newRow("stale output") << QByteArray("nooutput") << true << "encoder left the earlier output unchanged";
+  QTest::newRow("not found") << QByteArray("missing") << false << "encoder not found";
+}
+
+void TestWalk::encoderFailures() {
+  QFETCH(QByteArray, mode);
+  QFETCH(bool, stale);
+  QFETCH(QString, reason);
+  WriteFile(src_, "a.inc");
+  WriteFile(src_, "b.txt");
+  if (stale) WriteFile(dst_, "a.inc", "from an earlier run");
+  if (mode == "missing") host_.appDir = P(dst_) + QLatin1Char('/');
+  qputenv("QW_FAKE_MODE", mode);
+  const RunOutcome out = Run();
+  QCOMPARE(out.failed, 1);
+  QCOMPARE(out.files, 2);
+  QVERIFY2(host_.entries[1].startsWith(P(src_ / "a.inc") + " - " + reason), qPrintable(host_.entries[1]));
+  QCOMPARE(host_.entries[2], P(src_ / "b.txt"));
+  QCOMPARE(host_.entries.last(), QStringLiteral("Done: 2 files, 1 failed"));
+}
+
+void TestWalk::secondRunIntoSameDestination() {
+  WriteFile(src_, "sub/a.inc");
+  WriteFile(src_, "sub/b.txt");
+  QCOMPARE(Run().failed, 0);
+  QCOMPARE(Run().failed, 0);  // existing folders are fine; the encoder writes anew
+  QCOMPARE(fake_->calls().size(), 2);
+}
+
+void TestWalk::folderThatCannotBeCreated() {
+  WriteFile(src_, "a/x.txt");
+  WriteFile(src_, "b/y.txt");
+  WriteFile(dst_, "a", "a file where the folder belongs");
+  const RunOutcome out = Run();
+  QCOMPARE(out.failed, 1);
+  QVERIFY2(host_.entries.contains(QStringLiteral("Processing ... %1 - not a directory (mkdir %2)").arg(P(src_ / "a"), P(dst_ / "a"))),
+           qPrintable(host_.entries.join('\n')));
+  QVERIFY(fs::exists(dst_ / "b/y.txt"));
+  QCOMPARE(ReadBytes(dst_ / "a"), QByteArray("a file where the folder belongs"));
+}
+
+void TestWalk::copyThatCannotBeWritten() {
+  WriteFile(src_, "a.gif");
+  fs::create_directories(dst_ / "a.gif");
+  const RunOutcome out = Run();
+  QCOMPARE(out.failed, 1);
+  QVERIFY2(host_.entries[1].startsWith(P(src_ / "a.gif") + " - is a directory (rename "), qPrintable(host_.entries[1]));
+  QCOMPARE(std::distance(fs::directory_iterator(dst_), fs::directory_iterator()), 1);  // no temporary left
+}
+
+void TestWalk::linksAndSpecialFiles() {
+  WriteFile(src_, "real.txt", "target");
+  fs::create_symlink("real.txt", src_ / "link.txt");
+  fs::create_symlink("..", src_ / "loop");
+  fs::create_symlink("nowhere", src_ / "broken");
+  QCOMPARE(::mkfifo((src_ / "pipe").c_str(), 0600), 0);
+  const RunOutcome out = Run();
+  QCOMPARE(ReadBytes(dst_ / "link.txt"), QByteArray("target"));
+  QVERIFY(!fs::is_symlink(dst_ / "link.txt"));
+  QVERIFY(!fs::exists(dst_ / "loop"));
+  QVERIFY(!fs::exists(dst_ / "pipe"));
+  QCOMPARE(out.failed, 3);
+  QVERIFY(host_.entries.contains(P(src_ / "pipe") + " - not a regular file"));
+  QVERIFY(host_.entries.contains(P(src_ / "loop") + " - link to a folder, not followed"));
+  QVERIFY(host_.entries.contains(P(src_ / "broken") + " - no such file or directory (stat " + P(src_ / "broken") + ")"));
+}
+
+void TestWalk::stopAfterCurrentFile() {
+  for (const char* f : {"a.inc", "b.txt", "sub/c.txt"}) WriteFile(src_, f);
+  host_.onEvents = [](RecordingHost& h) { h.state.StopRequested = true; };
+  const RunOutcome out = Run();
+  QCOMPARE(out.status, RunOutcome::Status::Stopped);
+  QCOMPARE(host_.entries, QStringList({"Processing ... " + P(src_), P(src_ / "a.inc"), "Stopped: 1 files, 0 failed"}));
+  QVERIFY(fs::exists(dst_ / "a.inc"));  // the current file was finished
+  QVERIFY(!fs::exists(dst_ / "b.txt"));
+  QVERIFY(!fs::exists(dst_ / "sub"));
+  QVERIFY(!host_.state.StopRequested);  // never carried into the next run
+  host_.onEvents = nullptr;
+  QCOMPARE(Run().status, RunOutcome::Status::Completed);
+}
+
+void TestWalk::refusals_data() {
+  QTest::addColumn<QString>("source");
+  QTest::addColumn<QString>("destination");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("same text") << "site" << "site" << kSamePathsMessage;
+  QTest::newRow("same through a link") << "site" << "link" << kSamePathsMessage;
+  QTest::newRow("same with a trailing separator") << "site" << "site/" << kSamePathsMessage;
+  QTest::newRow("destination inside") << "site" << "site/out" << kDestInsideSourceMessage;
+  QTest::newRow("destination inside through a link") << "site" << "link/new" << kDestInsideSourceMessage;
+  QTest::newRow("source inside") << "site" << "." << kSourceInsideDestMessage;
+  QTest::newRow("missing source") << "nothing" << "out" << "Source Path does not exist: ";
+}
+
+void TestWalk::refusals() {
+  QFETCH(QString, source);
+  QFETCH(QString, destination);
+  QFETCH(QString, message);
+  WriteFile(src_, "a.txt");
+  fs::create_directory_symlink(src_, TempPath(*tmpDir_, "link"));
+  host_.source = TempPath(*tmpDir_) / ToNativePath(source);
+  host_.destination = TempPath(*tmpDir_) / ToNativePath(destination);
+  host_.text = QStringLiteral("earlier log");
+  QCOMPARE(Run().status, RunOutcome::Status::Refused);
+  QCOMPARE(host_.messages.size(), 1);
+  QVERIFY2(host_.messages[0].startsWith("Source Encode|" + message), qPrintable(host_.messages[0]));
+  QVERIFY(host_.messages[0].endsWith(QStringLiteral("|%1").arg(int(MessageIcon::Warning))));
+  QCOMPARE(host_.text, QStringLiteral("earlier log"));
+  QVERIFY(!fs::exists(src_ / "out"));
+  QVERIFY(!host_.state.Busy);
+}
+
+void TestWalk::startWhileBusyDoesNothing() {
+  WriteFile(src_, "a.txt");
+  host_.state.Busy = true;
+  QCOMPARE(Run().status, RunOutcome::Status::Ignored);
+  QVERIFY(host_.entries.isEmpty());
+  QVERIFY(host_.state.Busy);
+  QVERIFY(!fs::exists(dst_ / "a.txt"));
+}
+
+void TestWalk::pathsAreTakenOnce() {
+  for (const char* f : {"a.txt", "b/c.txt", "b/d.txt"}) WriteFile(src_, f);
+  const fs::path elsewhere = TempPath(*tmpDir_, "elsewhere");
+  host_.onEvents = [&](RecordingHost& h) { h.destination = elsewhere; };
+  Run();
+  QCOMPARE(host_.pathReads, 2);
+  QVERIFY(fs::exists(dst_ / "b/d.txt"));
+  QVERIFY(!fs::exists(elsewhere));
+}
+
+void TestWalk::scrollCountIsCapped() {
+  for (const char* f : {"a", "b", "c", "d"}) WriteFile(src_, f);
+  host_.onEvents = [](RecordingHost& h) {
+    if (h.state.FilesDone == 2) h.state.FilesDone = 32766;
+    if (h.state.FilesDone == 32769) h.state.FilesDone = std::numeric_limits<qint32>::max();
+  };
+  Run();
+  QCOMPARE(host_.scrolls, QList<qint16>({1, 32766, 32767, 32767}));
+  QCOMPARE(host_.state.FilesDone, std::numeric_limits<qint32>::max());
+}
+
+QTEST_GUILESS_MAIN(TestWalk)
+#include "test_walk.moc"
