@@ -1,0 +1,194 @@
+#include "atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace screnc {
+namespace {
+
+// The named temporary file to remove if a signal ends the process; empty when none.
+char g_pending[4096];
+
+void on_signal(int sig) {
+  if (g_pending[0] != '\0') unlink(g_pending);
+  std::signal(sig, SIG_DFL);
+  std::raise(sig);
+}
+
+void set_pending(const std::string& path) {
+  g_pending[0] = '\0';
+  if (path.size() < sizeof g_pending) {
+    std::memcpy(g_pending + 1, path.c_str() + 1, path.size());  // first byte last
+    g_pending[0] = path[0];
+  }
+}
+
+void clear_pending() { g_pending[0] = '\0'; }
+
+std::string folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string name_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+mode_t umask_mode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// A name for the temporary file: hidden, next to the destination, unlikely to clash.
+std::string temp_name(const std::string& path, unsigned attempt) {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".screnc-%ld-%lx-%u", static_cast<long>(getpid()),
+                static_cast<unsigned long>(ts.tv_nsec), attempt);
+  std::string dir = folder_of(path);
+  if (dir.back() != '/') dir += '/';
+  return dir + "." + name_of(path) + suffix;
+}
+
+IoError failure(const char* call, const std::string& path) { return {call, path, errno}; }
+
+std::optional<IoError> write_all(int fd, std::string_view data, const std::string& path) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return failure("write", path);
+    }
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return std::nullopt;
+}
+
+// Writes data to an unnamed file in the destination's folder and gives it a temporary
+// name; returns that name. `unsupported` is set when the system cannot do this.
+std::optional<IoError> write_unnamed(const std::string& path, std::string_view data,
+                                     std::optional<mode_t> mode, std::string& temp,
+                                     bool& unsupported) {
+#ifdef O_TMPFILE
+  const int fd = open(folder_of(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    unsupported = true;
+    return std::nullopt;
+  }
+  std::optional<IoError> err = write_all(fd, data, path);
+  if (!err && fchmod(fd, mode ? *mode : umask_mode()) != 0) err = failure("fchmod", path);
+  if (!err) {
+    char proc[64];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+    for (unsigned attempt = 0;; ++attempt) {
+      temp = temp_name(path, attempt);
+      set_pending(temp);
+      if (linkat(AT_FDCWD, proc, AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+      clear_pending();
+      if (errno == EEXIST && attempt < 100) continue;
+      if (errno == ENOENT || errno == EPERM || errno == EOPNOTSUPP) unsupported = true;
+      else err = failure("linkat", temp);
+      temp.clear();
+      break;
+    }
+  }
+  if (close(fd) != 0 && !err) err = failure("close", path);
+  if (err && !temp.empty()) unlink(temp.c_str());
+  return err;
+#else
+  (void)path, (void)data, (void)mode, (void)temp;
+  unsupported = true;
+  return std::nullopt;
+#endif
+}
+
+std::optional<IoError> write_named(const std::string& path, std::string_view data,
+                                   std::optional<mode_t> mode, std::string& temp) {
+  temp = temp_name(path, 0) + "-XXXXXX";
+  set_pending(temp);
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    clear_pending();
+    return failure("mkstemp", temp);
+  }
+  set_pending(temp);
+  std::optional<IoError> err = write_all(fd, data, path);
+  if (!err && fchmod(fd, mode ? *mode : umask_mode()) != 0) err = failure("fchmod", temp);
+  if (close(fd) != 0 && !err) err = failure("close", temp);
+  if (err) unlink(temp.c_str());
+  return err;
+}
+
+}  // namespace
+
+std::string IoError::message() const {
+  return call + " '" + path + "': " + std::strerror(error);
+}
+
+std::optional<IoError> read_whole_file(const std::string& path, std::string& out) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return failure("open", path);
+  struct stat st {};
+  std::optional<IoError> err;
+  if (fstat(fd, &st) != 0) err = failure("fstat", path);
+  out.clear();
+  if (!err && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+  char chunk[1 << 16];
+  while (!err) {
+    const std::size_t room = out.capacity() - out.size();
+    if (room >= sizeof chunk) {
+      // Read straight into the string's spare room.
+      const std::size_t at = out.size();
+      out.resize(out.capacity());
+      const ssize_t n = ::read(fd, out.data() + at, room);
+      out.resize(at + (n > 0 ? static_cast<std::size_t>(n) : 0));
+      if (n == 0) break;
+      if (n < 0 && errno != EINTR) err = failure("read", path);
+      continue;
+    }
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno != EINTR) err = failure("read", path);
+      continue;
+    }
+    out.append(chunk, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return err;
+}
+
+std::optional<IoError> write_file_atomic(const std::string& path, std::string_view data,
+                                         std::optional<mode_t> mode) {
+  std::string temp;
+  bool unsupported = false;
+  std::optional<IoError> err = write_unnamed(path, data, mode, temp, unsupported);
+  if (!err && unsupported) err = write_named(path, data, mode, temp);
+  if (err) {
+    clear_pending();
+    return err;
+  }
+  if (rename(temp.c_str(), path.c_str()) != 0) {
+    err = failure("rename", path);
+    unlink(temp.c_str());
+  }
+  clear_pending();
+  return err;
+}
+
+void install_cleanup_on_signals() {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
+}
+
+}  // namespace screnc

@@ -1,0 +1,38 @@
+// The encoded block: "#@~^" LEN BODY SUM "^#~@".
+//
+// LEN and SUM are 32-bit little-endian values in standard base64 (six characters and
+// "=="). In BODY each character of the plain text below U+0080 is either escaped
+// (CR LF < > @ become @# @& @! @* @$) or, for TAB and 0x20-0x7F, substituted through
+// one of three columns picked by its position; other control characters are copied.
+// Characters from U+0080 up are copied, do not move the position and are not summed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "text_codec.h"
+
+namespace screnc {
+
+inline constexpr char kBlockStart[] = "#@~^";
+inline constexpr char kBlockEnd[] = "^#~@";
+
+// Appends the block for the plain text [begin, end) to out.
+template <class C>
+void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out);
+
+struct DecodeResult {
+  std::size_t blocks = 0;     // well-formed blocks replaced by their plain text
+  std::size_t malformed = 0;  // "#@~^" starts that were not a valid block (copied)
+};
+
+// Copies [begin, end) to out with every well-formed block replaced by its plain text.
+// A block is well formed when its escapes are known and its LEN and SUM fields match.
+template <class C>
+DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_string<C>& out);
+
+// The base64 form of a 32-bit little-endian value, "DgAAAA==" for 14.
+void base64_u32(std::uint32_t value, char out[8]);
+
+}  // namespace screnc

@@ -1,0 +1,405 @@
+#include "kinds.h"
+
+#include <cstring>
+#include <type_traits>
+
+#include "block.h"
+
+namespace screnc {
+namespace {
+
+template <class C>
+unsigned code(C c) {
+  return static_cast<std::make_unsigned_t<C>>(c);
+}
+
+template <class C>
+unsigned lower(C c) {
+  const unsigned u = code(c);
+  return (u >= 'A' && u <= 'Z') ? u + 32 : u;
+}
+
+template <class C>
+bool is_space(C c) {
+  const unsigned u = code(c);
+  return u == ' ' || u == '\t' || u == '\r' || u == '\n' || u == '\f' || u == '\v';
+}
+
+// Whether [p, end) starts with the lower-case ASCII literal lit, in any case.
+template <class C>
+bool starts_ci(const C* p, const C* end, std::string_view lit) {
+  if (static_cast<std::size_t>(end - p) < lit.size()) return false;
+  for (std::size_t k = 0; k < lit.size(); ++k)
+    if (lower(p[k]) != static_cast<unsigned char>(lit[k])) return false;
+  return true;
+}
+
+template <class C>
+bool equals_ci(const C* b, const C* e, std::string_view lit) {
+  return static_cast<std::size_t>(e - b) == lit.size() && starts_ci(b, e, lit);
+}
+
+const char* find_unit(const char* p, const char* end, char c) {
+  const void* hit = std::memchr(p, c, static_cast<std::size_t>(end - p));
+  return hit ? static_cast<const char*>(hit) : end;
+}
+
+const char16_t* find_unit(const char16_t* p, const char16_t* end, char16_t c) {
+  while (p < end && *p != c) ++p;
+  return p;
+}
+
+// The first position of the two-character sequence ab, or end.
+template <class C>
+const C* find_pair(const C* p, const C* end, char a, char b) {
+  while (p < end) {
+    p = find_unit(p, end, static_cast<C>(a));
+    if (p + 1 >= end) return end;
+    if (code(p[1]) == static_cast<unsigned char>(b)) return p;
+    ++p;
+  }
+  return end;
+}
+
+// The first "<" + lit (case-insensitive) at or after p, or end.
+template <class C>
+const C* find_tag_ci(const C* p, const C* end, std::string_view lit) {
+  while ((p = find_unit(p, end, static_cast<C>('<'))) < end) {
+    if (starts_ci(p + 1, end, lit)) return p;
+    ++p;
+  }
+  return end;
+}
+
+template <class C>
+bool all_space(const C* b, const C* e) {
+  for (; b < e; ++b)
+    if (!is_space(*b)) return false;
+  return true;
+}
+
+// The position right after a "**Start Encode**" marker that follows a comment sign
+// ("//" or "'"), or nullptr when the text has none.
+template <class C>
+const C* after_marker(const C* b, const C* e) {
+  static constexpr std::string_view kMarker = "**start encode**";
+  for (const C* p = b; (p = find_pair(p, e, '*', '*')) < e; ++p) {
+    if (!starts_ci(p, e, kMarker)) continue;
+    const bool slashes = p - b >= 2 && code(p[-1]) == '/' && code(p[-2]) == '/';
+    const bool quote = p - b >= 1 && code(p[-1]) == '\'';
+    if (slashes || quote) return p + kMarker.size();
+  }
+  return nullptr;
+}
+
+std::string_view encoded_name(Lang lang) {
+  return lang == Lang::VBScript ? "VBScript.Encode" : "JScript.Encode";
+}
+
+// Appends to out: copies of the input up to a point, literals, blocks.
+template <class C>
+struct Writer {
+  std::basic_string<C>& out;
+  Charset cs;
+  const C* copied;
+
+  void copy_to(const C* p) {
+    out.append(copied, static_cast<std::size_t>(p - copied));
+    copied = p;
+  }
+  void literal(std::string_view s) {
+    for (char c : s) out.push_back(static_cast<C>(c));
+  }
+  void replace(const C* b, const C* e, std::string_view s) {
+    copy_to(b);
+    literal(s);
+    copied = e;
+  }
+  void insert(const C* at, std::string_view s) {
+    copy_to(at);
+    literal(s);
+  }
+  // Encodes the script text [b, e), keeping a "**Start Encode**" prefix plain.
+  // Returns false (writing nothing) when nothing would be encoded.
+  bool script(const C* b, const C* e) {
+    const C* m = after_marker(b, e);
+    const C* from = m ? m : b;
+    if (from == e) return false;
+    copy_to(from);
+    encode_block(from, e, cs, out);
+    copied = e;
+    return true;
+  }
+};
+
+struct Span {
+  std::size_t b = 0, e = 0;  // offsets from the tag start
+  bool found = false;
+};
+
+// The attributes of a <script ...> tag (or the body of a <%@ %> directive) that matter.
+template <class C>
+struct Attributes {
+  const C* end = nullptr;  // just past the closing '>' (tag) or at "%>" (directive)
+  Span language, type, runat;
+  bool src = false;
+};
+
+// Parses attributes from p to the closing '>' of a tag (directive: to "%>").
+template <class C>
+std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const C* end,
+                                              bool directive) {
+  Attributes<C> a;
+  auto at_close = [&](const C* q) {
+    return directive ? (code(*q) == '%' && q + 1 < end && code(q[1]) == '>') : code(*q) == '>';
+  };
+  while (p < end) {
+    while (p < end && (is_space(*p) || (!directive && code(*p) == '/'))) ++p;
+    if (p >= end) return std::nullopt;
+    if (at_close(p)) {
+      a.end = directive ? p : p + 1;
+      return a;
+    }
+    const C* name = p;
+    while (p < end && !is_space(*p) && code(*p) != '=' && !at_close(p) &&
+           !(!directive && code(*p) == '/'))
+      ++p;
+    const C* name_end = p;
+    const C* q = p;
+    while (q < end && is_space(*q)) ++q;
+    Span value;
+    if (q < end && code(*q) == '=') {
+      ++q;
+      while (q < end && is_space(*q)) ++q;
+      if (q >= end) return std::nullopt;
+      if (code(*q) == '"' || code(*q) == '\'') {
+        const C* close = find_unit(q + 1, end, *q);
+        if (close >= end) return std::nullopt;
+        value = {static_cast<std::size_t>(q + 1 - start), static_cast<std::size_t>(close - start),
+                 true};
+        p = close + 1;
+      } else {
+        const C* v = q;
+        while (q < end && !is_space(*q) && !at_close(q)) ++q;
+        value = {static_cast<std::size_t>(v - start), static_cast<std::size_t>(q - start), true};
+        p = q;
+      }
+    }
+    if (name == name_end) {  // a stray '=' or quote: step over it
+      if (p == name) ++p;
+      continue;
+    }
+    Span* slot = equals_ci(name, name_end, "language") ? &a.language
+                 : equals_ci(name, name_end, "type")   ? &a.type
+                 : equals_ci(name, name_end, "runat")  ? &a.runat
+                                                       : nullptr;
+    if (slot && !slot->found) *slot = value.found ? value : Span{0, 0, true};
+    if (equals_ci(name, name_end, "src")) a.src = true;
+  }
+  return std::nullopt;
+}
+
+template <class C>
+bool ends_with_encode(const C* b, const C* e) {
+  return e - b >= 7 && equals_ci(e - 7, e, ".encode");
+}
+
+template <class C>
+Lang lang_of(const C* b, const C* e) {
+  if (ends_with_encode(b, e)) e -= 7;
+  if (equals_ci(b, e, "vbscript")) return Lang::VBScript;
+  if (equals_ci(b, e, "jscript") || equals_ci(b, e, "javascript")) return Lang::JScript;
+  return Lang::None;
+}
+
+template <class C>
+Lang lang_of_type(const C* b, const C* e) {
+  for (std::string_view t : {"text/javascript", "application/javascript", "text/jscript",
+                             "text/ecmascript", "application/ecmascript",
+                             "application/x-javascript"})
+    if (equals_ci(b, e, t)) return Lang::JScript;
+  if (equals_ci(b, e, "text/vbscript") || equals_ci(b, e, "text/vbs")) return Lang::VBScript;
+  return Lang::None;
+}
+
+// Handles the <script ...> element at lt; returns where scanning goes on.
+// server_only: only elements with runat=server are encoded (ASP pages).
+template <class C>
+const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_lang,
+                        bool server_only) {
+  const auto tag = parse_attributes(lt, lt + 7, end, false);
+  if (!tag) return lt + 1;
+  if (server_only) {
+    const Span& r = tag->runat;
+    if (!r.found || !equals_ci(lt + r.b, lt + r.e, "server")) return tag->end;
+  }
+  const C* body = tag->end;
+  const C* close = find_tag_ci(body, end, "/script");
+  if (close == end) return end;
+
+  Lang lang = default_lang;
+  if (tag->language.found) {
+    const C* vb = lt + tag->language.b;
+    const C* ve = lt + tag->language.e;
+    lang = ends_with_encode(vb, ve) ? Lang::None : lang_of(vb, ve);
+  } else if (tag->type.found) {
+    lang = lang_of_type(lt + tag->type.b, lt + tag->type.e);
+  }
+  if (lang == Lang::None || tag->src || all_space(body, close)) return close;
+
+  // Rewrite or add the language first, then the body; nothing changes when the body has
+  // nothing to encode after its marker.
+  const std::size_t mark = w.out.size();
+  const C* copied = w.copied;
+  if (tag->language.found) {
+    w.replace(lt + tag->language.b, lt + tag->language.e, encoded_name(lang));
+  } else {
+    const C* gt = tag->end - 1;
+    const C* at = (gt > lt && code(gt[-1]) == '/') ? gt - 1 : gt;
+    w.insert(at, " LANGUAGE=\"");
+    w.literal(encoded_name(lang));
+    w.literal("\"");
+  }
+  if (!w.script(body, close)) {
+    w.out.resize(mark);
+    w.copied = copied;
+  }
+  return close;
+}
+
+template <class C>
+void encode_plain(const C* b, const C* e, Writer<C>& w) {
+  w.script(b, e);
+  w.copy_to(e);
+}
+
+template <class C>
+void encode_html(const C* b, const C* e, Lang lang, Writer<C>& w) {
+  const C* p = b;
+  while ((p = find_unit(p, e, static_cast<C>('<'))) < e) {
+    if (starts_ci(p, e, "<!--")) {
+      const C* close = find_pair(p + 4, e, '-', '-');
+      while (close < e && !(close + 2 < e && code(close[2]) == '>'))
+        close = find_pair(close + 1, e, '-', '-');
+      p = close < e ? close + 3 : e;
+    } else if (starts_ci(p + 1, e, "script") && p + 7 < e &&
+               (is_space(p[7]) || code(p[7]) == '>' || code(p[7]) == '/')) {
+      p = script_element(w, p, e, lang, false);
+    } else {
+      ++p;
+    }
+  }
+  w.copy_to(e);
+}
+
+// The page's language and what to do with its directive.
+template <class C>
+struct Directive {
+  const C* at = nullptr;  // "<%@" of an existing directive
+  std::optional<Attributes<C>> attrs;
+  Lang lang = Lang::None;
+};
+
+// The directive is the page's first <% %> block, when it starts with "<%@".
+template <class C>
+Directive<C> find_directive(const C* b, const C* e, Lang default_lang) {
+  Directive<C> d;
+  d.lang = default_lang;
+  const C* first = find_pair(b, e, '<', '%');
+  if (first + 2 >= e || code(first[2]) != '@') return d;
+  d.at = first;
+  d.attrs = parse_attributes(first, first + 3, e, true);
+  if (d.attrs && d.attrs->language.found)
+    d.lang = lang_of(first + d.attrs->language.b, first + d.attrs->language.e);
+  return d;
+}
+
+template <class C>
+void rewrite_directive(const Directive<C>& d, const KindOptions& opt, Writer<C>& w) {
+  if (!d.attrs || d.lang == Lang::None) return;
+  const Span& l = d.attrs->language;
+  if (l.found) {
+    if (!ends_with_encode(d.at + l.b, d.at + l.e))
+      w.replace(d.at + l.b, d.at + l.e, encoded_name(d.lang));
+  } else if (opt.add_directive) {
+    const C* after = d.at + 3;
+    w.insert(after, " LANGUAGE=");
+    w.literal(encoded_name(d.lang));
+    if (!is_space(*after)) w.literal(" ");
+  }
+}
+
+template <class C>
+void encode_asp(const C* b, const C* e, const KindOptions& opt, Writer<C>& w) {
+  const Directive<C> d = find_directive(b, e, opt.default_lang);
+  if (!d.at && opt.add_directive && d.lang != Lang::None) {
+    w.literal("<%@ LANGUAGE = ");
+    w.literal(encoded_name(d.lang));
+    w.literal(opt.crlf_after_directive ? " %>\r\n" : " %>\n");
+  }
+  const C* p = b;
+  while ((p = find_unit(p, e, static_cast<C>('<'))) < e) {
+    if (p + 1 < e && code(p[1]) == '%') {
+      const C* body = p + 2;
+      const C* close = find_pair(body, e, '%', '>');
+      if (close == e) break;
+      if (p == d.at) {
+        rewrite_directive(d, opt, w);
+      } else if (body < close && code(*body) != '@') {
+        if (code(*body) == '=') ++body;
+        if (d.lang != Lang::None && body < close && !starts_ci(body, close, "#@~^"))
+          w.script(body, close);
+      }
+      p = close + 2;
+    } else if (starts_ci(p + 1, e, "script") && p + 7 < e &&
+               (is_space(p[7]) || code(p[7]) == '>' || code(p[7]) == '/')) {
+      p = script_element(w, p, e, d.lang, true);
+    } else {
+      ++p;
+    }
+  }
+  w.copy_to(e);
+}
+
+}  // namespace
+
+std::optional<Kind> kind_for_extension(std::string_view ext) {
+  const char* b = ext.data();
+  const char* e = b + ext.size();
+  for (std::string_view x : {".asp", ".asa", ".cdx"})
+    if (equals_ci(b, e, x)) return Kind::Asp;
+  for (std::string_view x : {".htm", ".html", ".sct"})
+    if (equals_ci(b, e, x)) return Kind::Html;
+  for (std::string_view x : {".js", ".vbs"})
+    if (equals_ci(b, e, x)) return Kind::Plain;
+  return std::nullopt;
+}
+
+Lang default_lang_for(Kind kind, std::string_view ext) {
+  if (kind == Kind::Asp) return Lang::VBScript;
+  if (kind == Kind::Plain && equals_ci(ext.data(), ext.data() + ext.size(), ".vbs"))
+    return Lang::VBScript;
+  return Lang::JScript;
+}
+
+Lang lang_from_name(std::string_view name) {
+  return lang_of(name.data(), name.data() + name.size());
+}
+
+template <class C>
+void encode_text(const C* begin, const C* end, Charset cs, const KindOptions& opt,
+                 std::basic_string<C>& out) {
+  Writer<C> w{out, cs, begin};
+  switch (opt.kind) {
+    case Kind::Plain: encode_plain(begin, end, w); break;
+    case Kind::Html: encode_html(begin, end, opt.default_lang, w); break;
+    case Kind::Asp: encode_asp(begin, end, opt, w); break;
+  }
+}
+
+template void encode_text<char>(const char*, const char*, Charset, const KindOptions&,
+                                std::string&);
+template void encode_text<char16_t>(const char16_t*, const char16_t*, Charset,
+                                    const KindOptions&, std::u16string&);
+
+}  // namespace screnc

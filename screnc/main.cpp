@@ -1,0 +1,191 @@
+// screnc: encodes the script in web pages and script files into the classic
+// "#@~^...^#~@" blocks that JScript.Encode and VBScript.Encode run.
+//
+// Exit status 0 when at least one file was encoded and written, else 255.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "atomic_file.h"
+#include "command_line.h"
+#include "encode_file.h"
+#include "kinds.h"
+#include "messages.h"
+#include "paths.h"
+
+namespace screnc {
+namespace {
+
+constexpr int kSuccess = 0;
+constexpr int kFailure = 255;  // the classic tool's -1
+
+// What every file of one call shares.
+struct Job {
+  const CommandLine* line = nullptr;
+  std::optional<Charset> code_page;
+  std::optional<std::string> pattern_ext;  // extension from the source argument
+  bool own_ext = false;  // the pattern's extension has wildcards: each file uses its own
+  bool in_place = false;
+};
+
+bool is_hidden(const std::string& path) { return name_part(path).starts_with('.'); }
+
+// Encodes one file; false (after saying why) when it was not written.
+bool encode_one(const Job& job, const std::string& src, const std::string& dst,
+                const Console& con) {
+  struct stat st {};
+  if (stat(src.c_str(), &st) != 0) {
+    con.say(Msg::CannotRead, src);
+    con.detail(IoError{"stat", src, errno}.message());
+    return false;
+  }
+  const bool read_only = (st.st_mode & 0222) == 0;
+  if (!S_ISREG(st.st_mode) || is_hidden(src) || (job.in_place && read_only)) {
+    con.say(Msg::SpecialFile, src);
+    return false;
+  }
+  std::optional<std::string> ext = job.line->extension;
+  if (!ext) ext = job.own_ext ? extension_of(name_part(src)) : job.pattern_ext;
+  if (!ext) {
+    con.say(Msg::NoExtension, src);
+    return false;
+  }
+  const std::optional<Kind> kind = kind_for_extension(*ext);
+  KindOptions opt;
+  if (kind) {
+    opt.kind = *kind;
+    opt.default_lang = job.line->language ? lang_from_name(*job.line->language)
+                                          : default_lang_for(*kind, *ext);
+    opt.add_directive = !job.line->no_directive;
+    opt.crlf_after_directive = job.line->crlf_after_directive;
+  }
+  if (!kind || opt.default_lang == Lang::None) {
+    con.say(Msg::EncoderFailed, src);
+    return false;
+  }
+
+  std::string input;
+  if (const auto err = read_whole_file(src, input)) {
+    con.say(Msg::CannotRead, src);
+    con.detail(err->message());
+    return false;
+  }
+  std::string output;
+  if (encode_file_bytes(input, opt, job.code_page, output) != FileStatus::Ok) {
+    con.say(Msg::BadFormat, src);
+    return false;
+  }
+  input = std::string();  // give the memory back before writing
+  const std::optional<mode_t> mode =
+      job.in_place ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt;
+  if (const auto err = write_file_atomic(dst, output, mode)) {
+    con.say(Msg::CannotWrite, dst);
+    con.detail(err->message());
+    return false;
+  }
+  return true;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  struct stat sa {}, sb {};
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+int run(const std::vector<std::string_view>& args) {
+  const ParseResult parsed = parse_command_line(args);
+  const CommandLine& line = parsed.line;
+  const Console con(line.silent);
+  switch (parsed.error) {
+    case ParseError::Unrecognized: con.usage(Msg::Unrecognized, parsed.culprit); return kFailure;
+    case ParseError::Incomplete: con.usage(Msg::Incomplete, parsed.culprit); return kFailure;
+    case ParseError::TooMany: con.say(Msg::Usage); return kFailure;
+    case ParseError::None: break;
+  }
+  if (line.help) {
+    con.usage(Msg::Help);
+    return kSuccess;
+  }
+  if (line.files.empty()) {
+    if (args.empty()) con.say(Msg::Usage);
+    else con.usage(Msg::MissingSource);
+    return kFailure;
+  }
+
+  Job job;
+  job.line = &line;
+  if (line.code_page) {
+    job.code_page = charset_from_code_page(*line.code_page);
+    if (!job.code_page) {
+      con.usage(Msg::Unrecognized, *line.code_page);
+      return kFailure;
+    }
+  }
+  const std::string source = full_path(line.files[0]);
+  const std::string pattern = name_part(source);
+  const bool wildcard = has_wildcard(pattern);
+  if (!line.extension) {
+    job.pattern_ext = extension_of(pattern);
+    if (!job.pattern_ext || pattern.ends_with('*')) {
+      con.usage(Msg::NoExtension, source);
+      return kFailure;
+    }
+    job.own_ext = has_wildcard(*job.pattern_ext);
+  }
+
+  std::string destination;
+  if (line.files.size() < 2) {
+    if (!line.force) {
+      con.usage(Msg::MissingDestination);
+      return kFailure;
+    }
+    job.in_place = true;
+  } else {
+    destination = full_path(line.files[1]);
+    const bool same = wildcard ? same_file(destination, folder_part(source))
+                               : same_file(source, destination);
+    if (same) {
+      con.usage(Msg::SameFile, source);
+      return kFailure;
+    }
+  }
+
+  std::vector<std::string> sources;
+  if (wildcard) {
+    std::vector<std::string> names;
+    const std::string folder = folder_part(source);
+    if (const auto err = list_matches(folder, pattern, names)) con.detail(err->message());
+    if (names.empty()) {
+      con.say(Msg::CannotRead, source);
+      return kFailure;
+    }
+    for (const std::string& n : names) sources.push_back(folder == "/" ? "/" + n : folder + "/" + n);
+  } else {
+    sources.push_back(source);
+  }
+
+  int encoded = 0;
+  for (const std::string& src : sources) {
+    const std::string dst = job.in_place ? src
+                            : wildcard   ? destination + (destination == "/" ? "" : "/") +
+                                             name_part(src)
+                                         : destination;
+    if (encode_one(job, src, dst, con)) ++encoded;
+  }
+  return encoded > 0 ? kSuccess : kFailure;
+}
+
+}  // namespace
+}  // namespace screnc
+
+int main(int argc, char** argv) {
+  screnc::install_cleanup_on_signals();
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const int status = screnc::run(args);
+  std::fflush(stdout);
+  return status;
+}

@@ -1,0 +1,183 @@
+#include "text_codec.h"
+
+#include <array>
+#include <cstring>
+
+namespace screnc {
+namespace {
+
+// Lead and trail byte ranges of the double-byte code pages, as Windows defines them.
+struct DbcsRanges {
+  std::array<bool, 256> lead{};
+  std::array<bool, 256> trail{};
+};
+
+void mark(std::array<bool, 256>& set, int from, int to) {
+  for (int b = from; b <= to; ++b) set[static_cast<std::size_t>(b)] = true;
+}
+
+DbcsRanges make_ranges(Charset cs) {
+  DbcsRanges r;
+  switch (cs) {
+    case Charset::Cp932:
+      mark(r.lead, 0x81, 0x9F), mark(r.lead, 0xE0, 0xFC);
+      mark(r.trail, 0x40, 0x7E), mark(r.trail, 0x80, 0xFC);
+      break;
+    case Charset::Cp936:
+      mark(r.lead, 0x81, 0xFE);
+      mark(r.trail, 0x40, 0x7E), mark(r.trail, 0x80, 0xFE);
+      break;
+    case Charset::Cp949:
+      mark(r.lead, 0x81, 0xFE);
+      mark(r.trail, 0x41, 0x5A), mark(r.trail, 0x61, 0x7A), mark(r.trail, 0x81, 0xFE);
+      break;
+    case Charset::Cp950:
+      mark(r.lead, 0x81, 0xFE);
+      mark(r.trail, 0x40, 0x7E), mark(r.trail, 0xA1, 0xFE);
+      break;
+    default:
+      break;
+  }
+  return r;
+}
+
+const DbcsRanges& ranges(Charset cs) {
+  static const DbcsRanges k932 = make_ranges(Charset::Cp932);
+  static const DbcsRanges k936 = make_ranges(Charset::Cp936);
+  static const DbcsRanges k949 = make_ranges(Charset::Cp949);
+  static const DbcsRanges k950 = make_ranges(Charset::Cp950);
+  switch (cs) {
+    case Charset::Cp932: return k932;
+    case Charset::Cp936: return k936;
+    case Charset::Cp949: return k949;
+    default: return k950;
+  }
+}
+
+}  // namespace
+
+Step non_ascii_step(const unsigned char* p, const unsigned char* end, Charset cs) {
+  switch (cs) {
+    case Charset::Utf8: {
+      // Valid UTF-8 is guaranteed by the caller for files; a stray byte counts one.
+      const unsigned char b = *p;
+      const std::size_t want = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+      std::size_t n = 1;
+      while (n < want && p + n < end && (p[n] & 0xC0) == 0x80) ++n;
+      const std::uint8_t units = (want == 4 && n == 4) ? 2 : 1;
+      return {static_cast<std::uint8_t>(n), units};
+    }
+    case Charset::Cp932:
+    case Charset::Cp936:
+    case Charset::Cp949:
+    case Charset::Cp950: {
+      const DbcsRanges& r = ranges(cs);
+      if (r.lead[*p] && p + 1 < end && r.trail[p[1]]) return {2, 1};
+      return {1, 1};
+    }
+    default:
+      return {1, 1};
+  }
+}
+
+std::optional<Charset> charset_from_code_page(std::string_view name) {
+  int cp = 0;
+  if (name.empty() || name.size() > 6) return std::nullopt;
+  for (char c : name) {
+    if (c < '0' || c > '9') return std::nullopt;
+    cp = cp * 10 + (c - '0');
+  }
+  switch (cp) {
+    case 65001: return Charset::Utf8;
+    case 932: return Charset::Cp932;
+    case 936: return Charset::Cp936;
+    case 949: return Charset::Cp949;
+    case 950: return Charset::Cp950;
+    case 874: return Charset::SingleByte;
+    default:
+      if (cp >= 1250 && cp <= 1258) return Charset::SingleByte;
+      return std::nullopt;
+  }
+}
+
+Bom detect_bom(std::string_view b) {
+  if (b.size() >= 3 && b.substr(0, 3) == std::string_view("\xEF\xBB\xBF", 3)) return Bom::Utf8;
+  if (b.size() >= 2 && b.substr(0, 2) == std::string_view("\xFF\xFE", 2)) return Bom::Utf16LE;
+  if (b.size() >= 2 && b.substr(0, 2) == std::string_view("\xFE\xFF", 2)) return Bom::Utf16BE;
+  return Bom::None;
+}
+
+std::size_t bom_size(Bom bom) { return bom_bytes(bom).size(); }
+
+std::string_view bom_bytes(Bom bom) {
+  switch (bom) {
+    case Bom::Utf8: return {"\xEF\xBB\xBF", 3};
+    case Bom::Utf16LE: return {"\xFF\xFE", 2};
+    case Bom::Utf16BE: return {"\xFE\xFF", 2};
+    default: return {};
+  }
+}
+
+bool is_valid_utf8(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* end = p + bytes.size();
+  while (p < end) {
+    // Runs of ASCII go eight bytes at a time.
+    while (end - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      if (w & 0x8080808080808080ULL) break;
+      p += 8;
+    }
+    if (p == end) break;
+    const unsigned char b = *p;
+    if (b < 0x80) {
+      ++p;
+      continue;
+    }
+    std::size_t n;
+    unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+      n = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      n = 3;
+      if (b == 0xE0) lo = 0xA0;
+      if (b == 0xED) hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      n = 4;
+      if (b == 0xF0) lo = 0x90;
+      if (b == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (static_cast<std::size_t>(end - p) < n) return false;
+    if (p[1] < lo || p[1] > hi) return false;
+    for (std::size_t k = 2; k < n; ++k)
+      if ((p[k] & 0xC0) != 0x80) return false;
+    p += n;
+  }
+  return true;
+}
+
+std::u16string utf16_from_bytes(std::string_view bytes, bool big_endian) {
+  std::u16string text(bytes.size() / 2, u'\0');
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t i = 0; i < text.size(); ++i, p += 2) {
+    text[i] = big_endian ? static_cast<char16_t>(p[0] << 8 | p[1])
+                         : static_cast<char16_t>(p[1] << 8 | p[0]);
+  }
+  return text;
+}
+
+void append_utf16_bytes(std::string& out, std::u16string_view text, bool big_endian) {
+  const std::size_t at = out.size();
+  out.resize(at + text.size() * 2);
+  char* q = out.data() + at;
+  for (char16_t u : text) {
+    const char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    *q++ = big_endian ? hi : lo;
+    *q++ = big_endian ? lo : hi;
+  }
+}
+
+}  // namespace screnc
