@@ -1,0 +1,53 @@
+// The command line of quillward-batch, parsed without starting a run.
+#include "batch_args.h"
+
+#include <QtTest>
+
+namespace {
+std::vector<std::filesystem::path> Args(const QStringList& list) {
+  std::vector<std::filesystem::path> out;
+  for (const QString& s : list) out.emplace_back(s.toStdString());
+  return out;
+}
+}  // namespace
+
+class TestBatchArgs : public QObject {
+  Q_OBJECT
+private slots:
+  void parse_data();
+  void parse();
+};
+
+void TestBatchArgs::parse_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<QString>("source");  // empty when an error is expected
+  QTest::addColumn<QString>("overrides");
+  QTest::newRow("two paths") << QStringList{"a", "b"} << "a" << "";
+  QTest::newRow("keys keep their own spelling") << QStringList{"--set", "check2=1", "--set=COMBO1=JScript", "a", "b"} << "a" << "Check2=1;Combo1=JScript";
+  QTest::newRow("value with = and blanks") << QStringList{"--set", "txtDefxt=*.inc *.a=b", "a", "b"} << "a" << "txtDefxt=*.inc *.a=b";
+  QTest::newRow("empty value") << QStringList{"--set", "txtDefxt=", "a", "b"} << "a" << "txtDefxt=";
+  QTest::newRow("dash path after --") << QStringList{"--", "-a", "--set"} << "-a" << "";
+  QTest::newRow("lone dash is a path") << QStringList{"-", "b"} << "-" << "";
+  QTest::newRow("dash path before --") << QStringList{"-a", "b"} << "" << "";
+  QTest::newRow("key without =") << QStringList{"--set", "chkASP", "a", "b"} << "" << "";
+  QTest::newRow("empty key") << QStringList{"--set", "=1", "a", "b"} << "" << "";
+}
+
+void TestBatchArgs::parse() {
+  QFETCH(QStringList, args);
+  QFETCH(QString, source);
+  QFETCH(QString, overrides);
+  const BatchArgs parsed = ParseBatchArgs(Args(args));
+  if (source.isEmpty()) {
+    QVERIFY(!parsed.error.isEmpty());
+    return;
+  }
+  QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+  QCOMPARE(QString::fromStdString(parsed.source.native()), source);
+  QStringList got;
+  for (auto it = parsed.overrides.cbegin(); it != parsed.overrides.cend(); ++it) got << it.key() + "=" + it.value();
+  QCOMPARE(got.join(QLatin1Char(';')), overrides);
+}
+
+QTEST_GUILESS_MAIN(TestBatchArgs)
+#include "test_batch_args.moc"
