@@ -120,7 +120,7 @@ std::optional<IoError> write_named(const std::string& path, std::string_view dat
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
     clear_pending();
-    return failure("mkstemp", temp);
+    return failure("mkstemp", folder_of(path));
   }
   set_pending(temp);
   std::optional<IoError> err = write_all(fd, data, path);

@@ -26,8 +26,8 @@ FileStatus encode_file_bytes(std::string_view input, const KindOptions& kind,
     return FileStatus::Ok;
   }
 
-  Charset cs = bom == Bom::Utf8 ? Charset::Utf8 : charset_for(text, code_page);
-  if (cs == Charset::Utf8 && (bom == Bom::Utf8 || code_page) && !is_valid_utf8(text))
+  const Charset cs = bom == Bom::Utf8 ? Charset::Utf8 : charset_for(text, code_page);
+  if (cs != Charset::SingleByte && (bom == Bom::Utf8 || code_page) && !is_valid_text(text, cs))
     return FileStatus::BadFormat;
   out.reserve(input.size() + input.size() / 4 + 64);
   encode_text(text.data(), text.data() + text.size(), cs, kind, out);

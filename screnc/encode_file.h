@@ -15,7 +15,8 @@ enum class FileStatus { Ok, BadFormat };
 // Reads `input` as the real tool does: a UTF-8 or UTF-16 BOM decides the encoding and is
 // written back first; without one the text is UTF-8 when it is valid UTF-8, else
 // Windows-1252, unless `code_page` says otherwise. An empty text (no bytes, or only a
-// BOM), odd-sized UTF-16 and invalid UTF-8 where UTF-8 is required are BadFormat.
+// BOM), odd-sized UTF-16, and text not well formed in a UTF-8 or double-byte code page
+// that was asked for (BOM or /cp) are BadFormat.
 FileStatus encode_file_bytes(std::string_view input, const KindOptions& kind,
                              std::optional<Charset> code_page, std::string& out);
 

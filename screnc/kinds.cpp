@@ -140,30 +140,33 @@ struct Span {
 // The attributes of a <script ...> tag (or the body of a <%@ %> directive) that matter.
 template <class C>
 struct Attributes {
-  const C* end = nullptr;  // just past the closing '>' (tag) or at "%>" (directive)
+  const C* end = nullptr;  // just past the closing '>' (tag), or at "%>" (directive)
   Span language, type, runat;
   bool src = false;
 };
 
-// Parses attributes from p to the closing '>' of a tag (directive: to "%>").
+// Parses attributes from p up to the '>' that closes a tag (quoted values may hold '>').
+// For a directive, [p, end) is its body, up to its "%>".
 template <class C>
 std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const C* end,
                                               bool directive) {
   Attributes<C> a;
-  auto at_close = [&](const C* q) {
-    return directive ? (code(*q) == '%' && q + 1 < end && code(q[1]) == '>') : code(*q) == '>';
-  };
-  while (p < end) {
-    while (p < end && (is_space(*p) || (!directive && code(*p) == '/'))) ++p;
-    if (p >= end) return std::nullopt;
-    if (at_close(p)) {
-      a.end = directive ? p : p + 1;
+  auto closes = [&](const C* q) { return !directive && code(*q) == '>'; };
+  auto separates = [&](const C* q) { return is_space(*q) || (!directive && code(*q) == '/'); };
+  auto offset = [&](const C* q) { return static_cast<std::size_t>(q - start); };
+  for (;;) {
+    while (p < end && separates(p)) ++p;
+    if (p >= end) {
+      if (!directive) return std::nullopt;
+      a.end = end;
+      return a;
+    }
+    if (closes(p)) {
+      a.end = p + 1;
       return a;
     }
     const C* name = p;
-    while (p < end && !is_space(*p) && code(*p) != '=' && !at_close(p) &&
-           !(!directive && code(*p) == '/'))
-      ++p;
+    while (p < end && !separates(p) && code(*p) != '=' && !closes(p)) ++p;
     const C* name_end = p;
     const C* q = p;
     while (q < end && is_space(*q)) ++q;
@@ -175,13 +178,12 @@ std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const 
       if (code(*q) == '"' || code(*q) == '\'') {
         const C* close = find_unit(q + 1, end, *q);
         if (close >= end) return std::nullopt;
-        value = {static_cast<std::size_t>(q + 1 - start), static_cast<std::size_t>(close - start),
-                 true};
+        value = {offset(q + 1), offset(close), true};
         p = close + 1;
       } else {
         const C* v = q;
-        while (q < end && !is_space(*q) && !at_close(q)) ++q;
-        value = {static_cast<std::size_t>(v - start), static_cast<std::size_t>(q - start), true};
+        while (q < end && !is_space(*q) && !closes(q)) ++q;
+        value = {offset(v), offset(q), true};
         p = q;
       }
     }
@@ -196,7 +198,6 @@ std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const 
     if (slot && !slot->found) *slot = value.found ? value : Span{0, 0, true};
     if (equals_ci(name, name_end, "src")) a.src = true;
   }
-  return std::nullopt;
 }
 
 template <class C>
@@ -307,8 +308,10 @@ Directive<C> find_directive(const C* b, const C* e, Lang default_lang) {
   d.lang = default_lang;
   const C* first = find_pair(b, e, '<', '%');
   if (first + 2 >= e || code(first[2]) != '@') return d;
+  const C* close = find_pair(first + 2, e, '%', '>');
+  if (close == e) return d;
   d.at = first;
-  d.attrs = parse_attributes(first, first + 3, e, true);
+  d.attrs = parse_attributes(first, first + 3, close, true);
   if (d.attrs && d.attrs->language.found)
     d.lang = lang_of(first + d.attrs->language.b, first + d.attrs->language.e);
   return d;

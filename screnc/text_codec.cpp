@@ -159,6 +159,27 @@ bool is_valid_utf8(std::string_view bytes) {
   return true;
 }
 
+bool is_valid_text(std::string_view bytes, Charset cs) {
+  switch (cs) {
+    case Charset::Utf8: return is_valid_utf8(bytes);
+    case Charset::Cp932:
+    case Charset::Cp936:
+    case Charset::Cp949:
+    case Charset::Cp950: {
+      const DbcsRanges& r = ranges(cs);
+      const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+      const auto* end = p + bytes.size();
+      for (; p < end; ++p) {
+        if (!r.lead[*p]) continue;
+        if (p + 1 == end || !r.trail[p[1]]) return false;
+        ++p;
+      }
+      return true;
+    }
+    default: return true;
+  }
+}
+
 std::u16string utf16_from_bytes(std::string_view bytes, bool big_endian) {
   std::u16string text(bytes.size() / 2, u'\0');
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -54,6 +54,11 @@ std::string_view bom_bytes(Bom bom);
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool is_valid_utf8(std::string_view bytes);
 
+// Whether the bytes are well formed in the character set: valid UTF-8, or every lead
+// byte of a double-byte page followed by a trail byte. A stray lead byte would pair with
+// whatever the encoder writes after it, so such text is refused.
+bool is_valid_text(std::string_view bytes, Charset cs);
+
 // UTF-16 bytes (without BOM, even length) to native units, and back.
 std::u16string utf16_from_bytes(std::string_view bytes, bool big_endian);
 void append_utf16_bytes(std::string& out, std::u16string_view text, bool big_endian);

@@ -181,6 +181,8 @@ class TestKinds : public QObject {
             "<%@ LANGUAGE=VBScript.Encode CODEPAGE=65001 %><%" + B("x") + "%>");
     addCase("asp: directive without a language under /xl", aspXl, "<%@CODEPAGE=65001%><%x%>",
             "<%@CODEPAGE=65001%><%" + B("x") + "%>");
+    addCase("asp: quote left open in the directive", asp, "<%@ LANGUAGE=VBScript x='%>\n<%x%>'",
+            "<%@ LANGUAGE=VBScript x='%>\n<%" + B("x") + "%>'");
     addCase("asp: directive already encoded", asp, "<%@ LANGUAGE=VBScript.Encode %><%x%>",
             "<%@ LANGUAGE=VBScript.Encode %><%" + B("x") + "%>");
     addCase("asp: other page language leaves blocks", asp, "<%@ LANGUAGE=PerlScript %><%x%>",
@@ -244,6 +246,8 @@ class TestKinds : public QObject {
     QTest::newRow("empty file") << QByteArray() << QString() << QByteArray();
     QTest::newRow("UTF-8 BOM only") << QByteArray("\xEF\xBB\xBF") << QString() << QByteArray();
     QTest::newRow("UTF-8 BOM, invalid UTF-8") << QByteArray("\xEF\xBB\xBF<%\xE9%>") << QString() << QByteArray();
+    QTest::newRow("/cp 932, stray lead byte") << QByteArray("<%\x82<%>") << "932" << QByteArray();
+    QTest::newRow("/cp 950, lead byte at the end") << QByteArray("<%x%>\xA4") << "950" << QByteArray();
     QTest::newRow("/cp 65001, invalid UTF-8") << QByteArray("<%\xE9%>") << "65001" << QByteArray();
     QTest::newRow("UTF-16 odd size") << QByteArray("\xFF\xFE<\0%", 5) << QString() << QByteArray();
     QTest::newRow("UTF-16 BOM only") << QByteArray("\xFE\xFF") << QString() << QByteArray();
