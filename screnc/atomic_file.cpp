@@ -1,12 +1,14 @@
 #include "atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 
@@ -136,6 +138,18 @@ std::string IoError::message() const {
   return call + " '" + path + "': " + std::strerror(error);
 }
 
+void reserve_large(std::string& s, std::size_t n) {
+  s.reserve(n);
+  constexpr std::size_t kHuge = std::size_t(2) << 20;
+  if (n < 4 * kHuge) return;
+#ifdef MADV_HUGEPAGE
+  // Only whole huge pages inside the buffer; a hint, so its result does not matter.
+  const auto begin = (reinterpret_cast<std::uintptr_t>(s.data()) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(s.data()) + s.capacity()) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
 std::optional<IoError> read_whole_file(const std::string& path, std::string& out) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return failure("open", path);
@@ -143,7 +157,7 @@ std::optional<IoError> read_whole_file(const std::string& path, std::string& out
   std::optional<IoError> err;
   if (fstat(fd, &st) != 0) err = failure("fstat", path);
   out.clear();
-  if (!err && st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+  if (!err && st.st_size > 0) reserve_large(out, static_cast<std::size_t>(st.st_size));
   char chunk[1 << 16];
   while (!err) {
     const std::size_t room = out.capacity() - out.size();

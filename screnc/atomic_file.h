@@ -19,6 +19,10 @@ struct IoError {
 
 std::optional<IoError> read_whole_file(const std::string& path, std::string& out);
 
+// Reserves room for n bytes in s; for a large text, asks the system to back it with huge
+// pages, which saves most of the page faults of a 100 MB page.
+void reserve_large(std::string& s, std::size_t n);
+
 // Writes data to a new file in path's folder and renames it onto path. Nothing is left
 // behind on failure, and a process killed while writing leaves no partial file: on Linux
 // the content is written to an unnamed file (O_TMPFILE) that gets a name only when

@@ -74,6 +74,7 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
     return false;
   }
   std::string output;
+  reserve_large(output, input.size() + input.size() / 4 + 64);
   if (encode_file_bytes(input, opt, job.code_page, output) != FileStatus::Ok) {
     con.say(Msg::BadFormat, src);
     return false;
