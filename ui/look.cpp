@@ -1,0 +1,54 @@
+#include "look.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QStringList>
+#include <QWidget>
+
+QString VersionText(int major, int minor, int revision) {
+  return QStringLiteral("Version %1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+
+QString VersionText() { return VersionText(QW_VERSION_MAJOR, QW_VERSION_MINOR, QW_VERSION_PATCH); }
+
+QFont NamedFont(const QString& family, double points, bool bold) {
+  // Each classic family first, then a free font with the same or close metrics.
+  static const QStringList kSans = {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                                    QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")};
+  QStringList families{family};
+  for (const QString& f : kSans) {
+    if (f.compare(family, Qt::CaseInsensitive) != 0) families << f;
+  }
+  QFont font;
+  font.setFamilies(families);
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
+QFont DefaultFont() { return NamedFont(QStringLiteral("Liberation Sans"), 8.25, false); }
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/icons/quillward-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+void ApplyProgramLook(QApplication& app) {
+  QApplication::setApplicationName(kAppTitle);
+  QApplication::setApplicationVersion(
+      QStringLiteral("%1.%2.%3").arg(QW_VERSION_MAJOR).arg(QW_VERSION_MINOR).arg(QW_VERSION_PATCH));
+  QApplication::setFont(DefaultFont());
+  app.setWindowIcon(ProgramIcon());
+}
+
+void CenterOnScreen(QWidget* window) {
+  const QScreen* screen = window->screen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QSize size = window->frameGeometry().size().expandedTo(window->size());
+  window->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+}

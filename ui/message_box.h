@@ -1,0 +1,35 @@
+#pragma once
+// Message boxes, with a seam for tests. In test mode no box is shown: each is recorded
+// and answered from a queue of answers, or with its safe answer (OK, or No for a
+// question), so a test can never hang on a modal box.
+
+#include "run_host.h"
+
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgAnswer { Ok, Yes, No };
+
+struct ShownMessage {
+  QString text;
+  MessageIcon icon = MessageIcon::None;
+  QString title;
+  MsgButtons buttons = MsgButtons::Ok;
+};
+
+class MessageBox {
+public:
+  // Shows a modal box and returns the button pressed.
+  static MsgAnswer Show(QWidget* parent, const QString& text, MessageIcon icon, const QString& title,
+                        MsgButtons buttons = MsgButtons::Ok);
+
+  // Tests: switches the seam on (nothing is shown from then on) or off.
+  static void SetTestMode(bool on);
+  // Tests: the answer of the next box; answers queue up in order.
+  static void SetNextAnswer(MsgAnswer answer);
+  // Tests: the boxes shown since the last call, oldest first.
+  static QList<ShownMessage> TakeShown();
+};

@@ -1,0 +1,21 @@
+// System information on systems without the Windows registry: the viewer comes from the
+// settings or from PATH, and the registry has no keys.
+#include "sysinfo.h"
+#include "sysinfo_system.h"
+
+namespace {
+
+class NoRegistry : public RegistryApi {
+public:
+  bool OpenKey(qint32, const QByteArray&, quint32, quintptr&) override { return false; }
+  bool QueryValue(quintptr, const QByteArray&, quint32&, QByteArray&) override { return false; }
+  void CloseKey(quintptr) override {}
+};
+
+}  // namespace
+
+QString FindSysInfoViewer(SysInfoSystem& system) { return FindDesktopViewer(system); }
+
+std::unique_ptr<SysInfoSystem> MakeSysInfoSystem(const SettingsStore& store) {
+  return std::make_unique<HostSysInfoSystem>(store, std::make_unique<NoRegistry>());
+}

@@ -1,0 +1,21 @@
+#include "sysinfo_system.h"
+
+#include "run_settings.h"
+#include "settings_store.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+HostSysInfoSystem::HostSysInfoSystem(const SettingsStore& store, std::unique_ptr<RegistryApi> registry)
+    : store_(store), registry_(std::move(registry)) {}
+
+HostSysInfoSystem::~HostSysInfoSystem() = default;
+
+QString HostSysInfoSystem::Setting(const QString& key) { return store_.Read(kSettingsSection, key, QString()); }
+
+bool HostSysInfoSystem::FileExists(const QString& path) { return QFileInfo(path).isFile(); }
+
+QString HostSysInfoSystem::FindOnPath(const QString& program) { return QStandardPaths::findExecutable(program); }
+
+bool HostSysInfoSystem::StartDetached(const QString& program) { return QProcess::startDetached(program, {}); }
