@@ -78,7 +78,10 @@ void Dialog::BuildControls() {
   OKButton->setGeometry(TwipsRect(4755, 75, 1215, 375));
   CancelButton = Named(new QPushButton(QStringLiteral("Cancel"), this), "CancelButton");
   CancelButton->setGeometry(TwipsRect(4755, 525, 1215, 375));
-  for (QPushButton* b : {OKButton, CancelButton}) b->setDefault(false);
+  for (QPushButton* b : {OKButton, CancelButton}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
 }
 
 void Dialog::BuildFrame() {
@@ -163,10 +166,15 @@ void Dialog::Combo1_KeyUp() { Combo1->SetLocked(false); }
 void Dialog::Combo2_KeyDown() { Combo2->SetLocked(true); }
 void Dialog::Combo2_KeyUp() { Combo2->SetLocked(false); }
 
+// Enter presses the button that has the focus and nothing else; Esc presses nothing.
 void Dialog::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
+      event->accept();
+      return;
+    case Qt::Key_Escape: event->accept(); return;
+    default: QDialog::keyPressEvent(event);
   }
-  QDialog::keyPressEvent(event);
 }
