@@ -166,15 +166,6 @@ Status MakeFolder(const fs::path& path) {
   return Status::FromErrno(err == EEXIST ? ENOTDIR : err, "mkdir", path);
 }
 
-Status MakeFolders(const fs::path& path) {
-  if (IsFolder(path)) return Status::Ok();
-  const fs::path parent = path.parent_path();
-  if (!parent.empty() && parent != path) {
-    if (Status s = MakeFolders(parent); !s.ok()) return s;
-  }
-  return MakeFolder(path);
-}
-
 bool IsFolder(const fs::path& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

@@ -52,15 +52,6 @@ Status MakeFolder(const fs::path& path) {
                            "CreateDirectoryW", path);
 }
 
-Status MakeFolders(const fs::path& path) {
-  if (IsFolder(path)) return Status::Ok();
-  const fs::path parent = path.parent_path();
-  if (!parent.empty() && parent != path) {
-    if (Status s = MakeFolders(parent); !s.ok()) return s;
-  }
-  return MakeFolder(path);
-}
-
 bool IsFolder(const fs::path& path) {
   std::error_code ec;
   return fs::is_directory(path, ec);
