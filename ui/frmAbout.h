@@ -2,6 +2,8 @@
 // The About window: the program's title, version and description, and a System Info
 // button that starts the system's information viewer.
 
+#include "sysinfo.h"
+
 #include <QDialog>
 #include <memory>
 
@@ -9,7 +11,7 @@ class LineControl;
 class QLabel;
 class QPushButton;
 class SettingsStore;
-class SysInfoSystem;
+
 
 class frmAbout : public QDialog {
   Q_OBJECT

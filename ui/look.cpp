@@ -27,7 +27,7 @@ QFont NamedFont(const QString& family, double points, bool bold) {
   return font;
 }
 
-QFont DefaultFont() { return NamedFont(QStringLiteral("Liberation Sans"), 8.25, false); }
+QFont DefaultFont() { return NamedFont(QStringLiteral("Liberation Sans"), 7.5, false); }
 
 QIcon ProgramIcon() {
   QIcon icon;

@@ -20,8 +20,8 @@ QString VersionText(int major, int minor, int revision);
 // The version text of this program.
 QString VersionText();
 
-// The default font of every window: a sans serif of 8.25 pt with the metrics of the
-// classic dialog fonts, so the windows' twip sizes hold their captions.
+// The default font of every window: an Arial-metric sans serif of 7.5 pt, about the
+// size of the classic 8 pt dialog font, so the windows' twip sizes hold their captions.
 QFont DefaultFont();
 // A font by family (with metric-compatible fallbacks), point size and weight.
 QFont NamedFont(const QString& family, double points, bool bold);
