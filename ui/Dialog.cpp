@@ -37,6 +37,7 @@ T* Named(T* widget, const char* name) {
 QLabel* MakeLabel(const QString& caption, QWidget* parent, const QRect& rect, const char* name) {
   auto* label = Named(new QLabel(caption, parent), name);
   label->setGeometry(rect);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return label;
 }
 

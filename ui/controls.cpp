@@ -77,7 +77,7 @@ void ComboBox::inputMethodEvent(QInputMethodEvent* event) {
 LineControl::LineControl(QWidget* parent, int x1, int x2, int y, int width, QColor color)
     : QWidget(parent), color_(color) {
   const int left = qMax(0, x1);
-  setGeometry(left, y - width / 2, x2 - left + 1, qMax(1, width));
+  setGeometry(left, y, x2 - left + 1, qMax(1, width));
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 

@@ -47,8 +47,8 @@ private:
   bool locked_ = false;
 };
 
-// A horizontal line from x1 to x2 (pixels, in the parent) at height y, `width` pixels
-// thick. An invalid colour draws in the palette's window-text colour.
+// A horizontal line from x1 to x2 (pixels, in the parent), `width` pixels thick from
+// height y down. An invalid colour draws in the palette's window-text colour.
 class LineControl : public QWidget {
   Q_OBJECT
 public:

@@ -21,6 +21,8 @@ signals:
 
 protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // No expand arrows: every folder shown is open or closed for good.
+  void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
 
 private:
   void Rebuild(const FolderListing& listing);

@@ -48,6 +48,7 @@ void frmEncrypt::BuildControls(QWidget* client) {
   Label1->setGeometry(TwipsRect(135, 75, 2760, 315));
   Label2 = new QLabel(QStringLiteral("Destination Directory"), client);
   Label2->setGeometry(TwipsRect(3945, 60, 2655, 240));
+  for (QLabel* label : {Label1, Label2}) label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Drive1 = new DriveList(client);
   Drive1->setGeometry(TwipsRect(120, 285, 3615, 315));
   Drive2 = new DriveList(client);

@@ -29,7 +29,12 @@ QFont NamedFont(const QString& family, double points, bool bold) {
 
 QFont DefaultFont() { return NamedFont(QStringLiteral("Liberation Sans"), 7.5, false); }
 
+// The icons are compiled into this static library; its resources need registering.
+static void LoadIconResources() { Q_INIT_RESOURCE(icons); }
+
 QIcon ProgramIcon() {
+  static const bool loaded = (LoadIconResources(), true);
+  Q_UNUSED(loaded);
   QIcon icon;
   for (int size : {16, 32, 48, 256}) {
     icon.addFile(QStringLiteral(":/icons/quillward-%1.png").arg(size), QSize(size, size));

@@ -1,0 +1,115 @@
+// Renders every window to PNG, as a user would see it, for a look at the layout:
+//   ui-screenshots OUTDIR SITE ENCODER
+// main-idle, main-running (a run of SITE with ENCODER as the encoder, caught after some
+// files), main-file-menu, main-help-menu, options, splash and about. Settings live in
+// memory only. Run it in the offscreen platform (`make screenshots` does).
+
+#include "Dialog.h"
+#include "folder_list.h"
+#include "frmAbout.h"
+#include "frmEncrypt.h"
+#include "frmSplash.h"
+#include "ui_test_support.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+
+bool failed = false;
+
+void Save(QWidget* window, const QString& dir, const char* name) {
+  const QString path = QDir(dir).filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+  if (!window->grab().save(path)) {
+    std::fprintf(stderr, "ui-screenshots: cannot write %s\n", qPrintable(path));
+    failed = true;
+    return;
+  }
+  std::printf("%s\n", qPrintable(path));
+}
+
+void ShowAndWait(QWidget* window) {
+  window->show();
+  QCoreApplication::processEvents();
+}
+
+// The menu `menu` as it drops down from the window's menu bar.
+void SaveMenu(frmEncrypt& window, QMenu* menu, const QString& dir, const char* name) {
+  menu->popup(window.mapToGlobal(window.menuBar()->actionGeometry(menu->menuAction()).bottomLeft()));
+  QCoreApplication::processEvents();
+  Save(menu, dir, name);
+  menu->hide();
+}
+
+// Grabs the window in a pause of the run once some files are done, then stops it.
+void CatchRun(frmEncrypt& window, const QString& dir) {
+  QMetaObject::invokeMethod(
+      &window,
+      [&window, dir] {
+        if (window.State().FilesDone < 12) {
+          CatchRun(window, dir);
+          return;
+        }
+        Save(&window, dir, "main-running");
+        window.Command2->click();
+      },
+      Qt::QueuedConnection);
+}
+
+void MainWindowShots(const QString& dir, const QString& site, const QString& encoder) {
+  RecordingStore store;
+  for (const char* key : {"chkASP", "chkHTML", "chkJS", "Check2"}) store.Set(QString::fromLatin1(key), QStringLiteral("1"));
+  QTemporaryDir temp;
+  const QString bin = temp.filePath(QStringLiteral("bin"));
+  QDir().mkpath(bin);
+  QFile::link(encoder, bin + QStringLiteral("/screnc"));
+  const QString out = temp.filePath(QStringLiteral("encoded site"));
+  QDir().mkpath(out);
+
+  frmEncrypt window(store);
+  window.SetAppDir(bin);
+  window.Dir1->SetPath(site);
+  window.Dir2->SetPath(out);
+  ShowAndWait(&window);
+  Save(&window, dir, "main-idle");
+  SaveMenu(window, window.mnuFile, dir, "main-file-menu");
+  SaveMenu(window, window.mnuHelp, dir, "main-help-menu");
+  CatchRun(window, dir);
+  window.Command1->click();
+  Save(&window, dir, "main-stopped");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: ui-screenshots OUTDIR SITE ENCODER\n");
+    return 2;
+  }
+  PrepareWindowTests();
+  const QString dir = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(dir);
+  MainWindowShots(dir, QDir(QString::fromLocal8Bit(argv[2])).absolutePath(),
+                  QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath());
+
+  RecordingStore store;
+  Dialog options(store);
+  ShowAndWait(&options);
+  Save(&options, dir, "options");
+  frmSplash splash;
+  ShowAndWait(&splash);
+  Save(&splash, dir, "splash");
+  frmAbout about(store);
+  ShowAndWait(&about);
+  Save(&about, dir, "about");
+  return failed ? 1 : 0;
+}
