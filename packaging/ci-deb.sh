@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# CI: builds the Debian package, installs it with dpkg, runs the installed
+# quillward-batch on the sample site and checks its output, then removes the package.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+cmake --preset default >/dev/null
+cmake --build --preset default -j 2
+(cd build && rm -f quillward_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls build/quillward_*.deb)
+echo "ci-deb: built $deb"
+
+out=$(mktemp -d)
+cleanup() {
+  rm -rf "$out"
+  $sudo dpkg -r quillward >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+if ! $sudo dpkg -i "$deb"; then
+  # Missing dependencies: let apt bring them and finish the install.
+  $sudo apt-get install -f -y -qq
+fi
+
+fail() { echo "ci-deb: $*" >&2; exit 1; }
+[ "$(readlink -f /usr/bin/quillward-batch)" = /usr/lib/quillward/quillward-batch ] \
+  || fail "/usr/bin/quillward-batch does not lead to /usr/lib/quillward"
+[ -x /usr/lib/quillward/screnc ] || fail "screnc is not installed beside quillward-batch"
+[ -x /usr/lib/quillward/quillward ] || fail "quillward is not installed"
+[ -f /usr/share/applications/quillward.desktop ] || fail "the desktop entry is missing"
+if ldd /usr/lib/quillward/quillward | grep -q "not found"; then fail "quillward lacks libraries"; fi
+
+XDG_CONFIG_HOME="$out/config" /usr/bin/quillward-batch --set chkASP=1 --set chkHTML=1 --set chkJS=1 --set Check2=1 \
+  examples/site "$out/site" >"$out/log.txt" || { cat "$out/log.txt"; fail "quillward-batch failed"; }
+[ -f "$out/site/default.asp" ] || fail "no default.asp in the output"
+! cmp -s examples/site/default.asp "$out/site/default.asp" || fail "default.asp was not encoded"
+cmp -s examples/site/robots.txt "$out/site/robots.txt" || fail "robots.txt was not copied unchanged"
+echo "ci-deb: the installed package encoded examples/site: $(tail -n 1 "$out/log.txt")"
