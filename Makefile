@@ -4,7 +4,7 @@ JOBS ?= 2
 SITE ?= examples/site
 OUT  ?= build/out
 
-.PHONY: deps build run test build-asan test-asan fuzz bench clean
+.PHONY: deps build run run-batch screenshots package test build-asan test-asan fuzz bench clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -13,8 +13,21 @@ build: deps
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS)
 
+# The windows; without a display, one line that points to the console front end.
 run: build
+	@bash scripts/run-gui.sh
+
+# The console front end on the sample site.
+run-batch: build
 	@bash scripts/run-main.sh
+
+# Every window rendered to build/screenshots/*.png (offscreen, settings in memory).
+screenshots: build
+	@QT_QPA_PLATFORM=offscreen ./build/tests/ui-screenshots build/screenshots $(SITE) build/tests/fake-screnc
+
+# The Debian package, in build/.
+package: build
+	@cd build && cpack -G DEB
 
 test: build
 	@ctest --preset default
