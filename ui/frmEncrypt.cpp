@@ -128,10 +128,10 @@ void frmEncrypt::SetAppDir(const QString& dir) { appDir_ = WithTrailingSeparator
 void frmEncrypt::Drive1_Change() { ChangeDrive(Drive1, Dir1); }
 void frmEncrypt::Drive2_Change() { ChangeDrive(Drive2, Dir2); }
 
-// The folder list moves to the drive picked; a drive that is not there says so, and the
-// folder list keeps its folder while the drive list shows the drive picked.
+// The folder list moves to the drive picked; a drive that is not there or cannot be read
+// says so, and the folder list keeps its folder while the drive list shows the drive picked.
 void frmEncrypt::ChangeDrive(DriveList* drive, FolderList* dir) {
-  if (dir->SetPath(drive->Drive()) == FolderAccess::Unavailable) {
+  if (dir->SetPath(drive->Drive()) != FolderAccess::Ok) {
     MessageBox::Show(this, QStringLiteral("Device Unavailable!"), MessageIcon::Critical, kEncodeWebsite);
   }
 }
