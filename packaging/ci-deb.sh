@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # CI: builds the Debian package, installs it with dpkg, runs the installed
 # quillward-batch on the sample site and checks its output, then removes the package.
+# BUILD_DIR: the build folder (default build, the default preset's).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-cmake --preset default >/dev/null
-cmake --build --preset default -j 2
-(cd build && rm -f quillward_*.deb && cpack -G DEB >/dev/null)
-deb=$(ls build/quillward_*.deb)
+build=${BUILD_DIR:-build}
+cmake --preset default -B "$build" -DQW_BUILD_GUI=ON >/dev/null
+cmake --build "$build" -j 2
+(cd "$build" && rm -f quillward_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/quillward_*.deb)
 echo "ci-deb: built $deb"
 
 out=$(mktemp -d)
