@@ -22,7 +22,9 @@ run-batch: build
 	@bash scripts/run-main.sh
 
 # Every window rendered to build/screenshots/*.png (offscreen, settings in memory).
-screenshots: build
+screenshots: deps
+	@cmake --preset default -DQW_BUILD_GUI=ON >/dev/null
+	@cmake --build --preset default -j $(JOBS) --target ui-screenshots fake-screnc
 	@QT_QPA_PLATFORM=offscreen ./build/tests/ui-screenshots build/screenshots $(SITE) build/tests/fake-screnc
 
 # The Debian package, in build/.
