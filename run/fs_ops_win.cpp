@@ -20,7 +20,10 @@ FolderEntry::Type TypeOf(const fs::directory_entry& e, QString& reason) {
     reason = Status::FromError(ec, "GetFileAttributesW", e.path()).reason();
     return FolderEntry::Type::Other;
   }
-  const bool isLink = fs::is_symlink(own) || own.type() == fs::file_type::junction;
+  // Symbolic links and junctions are both reparse points.
+  const DWORD attributes = GetFileAttributesW(e.path().c_str());
+  const bool isLink = fs::is_symlink(own) || (attributes != INVALID_FILE_ATTRIBUTES &&
+                                              (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
   if (fs::is_directory(target)) return isLink ? FolderEntry::Type::FolderLink : FolderEntry::Type::Folder;
   if (fs::is_regular_file(target)) return FolderEntry::Type::File;
   reason = QStringLiteral("not a regular file");
