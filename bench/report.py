@@ -30,8 +30,17 @@ def count_calls(path):
     return data.count(b"\0\0")
 
 
-def fmt_s(t):
-    return f"{t[0]:8.3f} s" if t else "       -  "
+def own_cpu(out, name):
+    """CPU seconds of one process alone, from a `perf stat -x,` file; None if absent."""
+    try:
+        with open(os.path.join(out, name)) as f:
+            for line in f:
+                fields = line.strip().split(",")
+                if len(fields) > 2 and fields[2] == "task-clock" and fields[1] == "msec":
+                    return float(fields[0]) / 1000
+    except (OSError, ValueError):
+        pass
+    return None
 
 
 def main():
@@ -45,7 +54,9 @@ def main():
         calls = count_calls(os.path.join(work, f"calls-{n}.bin"))
         probe_path = os.path.join(out, f"probe-{n}.txt")
         probe = float(open(probe_path).read()) if os.path.exists(probe_path) else None
-        rows[n] = dict(stats=stats, calls=calls, probe=probe,
+        cpu = {k: own_cpu(out, f"cpu-{k}-{n}.txt")
+               for k in ("copy-cp", "copy-batch", "encode-batch", "encode-loop")}
+        rows[n] = dict(stats=stats, calls=calls, probe=probe, cpu=cpu,
                        cp=copy["cp -r"], qcopy=copy["quillward-batch, copy only"],
                        loop=enc["spawn loop"], qenc=enc["quillward-batch, encode"])
 
@@ -75,6 +86,20 @@ def main():
               f" {per:6.3f} ms, {net:6.3f} ms   (encoder process alone: {spawn:.3f} ms)")
         if calls != r["stats"]["script_files"]:
             print(f"         note: {calls} encoder calls for {r['stats']['script_files']} script files")
+    if any(None not in r["cpu"].values() for r in rows.values()):
+        print()
+        print("CPU time of each process alone (perf, not its children), from the checked run:")
+        print(f"{'files':>8} | {'cp -r':>8} {'batch copy':>10} | {'spawn loop':>10} {'batch encode':>12} |"
+              f" batch's own cost per encoded file beside the loop's: all-in, net of copies")
+        for n, r in rows.items():
+            c = r["cpu"]
+            if None in c.values() or not r["calls"]:
+                continue
+            extra = c["encode-batch"] - c["encode-loop"]
+            copies = c["copy-batch"] * (n - r["calls"]) / n
+            print(f"{n:>8} | {c['copy-cp']:7.3f}s {c['copy-batch']:9.3f}s | {c['encode-loop']:9.3f}s"
+                  f" {c['encode-batch']:11.3f}s | {extra / r['calls'] * 1000:6.3f} ms,"
+                  f" {(extra - copies) / r['calls'] * 1000:6.3f} ms")
     if 10000 in rows and 100000 in rows:
         a, b = rows[10000], rows[100000]
         print()
@@ -82,6 +107,10 @@ def main():
         for label, key in (("cp -r", "cp"), ("quillward-batch, copy only", "qcopy"),
                            ("spawn loop", "loop"), ("quillward-batch, encode", "qenc")):
             print(f"  {label:<28} {b[key][0] / a[key][0]:6.2f}x")
+        cp_scale = b["cp"][0] / a["cp"][0]
+        loop_scale = b["loop"][0] / a["loop"][0]
+        print(f"  quillward-batch against its yardstick: copy only {b['qcopy'][0] / a['qcopy'][0] / cp_scale:.2f}"
+              f" of cp -r's growth, encode {b['qenc'][0] / a['qenc'][0] / loop_scale:.2f} of the loop's")
     probes = {n: r["probe"] for n, r in rows.items() if r["probe"] is not None}
     if probes:
         print()

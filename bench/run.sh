@@ -8,7 +8,8 @@
 #                 run of each command before them is its warm-up)
 #   BENCH_SEED    generator seed                        (default 1)
 #   BENCH_OUT     where sites, outputs and results go   (default bench/out)
-#   BENCH_WORK    where outputs are written (default $BENCH_OUT/work; e.g. a tmpfs folder)
+#   BENCH_WORK    folder in which a qw-bench-work folder takes the outputs (default: they go
+#                 to $BENCH_OUT/work); e.g. a tmpfs folder, to take the disk out of the figures
 #   QW_BUILD_DIR  build folder with bin/quillward-batch and tests/fake-screnc (default build)
 set -euo pipefail
 
@@ -39,7 +40,8 @@ fi
 
 # A private settings folder, so the user's stored settings neither change the run nor get
 # touched by it; every key that matters is also given with --set.
-work=${BENCH_WORK:-$out/work}
+work=${BENCH_WORK:+$BENCH_WORK/qw-bench-work}
+work=${work:-$out/work}
 trash=$work/trash
 rm -rf "$work"
 mkdir -p "$work/config" "$work/encbin" "$trash"
@@ -73,6 +75,14 @@ d = sys.argv[1]; t = time.perf_counter()
 for i in range(2000): os.close(os.open(f"{d}/{i}", os.O_CREAT | os.O_WRONLY, 0o644))
 print(f"{(time.perf_counter() - t) / 2000 * 1e6:.0f}")' "$dir"
 }
+# own_cpu OUT CMD-TEXT: runs CMD-TEXT; where perf works, OUT gets the CPU time of that
+# process alone (not of the processes it starts), which wall-clock noise does not blur.
+if perf stat --no-inherit -x, -e task-clock -o /dev/null -- true 2>/dev/null; then
+  own_cpu() { perf stat --no-inherit -x, -e task-clock -o "$1" -- bash -c "exec $2"; }
+else
+  echo "bench: perf is not usable here: no CPU-time figures"
+  own_cpu() { rm -f "$1"; bash -c "$2"; }
+fi
 results=()
 for n in $sizes; do
   site=$out/site-$n
@@ -84,9 +94,10 @@ for n in $sizes; do
   cp_cmd=$(q cp -r "$site/." "$dst")
   copy_cmd=$(q "$batch" "${copy_sets[@]}" "$site" "$dst")
   fresh_dst="{ [ ! -e $(q "$dst") ] || mv $(q "$dst") \"\$(mktemp -d $(q "$trash/run.XXXXXX"))\"; } && $(q mkdir "$dst")"
-  for cmd in "$cp_cmd" "$copy_cmd"; do
+  for which in cp batch; do
+    if [ $which = cp ]; then cmd=$cp_cmd; else cmd=$copy_cmd; fi
     echo "bench: checking: $cmd"
-    bash -c "$fresh_dst" && status=0 && bash -c "$cmd" >"$work/copy-$n.log" || status=$?
+    bash -c "$fresh_dst" && status=0 && own_cpu "$out/cpu-copy-$which-$n.txt" "$cmd" >"$work/copy-$n.log" || status=$?
     [ "$status" = 0 ] || die "exit status $status from: $cmd (see $work/copy-$n.log)"
     python3 "$here/check_tree.py" copy "$site" "$dst" || die "wrong output from: $cmd"
   done
@@ -105,11 +116,12 @@ for n in $sizes; do
   dirs_only="$fresh_dst && cd $(q "$dst") && xargs -d '\n' mkdir -p < $(q "$work/dirs-$n.txt")"
   echo "bench: checking: $enc_cmd"
   rm -f "$calls"
-  bash -c "$fresh_dst" && status=0 && QW_FAKE_LOG=$calls bash -c "$enc_cmd" >"$work/encode-$n.log" || status=$?
+  bash -c "$fresh_dst" && status=0 &&
+    QW_FAKE_LOG=$calls own_cpu "$out/cpu-encode-batch-$n.txt" "$enc_cmd" >"$work/encode-$n.log" || status=$?
   [ "$status" = 0 ] || die "exit status $status from: $enc_cmd (see $work/encode-$n.log)"
   python3 "$here/check_tree.py" encode "$site" "$dst" || die "wrong output from: $enc_cmd"
   echo "bench: checking: $loop_cmd"
-  bash -c "$dirs_only" && "$work/spawn_loop" "$encoder" "$calls" || die "the spawn loop failed"
+  bash -c "$dirs_only" && own_cpu "$out/cpu-encode-loop-$n.txt" "$loop_cmd" || die "the spawn loop failed"
 
   echo "bench: timing encode, $n files"
   python3 "$here/timer.py" --runs "$runs" --json "$out/encode-$n.json" \
