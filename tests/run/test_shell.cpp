@@ -11,8 +11,8 @@ private slots:
   void argumentsArriveByteForByte();
   void outcomes_data();
   void outcomes();
-  void noSuchCommand();
-  void notExecutable();
+  void couldNotStart_data();
+  void couldNotStart();
 };
 
 namespace {
@@ -66,26 +66,24 @@ void TestShell::outcomes() {
   QCOMPARE(out.reason, reason);
 }
 
-void TestShell::noSuchCommand() {
-  QTemporaryDir empty;
-  RunSettings s;
-  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodePlain, empty.path() + QLatin1Char('/'), s,
-                                                 ToNativePath(QStringLiteral("/x.js")), ToNativePath(QStringLiteral("/y.js")));
-  const ProcessOutcome out = RunHiddenAndWait(cmd);
-  QCOMPARE(out.how, ProcessOutcome::How::CouldNotStart);
-  QVERIFY2(out.reason.startsWith(QLatin1String("encoder not found")), qPrintable(out.reason));
-  QVERIFY(out.reason.contains(empty.path()));
+void TestShell::couldNotStart_data() {
+  QTest::addColumn<QByteArray>("encoderBytes");  // empty: no encoder at all
+  QTest::addColumn<QString>("reason");
+  QTest::newRow("no such command") << QByteArray() << "encoder not found";
+  QTest::newRow("not executable") << QByteArray("not a program") << "encoder could not start: permission denied";
 }
 
-void TestShell::notExecutable() {
+void TestShell::couldNotStart() {
+  QFETCH(QByteArray, encoderBytes);
+  QFETCH(QString, reason);
   QTemporaryDir dir;
-  WriteFile(TempPath(dir), ToNativePath(EncoderFileName()), "not a program");
-  RunSettings s;
-  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodePlain, dir.path() + QLatin1Char('/'), s,
+  if (!encoderBytes.isEmpty()) WriteFile(TempPath(dir), ToNativePath(EncoderFileName()), encoderBytes);
+  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodePlain, dir.path() + QLatin1Char('/'), RunSettings(),
                                                  ToNativePath(QStringLiteral("/x.js")), ToNativePath(QStringLiteral("/y.js")));
   const ProcessOutcome out = RunHiddenAndWait(cmd);
   QCOMPARE(out.how, ProcessOutcome::How::CouldNotStart);
-  QVERIFY2(out.reason.startsWith(QLatin1String("encoder could not start: permission denied")), qPrintable(out.reason));
+  QVERIFY2(out.reason.startsWith(reason), qPrintable(out.reason));
+  QVERIFY(out.reason.contains(dir.path()));
 }
 
 QTEST_GUILESS_MAIN(TestShell)
