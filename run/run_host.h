@@ -37,6 +37,13 @@ public:
   // Scrolls the log box `lines` lines down from its first line.
   virtual void ScrollText(qint16 lines) = 0;
   virtual void ShowMessage(const QString& text, MessageIcon icon, const QString& title) = 0;
-  // Lets pending window events run (Stop, menus); the run's only pause.
+  // Lets pending window events run (Stop, menus, close). Called after every file, and
+  // about every 50 ms while the encoder works on a file, so Stop and close are answered
+  // within a file. A stop request raised while the encoder works lets that file finish
+  // for up to 2 s more; then the encoder is ended and the file logged as stopped.
   virtual void ProcessEvents() = 0;
+  // Progress: `done` files of `total`. The total is counted before the walk starts (the
+  // count itself reports done = 0 as it grows); then called after every file. Shows
+  // nothing by default.
+  virtual void ShowProgress(qint64 done, qint64 total) { (void)done; (void)total; }
 };
