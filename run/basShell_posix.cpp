@@ -1,19 +1,35 @@
-// Starting the encoder on POSIX: posix_spawn with an argument vector, never a shell.
+// Starting the encoder on POSIX: posix_spawn with an argument vector, never a shell;
+// the wait polls the encoder's output pipe and its exit in slices.
 #include "basShell.h"
 
 #include "paths.h"
 #include "status.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
 
 extern char** environ;
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kSliceMs = 50;
+constexpr size_t kKeptOutput = 4096;
+
+std::atomic<pid_t> g_running{0};  // process group of the encoder now running
 
 // Frees the spawn attributes on every way out.
 struct SpawnSetup {
@@ -31,10 +47,30 @@ struct SpawnSetup {
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 };
 
-int Configure(SpawnSetup& s) {
+class Fd {
+public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+private:
+  int fd_;
+};
+
+int Configure(SpawnSetup& s, int outputFd) {
   if (int rc = posix_spawn_file_actions_addopen(&s.actions, 0, "/dev/null", O_RDONLY, 0)) return rc;
-  if (int rc = posix_spawn_file_actions_addopen(&s.actions, 1, "/dev/null", O_WRONLY, 0)) return rc;
-  if (int rc = posix_spawn_file_actions_adddup2(&s.actions, 1, 2)) return rc;
+  if (int rc = posix_spawn_file_actions_adddup2(&s.actions, outputFd, 1)) return rc;
+  if (int rc = posix_spawn_file_actions_adddup2(&s.actions, outputFd, 2)) return rc;
 
   // Own process group: the terminal's Ctrl-C reaches the run, which stops after the
   // current file, and not the encoder working on that file.
@@ -60,6 +96,134 @@ ProcessOutcome CouldNotStart(int err, const std::filesystem::path& program) {
   return out;
 }
 
+// A descriptor that becomes readable when `pid` ends, where the system has one.
+int ExitDescriptor(pid_t pid) {
+#if defined(__linux__) && defined(SYS_pidfd_open)
+  return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+  (void)pid;
+  return -1;
+#endif
+}
+
+// The last non-empty line of what the encoder wrote, bounded.
+QString LastLine(const std::string& output) {
+  size_t end = output.size();
+  while (end > 0 && (output[end - 1] == '\n' || output[end - 1] == '\r' || output[end - 1] == ' ')) --end;
+  const size_t start = output.rfind('\n', end == 0 ? 0 : end - 1);
+  const size_t from = start == std::string::npos || end == 0 ? 0 : start + 1;
+  QString line = QString::fromUtf8(output.data() + from, static_cast<qsizetype>(end - from));
+  for (QChar& c : line) {
+    if (c.unicode() < 0x20) c = QLatin1Char(' ');
+  }
+  return line.left(200).trimmed();
+}
+
+// Follows one child until it has ended: reads its output, runs the caller's poll, and
+// ends it on a stop request (after the grace time) or at the time limit.
+class ChildWatch {
+public:
+  ChildWatch(pid_t pid, int outputFd, const WaitControl& control)
+      : pid_(pid), output_(outputFd), exit_(ExitDescriptor(pid)), control_(control),
+        started_(Clock::now()), polled_(started_) {}
+
+  ProcessOutcome Wait();
+
+private:
+  void ReadOutput();
+  bool Reaped();
+  void Enforce();
+  void Signal(int sig) { ::kill(-pid_, sig); }
+
+  pid_t pid_;
+  Fd output_, exit_;
+  const WaitControl& control_;
+  Clock::time_point started_, polled_;
+  std::optional<Clock::time_point> stopAt_, termAt_;
+  ProcessOutcome::How endedBy_ = ProcessOutcome::How::Exited;
+  int status_ = 0;
+  std::string kept_;
+};
+
+void ChildWatch::ReadOutput() {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(output_.get(), buffer, sizeof buffer);
+    if (n > 0) {
+      kept_.append(buffer, static_cast<size_t>(n));
+      if (kept_.size() > 2 * kKeptOutput) kept_.erase(0, kept_.size() - kKeptOutput);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) output_.reset();  // every writer has closed it
+    return;                       // EAGAIN: nothing more for now
+  }
+}
+
+bool ChildWatch::Reaped() {
+  const pid_t r = ::waitpid(pid_, &status_, WNOHANG);
+  return r == pid_ || (r < 0 && errno == ECHILD);
+}
+
+// Stop request, grace time, time limit: decides when to ask the encoder to end and when
+// to kill it.
+void ChildWatch::Enforce() {
+  const Clock::time_point now = Clock::now();
+  // The caller's events run once a slice, however fast the encoder writes.
+  if (!stopAt_ && control_.poll && now - polled_ >= std::chrono::milliseconds(kSliceMs)) {
+    polled_ = now;
+    if (control_.poll()) stopAt_ = now;
+  }
+  if (!termAt_) {
+    const bool timedOut = control_.timeoutSeconds > 0 &&
+                          now - started_ >= std::chrono::seconds(control_.timeoutSeconds);
+    const bool graceOver = stopAt_ && now - *stopAt_ >= std::chrono::milliseconds(control_.stopGraceMs);
+    if (timedOut || graceOver) {
+      endedBy_ = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
+      termAt_ = now;
+      Signal(SIGTERM);
+    }
+  } else if (now - *termAt_ >= std::chrono::milliseconds(control_.killGraceMs)) {
+    Signal(SIGKILL);
+  }
+}
+
+ProcessOutcome ChildWatch::Wait() {
+  ::fcntl(output_.get(), F_SETFL, ::fcntl(output_.get(), F_GETFL) | O_NONBLOCK);
+  for (;;) {
+    pollfd fds[2];
+    nfds_t n = 0;
+    if (output_.get() >= 0) fds[n++] = {output_.get(), POLLIN, 0};
+    if (exit_.get() >= 0) fds[n++] = {exit_.get(), POLLIN, 0};
+    // Without an exit descriptor, a closed pipe leaves only the clock: wait briefly.
+    const int timeout = exit_.get() < 0 && output_.get() < 0 ? 5 : kSliceMs;
+    if (::poll(fds, n, timeout) < 0 && errno != EINTR) break;
+    if (output_.get() >= 0) ReadOutput();
+    if (Reaped()) break;
+    Enforce();
+  }
+  if (output_.get() >= 0) ReadOutput();
+
+  ProcessOutcome out;
+  out.errorText = LastLine(kept_);
+  if (endedBy_ != ProcessOutcome::How::Exited) {
+    out.how = endedBy_;
+    out.code = WIFSIGNALED(status_) ? WTERMSIG(status_) : WEXITSTATUS(status_);
+    out.reason = endedBy_ == ProcessOutcome::How::Stopped
+                     ? QStringLiteral("stopped: encoder ended")
+                     : QStringLiteral("encoder timed out after %1 s").arg(control_.timeoutSeconds);
+  } else if (WIFSIGNALED(status_)) {
+    out.how = ProcessOutcome::How::Killed;
+    out.code = WTERMSIG(status_);
+    out.reason = QStringLiteral("encoder killed by signal %1").arg(out.code);
+  } else {
+    out.how = ProcessOutcome::How::Exited;
+    out.code = WEXITSTATUS(status_);
+    if (out.code != 0) out.reason = QStringLiteral("encoder exit code %1").arg(out.code);
+  }
+  return out;
+}
+
 }  // namespace
 
 const QString& EncoderFileName() {
@@ -67,9 +231,13 @@ const QString& EncoderFileName() {
   return name;
 }
 
-ProcessOutcome RunHiddenAndWait(const EncoderCommand& command) {
+ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl& control) {
+  int pipeFds[2];
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return CouldNotStart(errno, command.program);
+  Fd readEnd(pipeFds[0]), writeEnd(pipeFds[1]);
+
   SpawnSetup setup;
-  if (int rc = Configure(setup)) return CouldNotStart(rc, command.program);
+  if (int rc = Configure(setup, writeEnd.get())) return CouldNotStart(rc, command.program);
 
   std::vector<char*> argv;
   argv.reserve(command.arguments.size() + 2);
@@ -81,20 +249,23 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command) {
   const int rc = posix_spawn(&pid, command.program.c_str(), &setup.actions, &setup.attributes,
                              argv.data(), environ);
   if (rc != 0) return CouldNotStart(rc, command.program);
-
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return CouldNotStart(errno, command.program);
-  }
-  ProcessOutcome out;
-  if (WIFSIGNALED(status)) {
-    out.how = ProcessOutcome::How::Killed;
-    out.code = WTERMSIG(status);
-    out.reason = QStringLiteral("encoder killed by signal %1").arg(out.code);
-  } else {
-    out.how = ProcessOutcome::How::Exited;
-    out.code = WEXITSTATUS(status);
-    if (out.code != 0) out.reason = QStringLiteral("encoder exit code %1").arg(out.code);
-  }
+  writeEnd.reset();
+  g_running.store(pid);
+  ChildWatch watch(pid, readEnd.release(), control);
+  ProcessOutcome out = watch.Wait();
+  g_running.store(0);
   return out;
+}
+
+QString EncoderProblem(const std::filesystem::path& program) {
+  struct stat st;
+  if (::stat(program.c_str(), &st) != 0) return Status::FromErrno(errno, "stat", program).reason();
+  if (!S_ISREG(st.st_mode)) return QStringLiteral("not a regular file");
+  if (::access(program.c_str(), X_OK) != 0) return Status::FromErrno(errno, "access", program).reason();
+  return QString();
+}
+
+void KillRunningEncoder() {
+  const pid_t pid = g_running.load();
+  if (pid > 0) ::kill(-pid, SIGKILL);
 }

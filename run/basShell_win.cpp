@@ -1,11 +1,19 @@
-// Starting the encoder on Windows: CreateProcessW with the command text, hidden.
+// Starting the encoder on Windows: CreateProcessW with the command text, hidden, in a job
+// object that ends it with the program; its output read back through a pipe, the wait
+// taken in slices.
 #include "basShell.h"
 
 #include "status.h"
 
 #include <windows.h>
 
+#include <atomic>
+#include <string>
+
 namespace {
+
+constexpr DWORD kSliceMs = 50;
+std::atomic<HANDLE> g_running{nullptr};
 
 ProcessOutcome CouldNotStart(DWORD err, const std::filesystem::path& program) {
   ProcessOutcome out;
@@ -20,11 +28,54 @@ ProcessOutcome CouldNotStart(DWORD err, const std::filesystem::path& program) {
   return out;
 }
 
-// The null device, inheritable, for the child's standard handles.
-HANDLE OpenNullDevice(DWORD access) {
-  SECURITY_ATTRIBUTES sa{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0,
-                     nullptr);
+class Handle {
+public:
+  explicit Handle(HANDLE h = nullptr) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+  ~Handle() { reset(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return h_; }
+  void reset(HANDLE h = nullptr) {
+    if (h_) CloseHandle(h_);
+    h_ = h;
+  }
+private:
+  HANDLE h_;
+};
+
+// The job every encoder runs in: closing the program's last handle to it ends the encoder.
+HANDLE EncoderJob() {
+  static HANDLE job = [] {
+    HANDLE j = CreateJobObjectW(nullptr, nullptr);
+    if (j) {
+      JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+      info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+      SetInformationJobObject(j, JobObjectExtendedLimitInformation, &info, sizeof info);
+    }
+    return j;
+  }();
+  return job;
+}
+
+void ReadAvailable(HANDLE pipe, std::string& kept) {
+  DWORD available = 0;
+  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+    char buffer[4096];
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr) || got == 0) return;
+    kept.append(buffer, got);
+    if (kept.size() > 8192) kept.erase(0, kept.size() - 4096);
+  }
+}
+
+QString LastLine(const std::string& output) {
+  const QString text = QString::fromLocal8Bit(output.data(), static_cast<qsizetype>(output.size()));
+  const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+    const QString line = it->trimmed();
+    if (!line.isEmpty()) return line.left(200);
+  }
+  return QString();
 }
 
 }  // namespace
@@ -34,45 +85,86 @@ const QString& EncoderFileName() {
   return name;
 }
 
-ProcessOutcome RunHiddenAndWait(const EncoderCommand& command) {
-  HANDLE nullIn = OpenNullDevice(GENERIC_READ);
-  HANDLE nullOut = OpenNullDevice(GENERIC_WRITE);
+ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl& control) {
+  SECURITY_ATTRIBUTES sa{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  Handle nullIn(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                            OPEN_EXISTING, 0, nullptr));
+  HANDLE r = nullptr, w = nullptr;
+  if (!CreatePipe(&r, &w, &sa, 0)) return CouldNotStart(GetLastError(), command.program);
+  Handle readEnd(r), writeEnd(w);
+  SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
 
   STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   si.wShowWindow = SW_HIDE;
-  si.hStdInput = nullIn;
-  si.hStdOutput = nullOut;
-  si.hStdError = nullOut;
+  si.hStdInput = nullIn.get();
+  si.hStdOutput = writeEnd.get();
+  si.hStdError = writeEnd.get();
 
   std::wstring text = command.text.toStdWString();  // CreateProcessW may write to it
   PROCESS_INFORMATION pi{};
-  const BOOL started =
-      CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE,
-                     NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP,
-                     nullptr, nullptr, &si, &pi);
-  const DWORD startError = started ? 0 : GetLastError();
-  if (nullIn != INVALID_HANDLE_VALUE) CloseHandle(nullIn);
-  if (nullOut != INVALID_HANDLE_VALUE) CloseHandle(nullOut);
-  if (!started) return CouldNotStart(startError, command.program);
+  const BOOL started = CreateProcessW(
+      nullptr, text.data(), nullptr, nullptr, TRUE,
+      NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
+      nullptr, nullptr, &si, &pi);
+  if (!started) return CouldNotStart(GetLastError(), command.program);
+  writeEnd.reset();
+  Handle process(pi.hProcess), thread(pi.hThread);
+  if (HANDLE job = EncoderJob()) AssignProcessToJobObject(job, process.get());
+  ResumeThread(thread.get());
+  g_running.store(process.get());
 
-  WaitForSingleObject(pi.hProcess, INFINITE);
+  std::string kept;
+  const ULONGLONG startedAt = GetTickCount64();
+  ULONGLONG stopAt = 0;
+  ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;
+  while (WaitForSingleObject(process.get(), kSliceMs) == WAIT_TIMEOUT) {
+    ReadAvailable(readEnd.get(), kept);
+    const ULONGLONG now = GetTickCount64();
+    if (!stopAt && control.poll && control.poll()) stopAt = now;
+    if (endedBy != ProcessOutcome::How::Exited) continue;  // already ended; wait for it
+    const bool graceOver = stopAt && now - stopAt >= static_cast<ULONGLONG>(control.stopGraceMs);
+    const bool timedOut = control.timeoutSeconds > 0 &&
+                          now - startedAt >= static_cast<ULONGLONG>(control.timeoutSeconds) * 1000;
+    if (graceOver || timedOut) {
+      endedBy = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
+      TerminateProcess(process.get(), 1);  // no gentler way to end a program without a console
+    }
+  }
+  g_running.store(nullptr);
+  ReadAvailable(readEnd.get(), kept);
+
   DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-
+  GetExitCodeProcess(process.get(), &code);
   ProcessOutcome out;
-  // Exit codes from 0xC0000000 up are exceptions that ended the process.
-  if (code >= 0xC0000000u && code != 0xFFFFFFFFu) {  // -1 is an ordinary failure
+  out.errorText = LastLine(kept);
+  out.code = static_cast<int>(code);
+  if (endedBy != ProcessOutcome::How::Exited) {
+    out.how = endedBy;
+    out.reason = endedBy == ProcessOutcome::How::Stopped
+                     ? QStringLiteral("stopped: encoder ended")
+                     : QStringLiteral("encoder timed out after %1 s").arg(control.timeoutSeconds);
+  } else if (code >= 0xC0000000u && code != 0xFFFFFFFFu) {  // exceptions; -1 is a failure
     out.how = ProcessOutcome::How::Killed;
-    out.code = static_cast<int>(code);
     out.reason = QStringLiteral("encoder ended by exception 0x%1").arg(code, 8, 16, QLatin1Char('0'));
   } else {
     out.how = ProcessOutcome::How::Exited;
-    out.code = static_cast<int>(code);
     if (code != 0) out.reason = QStringLiteral("encoder exit code %1").arg(out.code);
   }
   return out;
+}
+
+QString EncoderProblem(const std::filesystem::path& program) {
+  const DWORD attributes = GetFileAttributesW(program.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
+    return Status::FromError(ec, "GetFileAttributesW", program).reason();
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return QStringLiteral("not a regular file");
+  return QString();
+}
+
+void KillRunningEncoder() {
+  if (HANDLE process = g_running.load()) TerminateProcess(process, 1);
 }

@@ -2,12 +2,17 @@
 // The encoding run: what happens from Start until the run ends.
 //
 // RunEncoding loads the settings once, takes the two paths once, refuses identical or
-// nested folders and a missing source, empties the log and walks the source tree depth
-// first (a folder's files in name order, then its subfolders), copying or encoding each
-// file to the same relative path under the destination. After every file it appends a
-// log entry, repaints and scrolls the log, lets events run and honours a stop request.
-// A final entry sums up: "Done: N files, M failed" or "Stopped: N files, M failed".
-// Failures of single files and folders are logged as "<path> - <reason>"; the walk goes on.
+// nested folders (compared by identity: links, bind mounts and letter case cannot hide
+// them), a missing source or one that is not a folder, and a missing encoder when any
+// file needs it; then empties the log and walks the source tree depth first (a folder's
+// files in name order, then its subfolders), copying or encoding each file to the same
+// relative path under the destination. After every file it appends a log entry,
+// repaints and scrolls the log, reports progress, lets events run and honours a stop
+// request; while the encoder works, events run every 50 ms as well.
+// Failures of single files and folders are logged as "<path> - <reason>"; the walk goes
+// on. When files that hold script were copied plain because their kind is off in
+// Options, one entry says so. A final entry sums up: "Done: N files, M failed" (or
+// "Stopped: ..."), with ", K folders failed" when folders could not be made or listed.
 
 #include "run_host.h"
 #include "settings_store.h"
@@ -20,12 +25,21 @@ struct RunOutcome {
     Stopped,    // the walk ended early on a stop request
   };
   Status status = Status::Ignored;
-  qint64 files = 0;   // files copied or encoded, failed ones included
-  qint64 failed = 0;  // log entries that carry a reason (files and folders)
+  qint64 files = 0;          // files copied or encoded, failed ones included
+  qint64 failed = 0;         // log entries that carry a reason (files and folders)
+  qint64 failedFolders = 0;  // of those, folders that could not be made or listed
+  qint64 leftPlain = 0;      // script files copied plain because their kind is off
+};
+
+// How long a stopped encoder may still finish its file, and how long it has to end
+// once asked before it is killed. Tests shorten them.
+struct StopTimes {
+  int graceMs = 2000;
+  int killMs = 2000;
 };
 
 // The Start button's run. Never throws; every failure becomes a log entry or a message.
-RunOutcome RunEncoding(RunHost& host, const SettingsStore& store);
+RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTimes& times = {});
 
 // The Stop button: raises the stop request, nothing else.
 inline void RequestStop(RunHost& host) { host.State().StopRequested = true; }

@@ -24,8 +24,22 @@ QString TypeDescription(const QString& fileName);
 //  3. type "VBScript Script file" or "...File" and EncodeVbs -> EncodePlain
 //  4. type "HTML Document" and EncodeHtml                   -> EncodeHtml
 //  5. type "Active Server Page" or "ASP File" and EncodeAsp -> EncodeAspPage
-//  6. the name from its first "." to its end occurs in AspExtensions (case-sensitive
-//     substring search; EncodeAsp not consulted)             -> EncodeAspByExtension
+//     (an application file, .asa, with EncodeAsp            -> EncodeAspByExtension:
+//      it holds server script but may carry no @language directive)
+//  6. the name's last extension is one of AspExtensions, case ignored (EncodeAsp not
+//     consulted)                                             -> EncodeAspByExtension
 //  7. otherwise                                              -> Copy
 FileKind ClassifyFile(const QString& typeDescription, const QString& fileName,
                       const RunSettings& settings);
+
+// The extensions listed in a "txtDefxt" text, in lower case without a dot: entries are
+// separated by blanks, commas or semicolons, and "*.inc", ".inc" and "inc" all list "inc".
+QStringList ListedExtensions(const QString& aspExtensions);
+
+// The last extension of `fileName` in lower case, without the dot; empty when none.
+QString LastExtension(const QString& fileName);
+
+// For a file that is copied: the Options check box whose being switched off let a file
+// that holds script go out unencoded ("chkASP", "chkHTML", "chkJS", "Check2", or
+// "txtDefxt" for include files), or an empty text when the file holds no script we know.
+QString ScriptOptionOff(const QString& fileName, const RunSettings& settings);

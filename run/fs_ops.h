@@ -7,6 +7,8 @@
 #include <QString>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 struct FolderEntry {
@@ -25,14 +27,42 @@ struct FolderEntry {
 // The entries of `folder` ("." and ".." left out), in the order the system lists them.
 Status ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
 
-// Creates the folder `path`. One that already exists is fine; a file in its place is not.
-Status MakeFolder(const std::filesystem::path& path);
+// Creates the folder `path`. One that already exists is fine (`existed` tells); a file in
+// its place is not. A link in its place is never followed: it is removed and a real
+// folder made, so that nothing is written through it.
+Status MakeFolder(const std::filesystem::path& path, bool* existed = nullptr);
 
-// Creates `path` and any missing parents.
-Status MakeFolders(const std::filesystem::path& path);
+// Removes `path` when it is a link (to anything); a link in the destination is replaced,
+// never written through. Nothing there, or a real file, is fine.
+Status RemoveIfLink(const std::filesystem::path& path);
+
+// Removes the file `path`; one that is not there is fine.
+Status RemoveFile(const std::filesystem::path& path);
+
+// Removes from `folder` the temporary files that an earlier, interrupted run (or encoder)
+// left there: recognisable by name, and only those of a process that no longer runs.
+// Returns how many were removed.
+int RemoveLeftoverTemporaries(const std::filesystem::path& folder);
+
+// Creates `path` and any missing parents; `existed` tells whether `path` was there.
+Status MakeFolders(const std::filesystem::path& path, bool* existed = nullptr);
 
 // Whether `path` is an existing folder (links followed).
 bool IsFolder(const std::filesystem::path& path);
+// Whether anything exists at `path` (links followed).
+bool Exists(const std::filesystem::path& path);
+
+// What identifies a file or folder whatever the path to it (links, bind mounts, letter
+// case): the device and inode, or the volume serial and file index.
+struct FileId {
+  unsigned long long device = 0, index = 0;
+  bool operator==(const FileId&) const = default;
+};
+// Links followed; nothing when `path` cannot be reached.
+std::optional<FileId> IdentityOf(const std::filesystem::path& path);
+
+// Whether the process `pid` still runs (a leftover temporary file of a live one is kept).
+bool ProcessRuns(unsigned long pid);
 
 // Copies the regular file `from` to `to`, replacing an existing `to`. The bytes go to a
 // temporary file in `to`'s folder that is renamed into place only when complete, so a
@@ -46,6 +76,13 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 std::optional<FileStamp> StampOf(const std::filesystem::path& path);
+
+// The name of a copy's temporary file: ".qw-<pid>-<n>.tmp".
+std::string TemporaryName(unsigned long pid, unsigned n);
+// Whether `name` is a temporary file of ours (".qw-<pid>-<n>.tmp") or of the encoder
+// (".<name>.screnc-<pid>-<hex>-<n>", possibly with "-XXXXXX" after it, or
+// ".screnc-<pid>-<hex>-<n>..."); `pid` is the process that made it.
+bool IsLeftoverTemporaryName(std::string_view name, unsigned long& pid);
 
 // Whether names on this platform's file systems are compared without regard to case.
 bool FileSystemIgnoresCase();

@@ -5,6 +5,8 @@
 #include <QFile>
 
 #include <atomic>
+#include <csignal>
+#include <limits>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -104,9 +106,7 @@ bool CopyBytes(int in, int out, int& err) {
 
 fs::path TemporaryBeside(const fs::path& to) {
   static std::atomic<unsigned> counter{0};
-  const std::string name = ".qw-" + std::to_string(::getpid()) + "-" +
-                           std::to_string(counter.fetch_add(1)) + ".tmp";
-  return to.parent_path() / name;
+  return to.parent_path() / TemporaryName(static_cast<unsigned long>(::getpid()), counter.fetch_add(1));
 }
 
 // Writes `in` (a regular file of mode `mode`) to a new temporary file and renames it to `to`.
@@ -159,16 +159,71 @@ Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
   return Status::Ok();
 }
 
-Status MakeFolder(const fs::path& path) {
+Status MakeFolder(const fs::path& path, bool* existed) {
+  if (existed) *existed = false;
   if (::mkdir(path.c_str(), 0777) == 0) return Status::Ok();
-  const int err = errno;
-  if (err == EEXIST && IsFolder(path)) return Status::Ok();
-  return Status::FromErrno(err == EEXIST ? ENOTDIR : err, "mkdir", path);
+  int err = errno;
+  if (err == EEXIST) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      if (existed) *existed = true;
+      return Status::Ok();
+    }
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+      if (::unlink(path.c_str()) != 0) return Status::FromErrno(errno, "unlink", path);
+      if (::mkdir(path.c_str(), 0777) == 0) return Status::Ok();
+      err = errno;
+    } else {
+      err = ENOTDIR;
+    }
+  }
+  return Status::FromErrno(err, "mkdir", path);
+}
+
+Status RemoveIfLink(const fs::path& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return Status::Ok();
+  if (::unlink(path.c_str()) != 0) return Status::FromErrno(errno, "unlink", path);
+  return Status::Ok();
+}
+
+Status RemoveFile(const fs::path& path) {
+  if (::unlink(path.c_str()) == 0 || errno == ENOENT) return Status::Ok();
+  return Status::FromErrno(errno, "unlink", path);
 }
 
 bool IsFolder(const fs::path& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool Exists(const fs::path& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::optional<FileId> IdentityOf(const fs::path& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+}
+
+bool ProcessRuns(unsigned long pid) {
+  if (pid == 0 || pid > static_cast<unsigned long>(std::numeric_limits<pid_t>::max())) return false;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+int RemoveLeftoverTemporaries(const fs::path& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  while (const dirent* e = ::readdir(dir)) {
+    unsigned long pid = 0;
+    if (e->d_name[0] != '.' || !IsLeftoverTemporaryName(e->d_name, pid) || ProcessRuns(pid)) continue;
+    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 Status CopyFileAtomic(const fs::path& from, const fs::path& to) {

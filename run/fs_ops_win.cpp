@@ -47,12 +47,90 @@ Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
   return Status::Ok();
 }
 
-Status MakeFolder(const fs::path& path) {
+namespace {
+Status LastError(const char* call, const fs::path& path) {
+  return Status::FromError(std::error_code(static_cast<int>(GetLastError()), std::system_category()),
+                           call, path);
+}
+bool IsReparsePoint(const fs::path& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+// Removes a link or junction itself, never what it points to.
+bool RemoveReparsePoint(const fs::path& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  return (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+}
+}  // namespace
+
+Status MakeFolder(const fs::path& path, bool* existed) {
+  if (existed) *existed = false;
   if (CreateDirectoryW(path.c_str(), nullptr)) return Status::Ok();
   const DWORD err = GetLastError();
-  if (err == ERROR_ALREADY_EXISTS && IsFolder(path)) return Status::Ok();
+  if (err == ERROR_ALREADY_EXISTS && IsReparsePoint(path)) {
+    if (!RemoveReparsePoint(path)) return LastError("RemoveDirectoryW", path);
+    if (CreateDirectoryW(path.c_str(), nullptr)) return Status::Ok();
+    return LastError("CreateDirectoryW", path);
+  }
+  if (err == ERROR_ALREADY_EXISTS && IsFolder(path)) {
+    if (existed) *existed = true;
+    return Status::Ok();
+  }
   return Status::FromError(std::error_code(static_cast<int>(err), std::system_category()),
                            "CreateDirectoryW", path);
+}
+
+Status RemoveIfLink(const fs::path& path) {
+  if (!IsReparsePoint(path)) return Status::Ok();
+  if (!RemoveReparsePoint(path)) return LastError("DeleteFileW", path);
+  return Status::Ok();
+}
+
+Status RemoveFile(const fs::path& path) {
+  if (DeleteFileW(path.c_str())) return Status::Ok();
+  const DWORD err = GetLastError();
+  if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) return Status::Ok();
+  return Status::FromError(std::error_code(static_cast<int>(err), std::system_category()),
+                           "DeleteFileW", path);
+}
+
+bool Exists(const fs::path& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<FileId> IdentityOf(const fs::path& path) {
+  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  const BOOL ok = GetFileInformationByHandle(h, &info);
+  CloseHandle(h);
+  if (!ok) return std::nullopt;
+  return FileId{info.dwVolumeSerialNumber,
+                (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+bool ProcessRuns(unsigned long pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+  if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
+  const bool running = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  CloseHandle(h);
+  return running;
+}
+
+int RemoveLeftoverTemporaries(const fs::path& folder) {
+  std::error_code ec;
+  int removed = 0;
+  for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::wstring wide = it->path().filename().native();
+    if (wide.empty() || wide[0] != L'.') continue;
+    std::string name;
+    for (wchar_t c : wide) name += c < 128 ? static_cast<char>(c) : '?';
+    unsigned long pid = 0;
+    if (!IsLeftoverTemporaryName(name, pid) || ProcessRuns(pid)) continue;
+    if (DeleteFileW(it->path().c_str())) ++removed;
+  }
+  return removed;
 }
 
 bool IsFolder(const fs::path& path) {
@@ -62,8 +140,7 @@ bool IsFolder(const fs::path& path) {
 
 Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   static std::atomic<unsigned> counter{0};
-  const fs::path tmp = to.parent_path() / (L".qw-" + std::to_wstring(GetCurrentProcessId()) +
-                                           L"-" + std::to_wstring(counter.fetch_add(1)) + L".tmp");
+  const fs::path tmp = to.parent_path() / TemporaryName(GetCurrentProcessId(), counter.fetch_add(1));
   if (!CopyFileW(from.c_str(), tmp.c_str(), TRUE)) {
     const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
     DeleteFileW(tmp.c_str());

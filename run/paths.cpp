@@ -59,7 +59,42 @@ fs::path JoinPath(const fs::path& dir, const fs::path& name) {
   return dir / name.filename();
 }
 
+namespace {
+
+// `path` and every folder above it, as written (made absolute) and with links resolved.
+std::vector<fs::path> SelfAndAncestors(const fs::path& path) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(path, ec).lexically_normal();
+  std::vector<fs::path> out;
+  for (const fs::path& start : {absolute, fs::weakly_canonical(absolute, ec)}) {
+    if (start.empty()) continue;
+    for (fs::path p = start;; p = p.parent_path()) {
+      out.push_back(p);
+      if (p == p.parent_path() || p.parent_path().empty()) break;
+    }
+  }
+  return out;
+}
+
+// Whether the folder `id` is `path` itself or a folder above it.
+bool AtOrAbove(const FileId& id, const fs::path& path) {
+  for (const fs::path& p : SelfAndAncestors(path)) {
+    if (IdentityOf(p) == id) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 PathRelation RelatePaths(const fs::path& first, const fs::path& second) {
+  // By identity first: bind mounts, links and file systems that ignore case all give
+  // one folder two names.
+  const std::optional<FileId> idFirst = IdentityOf(first), idSecond = IdentityOf(second);
+  if (idFirst && idSecond && *idFirst == *idSecond) return PathRelation::Same;
+  if (idFirst && AtOrAbove(*idFirst, second)) return PathRelation::SecondInsideFirst;
+  if (idSecond && AtOrAbove(*idSecond, first)) return PathRelation::FirstInsideSecond;
+
+  // Then by name, for a folder that does not exist yet.
   const std::vector<QString> a = Elements(first);
   const std::vector<QString> b = Elements(second);
   const bool aStartsB = StartsWith(a, b), bStartsA = StartsWith(b, a);

@@ -22,5 +22,8 @@ RunSettings LoadRunSettings(const SettingsStore& store) {
   s.AspExtensions = read("txtDefxt", QStringLiteral("*.inc"));
   // The box reads "Dont add the '@language' directive": set means the /xl switch.
   s.AspSwitch = SettingIsSet(read("chkLangDirect", zero)) ? QStringLiteral(" /xl ") : QString();
+  bool isNumber = false;
+  const int timeout = read("EncoderTimeout", QStringLiteral("300")).trimmed().toInt(&isNumber);
+  s.TimeoutSeconds = isNumber && timeout >= 0 ? timeout : 300;
   return s;
 }

@@ -15,10 +15,13 @@ struct RunSettings {
   QString HtmlLanguage;      // "Combo2": default language of HTML documents
   QString AspExtensions;     // "txtDefxt": unparsed, searched as text
   QString AspSwitch;         // from "chkLangDirect": " /xl " when set, empty when cleared
+  int TimeoutSeconds = 300;  // "EncoderTimeout": an encoder working longer on one file is
+                             // ended and the file fails; 0: no limit
 };
 
 // Reads the keys in the order "chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
-// "txtDefxt", "chkLangDirect", each with its default (0, "VBScript", "JScript", "*.inc").
+// "txtDefxt", "chkLangDirect", each with its default (0, "VBScript", "JScript", "*.inc"),
+// then "EncoderTimeout" (300).
 RunSettings LoadRunSettings(const SettingsStore& store);
 
 // A check-box value as the run reads it: numeric text that is not zero is true; text that

@@ -7,6 +7,12 @@
 //   QW_FAKE_MODE=nooutput    exit 0 and write nothing
 //   QW_FAKE_MODE=exit:N      exit N and write nothing
 //   QW_FAKE_MODE=kill        end by SIGKILL (POSIX) without writing
+//   QW_FAKE_MODE=partial     write 10 bytes of DESTINATION, then end by SIGKILL
+//   QW_FAKE_MODE=empty       write an empty DESTINATION and exit 0
+//   QW_FAKE_MODE=stderr:TEXT write "screnc: TEXT" to stderr, exit 1
+//   QW_FAKE_MODE=hang        wait for a signal for ever (SIGTERM ends it)
+//   QW_FAKE_MODE=hang-noterm the same, with SIGTERM ignored (only SIGKILL ends it)
+//   QW_FAKE_PID=path         write this process's id to path first
 //   QW_FAKE_FAIL_MATCH=text  for a SOURCE that contains text: exit 3 and write nothing
 //   QW_FAKE_INTERRUPT=text   for a SOURCE that contains text: send SIGINT to the parent
 //                            (as a Ctrl-C would), then work as usual
@@ -32,6 +38,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) out.write(argv[i], std::strlen(argv[i]) + 1);
     out.put('\0');
   }
+  if (const char* pidPath = std::getenv("QW_FAKE_PID")) {
+#ifndef _WIN32
+    std::ofstream(pidPath) << getpid();
+#endif
+  }
   if (argc < 3) return 255;
   const std::string source = argv[argc - 2];
   const std::string destination = argv[argc - 1];
@@ -44,6 +55,21 @@ int main(int argc, char** argv) {
   if (!interrupt.empty() && source.find(interrupt) != std::string::npos) kill(getppid(), SIGINT);
 #endif
   if (mode == "nooutput") return 0;
+  if (mode == "empty") return std::ofstream(destination, std::ios::binary).good() ? 0 : 255;
+  if (mode.rfind("stderr:", 0) == 0) {
+    std::fprintf(stderr, "first line\nscrenc: %s\n", mode.c_str() + 7);
+    return 1;
+  }
+#ifndef _WIN32
+  if (mode == "hang" || mode == "hang-noterm") {
+    if (mode == "hang-noterm") std::signal(SIGTERM, SIG_IGN);
+    for (;;) pause();
+  }
+  if (mode == "partial") {
+    std::ofstream(destination, std::ios::binary) << "0123456789";
+    std::raise(SIGKILL);
+  }
+#endif
   if (mode.rfind("exit:", 0) == 0) return std::atoi(mode.c_str() + 5);
   if (mode == "kill") {
 #ifdef SIGKILL

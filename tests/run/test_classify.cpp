@@ -12,6 +12,8 @@ private slots:
   void typeDescription();
   void classify_data();
   void classify();
+  void scriptLeftPlain_data();
+  void scriptLeftPlain();
 };
 
 void TestClassify::typeDescription_data() {
@@ -52,9 +54,21 @@ void TestClassify::classify_data() {
   QTest::newRow("vbs on (capital F)") << "t.vbs" << "v" << inc << FileKind::EncodePlain;
   QTest::newRow("vbs off") << "t.vbs" << "" << inc << FileKind::Copy;
   QTest::newRow("inc without asp") << "page.inc" << "" << inc << FileKind::EncodeAspByExtension;
-  QTest::newRow("two dots") << "page.min.inc" << "" << inc << FileKind::Copy;
-  QTest::newRow("case-sensitive") << "PAGE.INC" << "" << inc << FileKind::Copy;
-  QTest::newRow("substring") << "x.in" << "" << inc << FileKind::EncodeAspByExtension;
+  // The last extension decides, case ignored: an include file never goes out readable.
+  QTest::newRow("two dots") << "page.min.inc" << "" << inc << FileKind::EncodeAspByExtension;
+  QTest::newRow("conn.db.inc") << "conn.db.inc" << "" << inc << FileKind::EncodeAspByExtension;
+  QTest::newRow("capital name") << "DB.INC" << "" << inc << FileKind::EncodeAspByExtension;
+  QTest::newRow("capital list") << "db.inc" << "" << "*.INC" << FileKind::EncodeAspByExtension;
+  QTest::newRow("bare inc") << "db.inc" << "" << "inc" << FileKind::EncodeAspByExtension;
+  QTest::newRow("dot inc") << "db.inc" << "" << ".inc" << FileKind::EncodeAspByExtension;
+  QTest::newRow("commas") << "x.lib" << "" << "*.inc,*.lib" << FileKind::EncodeAspByExtension;
+  QTest::newRow("semicolons") << "x.lib" << "" << "inc; lib" << FileKind::EncodeAspByExtension;
+  QTest::newRow("no substring") << "x.in" << "" << inc << FileKind::Copy;
+  QTest::newRow("Makefile.in") << "Makefile.in" << "" << inc << FileKind::Copy;
+  QTest::newRow("middle extension") << "page.inc.bak" << "" << inc << FileKind::Copy;
+  QTest::newRow("global.asa asp on") << "global.asa" << "a" << inc << FileKind::EncodeAspByExtension;
+  QTest::newRow("GLOBAL.ASA asp on") << "GLOBAL.ASA" << "a" << inc << FileKind::EncodeAspByExtension;
+  QTest::newRow("global.asa asp off") << "global.asa" << "" << inc << FileKind::Copy;
   QTest::newRow("no extension") << "inc" << "ahjv" << inc << FileKind::Copy;
   QTest::newRow("empty list") << "page.inc" << "" << "" << FileKind::Copy;
   QTest::newRow("image") << "logo.gif" << "ahjv" << inc << FileKind::Copy;
@@ -73,6 +87,33 @@ void TestClassify::classify() {
   s.EncodeVbs = switches.contains(QLatin1Char('v'));
   s.AspExtensions = extensions;
   QCOMPARE(ClassifyFile(TypeDescription(name), name, s), kind);
+}
+
+void TestClassify::scriptLeftPlain_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("switches");
+  QTest::addColumn<QString>("option");
+  QTest::newRow("asp off") << "a.asp" << "hjv" << "chkASP";
+  QTest::newRow("asa off") << "global.asa" << "" << "chkASP";
+  QTest::newRow("asp on") << "a.asp" << "a" << "";
+  QTest::newRow("htm off") << "a.HTM" << "a" << "chkHTML";
+  QTest::newRow("js off") << "a.js" << "" << "chkJS";
+  QTest::newRow("vbs off") << "a.vbs" << "" << "Check2";
+  QTest::newRow("vbs on") << "a.vbs" << "v" << "";
+  QTest::newRow("inc not listed") << "db.inc" << "ahjv" << "txtDefxt";
+  QTest::newRow("image") << "a.gif" << "" << "";
+}
+
+void TestClassify::scriptLeftPlain() {
+  QFETCH(QString, name);
+  QFETCH(QString, switches);
+  QFETCH(QString, option);
+  RunSettings s;
+  s.EncodeAsp = switches.contains(QLatin1Char('a'));
+  s.EncodeHtml = switches.contains(QLatin1Char('h'));
+  s.EncodeJs = switches.contains(QLatin1Char('j'));
+  s.EncodeVbs = switches.contains(QLatin1Char('v'));
+  QCOMPARE(ScriptOptionOff(name, s), option);
 }
 
 QTEST_GUILESS_MAIN(TestClassify)

@@ -119,7 +119,7 @@ void TestSettings::readOrder() {
   ReadOrderStore store;
   LoadRunSettings(store);
   QCOMPARE(store.reads, QStringList({"chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
-                                     "txtDefxt", "chkLangDirect"}));
+                                     "txtDefxt", "chkLangDirect", "EncoderTimeout"}));
 }
 
 void TestSettings::overridesSitInFront() {

@@ -136,7 +136,12 @@ void TestWalk::encoderFailures_data() {
   QTest::newRow("killed") << QByteArray("kill") << false << "encoder killed by signal 9";
   QTest::newRow("no output") << QByteArray("nooutput") << false << "encoder wrote no output";
   QTest::newRow("stale output") << QByteArray("nooutput") << true << "encoder left the earlier output unchanged";
-  QTest::newRow("not found") << QByteArray("missing") << false << "encoder not found";
+  QTest::newRow("empty output") << QByteArray("empty") << false << "encoder wrote an empty file";
+  QTest::newRow("half written, then killed") << QByteArray("partial") << false << "encoder killed by signal 9";
+  QTest::newRow("own error text") << QByteArray("stderr:cannot write '/o/a.inc': No space left on device") << false
+                                  << "encoder exit code 1: screnc: cannot write '/o/a.inc': No space left on device";
+  QTest::newRow("earlier output removed") << QByteArray("exit:1") << true
+                                          << "encoder exit code 1; the earlier output was removed";
 }
 
 void TestWalk::encoderFailures() {
@@ -146,12 +151,13 @@ void TestWalk::encoderFailures() {
   WriteFile(src_, "a.inc");
   WriteFile(src_, "b.txt");
   if (stale) WriteFile(dst_, "a.inc", "from an earlier run");
-  if (mode == "missing") host_.appDir = P(dst_) + QLatin1Char('/');
   qputenv("QW_FAKE_MODE", mode);
   const RunOutcome out = Run();
   QCOMPARE(out.failed, 1);
   QCOMPARE(out.files, 2);
-  QVERIFY2(host_.entries[1].startsWith(P(src_ / "a.inc") + " - " + reason), qPrintable(host_.entries[1]));
+  QCOMPARE(host_.entries[1], P(src_ / "a.inc") + " - " + reason);
+  // Nothing ships in place of the failed page: no half file, no earlier one.
+  QVERIFY(!fs::exists(dst_ / "a.inc"));
   QCOMPARE(host_.entries[2], P(src_ / "b.txt"));
   QCOMPARE(host_.entries.last(), QStringLiteral("Done: 2 files, 1 failed"));
 }
@@ -227,6 +233,7 @@ void TestWalk::refusals_data() {
   QTest::newRow("destination inside through a link") << "site" << "link/new" << kDestInsideSourceMessage;
   QTest::newRow("source inside") << "site" << "." << kSourceInsideDestMessage;
   QTest::newRow("missing source") << "nothing" << "out" << "Source Path does not exist: ";
+  QTest::newRow("same after . and ..") << "site" << "site/../site/." << kSamePathsMessage;
 }
 
 void TestWalk::refusals() {

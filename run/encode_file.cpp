@@ -1,0 +1,68 @@
+#include "encode_file.h"
+
+#include "fs_ops.h"
+
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Absolute(const fs::path& path) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(path, ec);
+  return ec ? path : absolute;
+}
+
+// The encoder's result checked: what it left at `destination`, against what was there.
+QString CheckOutput(const std::optional<FileStamp>& before, const fs::path& destination) {
+  const std::optional<FileStamp> after = StampOf(destination);
+  if (!after) return QStringLiteral("encoder wrote no output");
+  if (before && *before == *after) return QStringLiteral("encoder left the earlier output unchanged");
+  if (after->size == 0) return QStringLiteral("encoder wrote an empty file");
+  return QString();
+}
+
+}  // namespace
+
+bool HoldsNoText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  char bytes[4] = {};
+  in.read(bytes, sizeof bytes);
+  const std::streamsize n = in.gcount();
+  if (n == 0) return in.eof();
+  const auto is = [&](const char* mark, std::streamsize size) {
+    return n == size && std::equal(mark, mark + size, bytes);
+  };
+  return is("\xEF\xBB\xBF", 3) || is("\xFF\xFE", 2) || is("\xFE\xFF", 2);
+}
+
+FileOutcome EncodeFile(FileKind kind, const QString& appDir, const RunSettings& settings,
+                       const fs::path& source, const fs::path& destination,
+                       const WaitControl& control) {
+  FileOutcome result;
+  if (Status unlinked = RemoveIfLink(destination); !unlinked.ok()) {
+    result.reason = unlinked.reason();
+    return result;
+  }
+  if (HoldsNoText(source)) {
+    result.reason = CopyFileAtomic(source, destination).reason();
+    return result;
+  }
+  const std::optional<FileStamp> before = StampOf(destination);
+  const ProcessOutcome outcome = RunHiddenAndWait(
+      BuildEncoderCommand(kind, appDir, settings, Absolute(source), Absolute(destination)), control);
+  result.stopped = outcome.how == ProcessOutcome::How::Stopped;
+  result.reason = outcome.Succeeded() ? CheckOutput(before, destination) : outcome.Explained();
+  if (result.reason.isEmpty()) return result;
+
+  // Nothing may ship in place of a page that failed.
+  if (Exists(destination)) {
+    if (Status removed = RemoveFile(destination); !removed.ok()) {
+      result.reason += QStringLiteral("; the file left there could not be removed: ") + removed.reason();
+    } else if (before) {
+      result.reason += QStringLiteral("; the earlier output was removed");
+    }
+  }
+  return result;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// One file through the encoder, with every check of what it left behind.
+//
+// The encoder gets absolute paths, so that no path can be read as one of its switches.
+// A link at the destination is removed first, never written through. An empty script
+// file (no bytes, or a byte-order mark alone) is copied as it is: there is nothing to
+// encode. After the encoder: a failure, a missing, unchanged or empty output for a
+// non-empty source all fail the file, and leave no file at the destination, neither a
+// half-written one nor one from an earlier run that would ship an old page as current.
+
+#include "basShell.h"
+#include "file_kind.h"
+#include "run_settings.h"
+
+#include <QString>
+#include <filesystem>
+
+struct FileOutcome {
+  QString reason;        // empty when the file was encoded
+  bool stopped = false;  // the encoder was ended on a stop request
+};
+
+FileOutcome EncodeFile(FileKind kind, const QString& appDir, const RunSettings& settings,
+                       const std::filesystem::path& source,
+                       const std::filesystem::path& destination, const WaitControl& control);
+
+// Whether `path` holds no text: no bytes, or only a UTF-8 or UTF-16 byte-order mark.
+bool HoldsNoText(const std::filesystem::path& path);

@@ -1,0 +1,23 @@
+#pragma once
+// A quick count of a source tree before the walk: how many files there are (for the
+// progress shown during the run) and how many of them will go through the encoder (so a
+// missing encoder is found before anything is written). Lists folders as the walk will,
+// without following links to folders, and reads no file.
+
+#include "fs_ops.h"
+#include "run_settings.h"
+
+#include <QtGlobal>
+#include <filesystem>
+#include <functional>
+
+struct TreeCount {
+  qint64 files = 0;
+  qint64 toEncode = 0;
+  bool stopped = false;  // `poll` asked to stop; the counts are partial
+};
+
+// `poll` is called now and then (about every 1,000 entries) with the files counted so
+// far; returning true ends the count early.
+TreeCount CountTree(const std::filesystem::path& source, const RunSettings& settings,
+                    const std::function<bool(qint64 filesSoFar)>& poll);

@@ -1,0 +1,56 @@
+#pragma once
+// The walk over one run's source tree: EncodeFolder and what it does to each file.
+//
+// Depth first and pre-order: a folder's "Processing ... " entry, its files in name order
+// (each copied or encoded, then logged as "<path>" or "<path> - <reason>"), then each
+// subfolder, whose destination folder is made before anything inside it. After every
+// file the log is shown and scrolled, progress reported, events run, and a stop request
+// ends the walk.
+
+#include "basShell.h"
+#include "fs_ops.h"
+#include "run_host.h"
+#include "run_settings.h"
+
+#include <QMap>
+#include <filesystem>
+
+class Walk {
+public:
+  Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits,
+       std::optional<FileId> destinationRoot, qint64 total);
+
+  void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination);
+
+  bool stopped = false;
+  qint64 files = 0;
+  qint64 failedFiles = 0;
+  qint64 failedFolders = 0;
+  // Files that hold script but were copied plain because their kind is off, by the
+  // Options key that is off.
+  QMap<QString, qint64> leftPlain;
+
+private:
+  QString ProcessFile(const FolderEntry& entry, const std::filesystem::path& source,
+                      const std::filesystem::path& destination);
+  void FileDone(const QString& entry);
+  void FolderFailed(const QString& entry);
+  void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
+                       const std::filesystem::path& destination);
+
+  RunHost& host_;
+  const RunSettings& settings_;
+  const QString appDir_;
+  WaitControl control_;
+  std::optional<FileId> destinationRoot_;
+  qint64 total_;
+};
+
+// Name order ignoring case, ties broken by the exact name, so that runs and logs are the
+// same on every machine whatever order the system lists a folder in.
+void SortByName(std::vector<FolderEntry>& entries);
+
+// A log entry: the path as shown, then " - " and the reason when there is one.
+QString LogEntry(const std::filesystem::path& path, const QString& reason = QString());
+
+inline const QString kProcessing = QStringLiteral("Processing ... ");
