@@ -135,7 +135,7 @@ void TestWalk::encoderFailures_data() {
   QTest::newRow("exit code") << QByteArray("exit:255") << false << "encoder exit code 255";
   QTest::newRow("killed") << QByteArray("kill") << false << "encoder killed by signal 9";
   QTest::newRow("no output") << QByteArray("nooutput") << false << "encoder wrote no output";
-  QTest::newRow("stale output") << QByteArray("nooutput") << true << "encoder left the earlier output unchanged";
+  QTest::newRow("stale output") << QByteArray("nooutput") << true << "encoder left the earlier output unchanged; the earlier output was removed";
   QTest::newRow("empty output") << QByteArray("empty") << false << "encoder wrote an empty file";
   QTest::newRow("half written, then killed") << QByteArray("partial") << false << "encoder killed by signal 9";
   QTest::newRow("own error text") << QByteArray("stderr:cannot write '/o/a.inc': No space left on device") << false
