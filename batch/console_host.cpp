@@ -1,15 +1,8 @@
 #include "console_host.h"
 
-#include <csignal>
+#include "stop_signals.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-extern "C" void OnStopSignal(int sig) {
-  g_stopSignal = 1;
-  std::signal(sig, SIG_DFL);  // the next one ends the program
-}
 
 // One entry, one line: control characters in a file name (a newline, say) print as "?".
 QByteArray OneLine(const QString& entry) {
@@ -27,15 +20,17 @@ QByteArray OneLine(const QString& entry) {
 ConsoleHost::ConsoleHost(std::filesystem::path source, std::filesystem::path destination,
                          QString appDir, std::FILE* out, std::FILE* err)
     : source_(std::move(source)), destination_(std::move(destination)),
-      appDir_(std::move(appDir)), out_(out), err_(err) {
-  sinceFlush_.start();
-}
+      appDir_(std::move(appDir)), out_(out), err_(err) {}
 
 ConsoleHost::~ConsoleHost() { std::fflush(out_); }
 
+// Each line is on stdout as soon as it is done, whatever ends the program later. A
+// write that fails (stdout closed) is dropped: the work goes on, the exit status tells.
 void ConsoleHost::AppendLog(const QString& entry) {
   const QByteArray line = OneLine(entry);
   std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), out_);
+  std::fflush(out_);
+  std::clearerr(out_);
 }
 
 void ConsoleHost::ShowMessage(const QString& text, MessageIcon, const QString& title) {
@@ -46,19 +41,10 @@ void ConsoleHost::ShowMessage(const QString& text, MessageIcon, const QString& t
 }
 
 void ConsoleHost::ProcessEvents() {
-  // Lines reach a watching terminal several times a second, without a write per file.
-  if (sinceFlush_.elapsed() >= 100) {
-    std::fflush(out_);
-    sinceFlush_.restart();
-  }
-  if (g_stopSignal && !stopNoticed_) {
+  if (StopSignalled() && !stopNoticed_) {
     stopNoticed_ = true;
     state_.StopRequested = true;
     std::fputs("quillward-batch: stopping after the current file\n", err_);
+    std::fflush(err_);
   }
-}
-
-void ConsoleHost::InstallStopHandlers() {
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
 }

@@ -1,10 +1,9 @@
 #pragma once
 // The run's host on a console: log entries become lines on stdout, messages go to stderr,
-// and Ctrl-C (or SIGTERM) is the Stop button.
+// and a stop signal (stop_signals.h) is the Stop button.
 
 #include "run_host.h"
 
-#include <QElapsedTimer>
 #include <cstdio>
 
 class ConsoleHost : public RunHost {
@@ -25,16 +24,11 @@ public:
   void ShowMessage(const QString& text, MessageIcon icon, const QString& title) override;
   void ProcessEvents() override;
 
-  // Ctrl-C and SIGTERM raise the stop request at the next pause; a second Ctrl-C ends
-  // the program at once.
-  static void InstallStopHandlers();
-
 private:
   std::filesystem::path source_, destination_;
   QString appDir_;
   std::FILE* out_;
   std::FILE* err_;
   RunState state_;
-  QElapsedTimer sinceFlush_;
   bool stopNoticed_ = false;
 };

@@ -3,6 +3,7 @@
 #include "console_host.h"
 #include "encode_run.h"
 #include "settings_store.h"
+#include "stop_signals.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -31,8 +32,7 @@ void PrintError(const QString& text) {
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("Quillward"));
-  static char buffer[1 << 16];
-  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  InstallStopSignals();
 
   const BatchArgs args = ParseBatchArgs(NativeArguments(argc, argv));
   if (args.help) {
@@ -46,6 +46,10 @@ int main(int argc, char** argv) {
   }
 
   const QSettingsStore stored(QCoreApplication::applicationName());
+  if (const QString problem = stored.Problem(); !problem.isEmpty()) {
+    PrintError(problem);
+    return kRefused;
+  }
   MemorySettingsStore settings(&stored);
   for (auto it = args.overrides.cbegin(); it != args.overrides.cend(); ++it) {
     settings.Write(QStringLiteral("Settings"), it.key(), it.value());
@@ -53,6 +57,5 @@ int main(int argc, char** argv) {
 
   ConsoleHost host(args.source, args.destination,
                    QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QLatin1Char('/')));
-  ConsoleHost::InstallStopHandlers();
   return ExitStatusOf(RunEncoding(host, settings));
 }

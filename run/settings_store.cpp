@@ -1,6 +1,11 @@
 #include "settings_store.h"
 
+#include "paths.h"
+#include "status.h"
+
 #include <QSettings>
+#include <cerrno>
+#include <fstream>
 #include <QStringList>
 
 namespace {
@@ -53,6 +58,27 @@ void QSettingsStore::Write(const QString& section, const QString& key, const QSt
     if (old != key) settings_->remove(section + QLatin1Char('/') + old);
   }
   settings_->setValue(section + QLatin1Char('/') + key, value);
+}
+
+QString QSettingsStore::Problem() const {
+  const QString file = settings_->fileName();
+  if (settings_->format() == QSettings::NativeFormat && !file.startsWith(QLatin1Char('/'))) {
+    return QString();  // the registry: nothing to open
+  }
+  const std::filesystem::path path = ToNativePath(file);
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return QString();
+  std::ifstream in(path, std::ios::binary);
+  char byte;
+  if (!in || (!in.get(byte) && !in.eof())) {
+    const int err = errno;
+    return QStringLiteral("cannot read the settings: ") +
+           Status::FromErrno(err ? err : EIO, "open", path).reason();
+  }
+  if (settings_->status() == QSettings::FormatError) {
+    return QStringLiteral("cannot read the settings: not a settings file (") + file + QLatin1Char(')');
+  }
+  return QString();
 }
 
 bool QSettingsStore::Sync() {

@@ -35,6 +35,10 @@ public:
   void Write(const QString& section, const QString& key, const QString& value) override;
   // Pushes pending writes to disk; returns false when the store could not be written.
   bool Sync();
+  // Why the stored settings could not be read (a file that cannot be opened or parsed),
+  // or an empty text. A run must not go on with the defaults in place of what the user
+  // saved.
+  QString Problem() const;
 
 private:
   explicit QSettingsStore(std::unique_ptr<QSettings> settings);

@@ -44,6 +44,9 @@ private slots:
   void failedFileGivesOne();
   void awkwardNames();
   void interruptStopsAfterCurrentFile();
+  void checkBoxWords_data();
+  void checkBoxWords();
+  void unreadableSettingsAreAnError();
 
 private:
   Result Run(const QStringList& args, const QMap<QString, QString>& env = {});
@@ -93,6 +96,10 @@ void TestBatch::badArguments_data() {
   QTest::newRow("unknown key") << QStringList{"--set", "chkXYZ=1", "a", "b"} << "unknown settings key \"chkXYZ\"";
   QTest::newRow("no value") << QStringList{"--set", "chkASP", "a", "b"} << "--set needs KEY=VALUE";
   QTest::newRow("set at end") << QStringList{"a", "b", "--set"} << "--set needs KEY=VALUE";
+  QTest::newRow("check box word") << QStringList{"--set", "chkASP=maybe", "a", "b"} << "--set chkASP: \"maybe\" is not a check box value";
+  QTest::newRow("check box number") << QStringList{"--set", "check2=2", "a", "b"} << "--set Check2: \"2\" is not a check box value";
+  QTest::newRow("timeout word") << QStringList{"--timeout", "soon", "a", "b"} << "--timeout needs a number of seconds";
+  QTest::newRow("timeout negative") << QStringList{"--timeout=-1", "a", "b"} << "--timeout needs a number of seconds";
 }
 
 void TestBatch::badArguments() {
@@ -187,6 +194,30 @@ void TestBatch::interruptStopsAfterCurrentFile() {
   QVERIFY(!fs::exists(Tmp("out/c.inc")));
   QVERIFY(!fs::exists(Tmp("out/sub")));
   QVERIFY(r.err.contains(QLatin1String("stopping after the current file")));
+}
+
+void TestBatch::checkBoxWords_data() {
+  QTest::addColumn<QString>("value");
+  QTest::addColumn<bool>("encoded");
+  for (const char* yes : {"1", "true", "Yes", "ON"}) QTest::newRow(yes) << yes << true;
+  for (const char* no : {"0", "false", "no", "Off"}) QTest::newRow(no) << no << false;
+}
+
+void TestBatch::checkBoxWords() {
+  QFETCH(QString, value);
+  QFETCH(bool, encoded);
+  Write(Tmp("site/a.asp"), "<% x %>");
+  QCOMPARE(Run({"--set", "chkASP=" + value, "site", "out"}).exitCode, 0);
+  QCOMPARE(Read(Tmp("out/a.asp")), std::string(encoded ? "ENCODED\n<% x %>" : "<% x %>"));
+}
+
+void TestBatch::unreadableSettingsAreAnError() {
+  Write(Tmp("site/a.asp"), "<% x %>");
+  fs::create_directories(Tmp("config/Quillward/Quillward.conf"));  // cannot be read as a file
+  const Result r = Run({"site", "out"});
+  QCOMPARE(r.exitCode, 2);
+  QVERIFY2(r.err.contains(QLatin1String("cannot read the settings")), qPrintable(r.err));
+  QVERIFY(!fs::exists(Tmp("out")));
 }
 
 QTEST_GUILESS_MAIN(TestBatch)
