@@ -15,7 +15,7 @@ class SettingsStore;
 
 // The registry's numbers, as the Windows headers define them.
 inline constexpr qint32 kHkeyLocalMachine = static_cast<qint32>(0x80000002u);
-inline constexpr quint32 kRegOpenAccess = 0x2003F;  // query, set, create, enumerate, notify, link
+inline constexpr quint32 kRegOpenAccess = 0x20019;  // KEY_READ: what a user without administrator rights may ask
 inline constexpr quint32 kRegSz = 1;
 inline constexpr quint32 kRegDword = 4;
 inline constexpr int kRegBufferSize = 1024;  // bytes offered for one value
