@@ -12,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "temp_name.h"
+
 namespace screnc {
 namespace {
 
@@ -51,16 +53,25 @@ mode_t umask_mode() {
   return 0666 & ~mask;
 }
 
-// A name for the temporary file: hidden, next to the destination, unlikely to clash.
-std::string temp_name(const std::string& path, unsigned attempt) {
+// The longest name the file system holds in folder.
+std::size_t name_limit(const std::string& folder) {
+  const long n = pathconf(folder.c_str(), _PC_NAME_MAX);
+  return n > 0 ? static_cast<std::size_t>(n) : 255;
+}
+
+// A name for the temporary file: hidden, next to the destination, unlikely to clash, and
+// never longer than the folder allows. `tail` goes last (mkstemp's "XXXXXX").
+std::string temp_name(const std::string& path, unsigned attempt, std::string_view tail = {}) {
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".screnc-%ld-%lx-%u", static_cast<long>(getpid()),
+  char unique[48];
+  std::snprintf(unique, sizeof unique, "%ld-%lx-%u", static_cast<long>(getpid()),
                 static_cast<unsigned long>(ts.tv_nsec), attempt);
   std::string dir = folder_of(path);
+  const std::size_t limit = name_limit(dir);
   if (dir.back() != '/') dir += '/';
-  return dir + "." + name_of(path) + suffix;
+  return dir + temp_file_name(name_of(path), std::string(unique).append(tail), limit,
+                              NameUnits::Bytes);
 }
 
 IoError failure(const char* call, const std::string& path) { return {call, path, errno}; }
@@ -117,7 +128,7 @@ std::optional<IoError> write_unnamed(const std::string& path, std::string_view d
 
 std::optional<IoError> write_named(const std::string& path, std::string_view data,
                                    std::optional<mode_t> mode, std::string& temp) {
-  temp = temp_name(path, 0) + "-XXXXXX";
+  temp = temp_name(path, 0, "-XXXXXX");
   set_pending(temp);
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
@@ -134,9 +145,9 @@ std::optional<IoError> write_named(const std::string& path, std::string_view dat
 
 }  // namespace
 
-std::string IoError::message() const {
-  return call + " '" + path + "': " + std::strerror(error);
-}
+std::string IoError::message() const { return call + " '" + path + "': " + reason(); }
+
+std::string IoError::reason() const { return std::strerror(error); }
 
 void reserve_large(std::string& s, std::size_t n) {
   s.reserve(n);

@@ -15,6 +15,7 @@ struct IoError {
   std::string path;
   int error = 0;
   std::string message() const;
+  std::string reason() const;  // "No space left on device"
 };
 
 std::optional<IoError> read_whole_file(const std::string& path, std::string& out);

@@ -143,17 +143,41 @@ struct Attributes {
   const C* end = nullptr;  // just past the closing '>' (tag), or at "%>" (directive)
   Span language, type, runat;
   bool src = false;
+  bool server = false;  // the tag holds a <% %> block
 };
 
 // Parses attributes from p up to the '>' that closes a tag (quoted values may hold '>').
-// For a directive, [p, end) is its body, up to its "%>".
+// For a directive, [p, end) is its body, up to its "%>". With server_blocks (ASP pages) a
+// <% %> block anywhere in the tag is taken whole, wherever it stands: as an attribute, in
+// a name, or in a quoted or unquoted value, so its '>' or quotes end nothing.
 template <class C>
 std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const C* end,
-                                              bool directive) {
+                                              bool directive, bool server_blocks = false) {
   Attributes<C> a;
   auto closes = [&](const C* q) { return !directive && code(*q) == '>'; };
   auto separates = [&](const C* q) { return is_space(*q) || (!directive && code(*q) == '/'); };
   auto offset = [&](const C* q) { return static_cast<std::size_t>(q - start); };
+  // At a <% %> block: the position after its "%>" (end when it has none); else q itself.
+  auto past_block = [&](const C* q) {
+    if (!server_blocks || q + 1 >= end || code(q[0]) != '<' || code(q[1]) != '%') return q;
+    a.server = true;
+    const C* close = find_pair(q + 2, end, '%', '>');
+    return close < end ? close + 2 : end;
+  };
+  // Steps over plain characters and whole blocks while stop(q) is false.
+  auto scan = [&](const C* q, auto stop) {
+    while (q < end) {
+      const C* next = past_block(q);
+      if (next != q) {
+        q = next;
+      } else if (stop(q)) {
+        break;
+      } else {
+        ++q;
+      }
+    }
+    return q;
+  };
   for (;;) {
     while (p < end && separates(p)) ++p;
     if (p >= end) {
@@ -166,7 +190,7 @@ std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const 
       return a;
     }
     const C* name = p;
-    while (p < end && !separates(p) && code(*p) != '=' && !closes(p)) ++p;
+    p = scan(p, [&](const C* q) { return separates(q) || code(*q) == '=' || closes(q); });
     const C* name_end = p;
     const C* q = p;
     while (q < end && is_space(*q)) ++q;
@@ -176,13 +200,14 @@ std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const 
       while (q < end && is_space(*q)) ++q;
       if (q >= end) return std::nullopt;
       if (code(*q) == '"' || code(*q) == '\'') {
-        const C* close = find_unit(q + 1, end, *q);
+        const unsigned quote = code(*q);
+        const C* close = scan(q + 1, [&](const C* c) { return code(*c) == quote; });
         if (close >= end) return std::nullopt;
         value = {offset(q + 1), offset(close), true};
         p = close + 1;
       } else {
         const C* v = q;
-        while (q < end && !is_space(*q) && !closes(q)) ++q;
+        q = scan(q, [&](const C* c) { return is_space(*c) || closes(c); });
         value = {offset(v), offset(q), true};
         p = q;
       }
@@ -224,20 +249,18 @@ Lang lang_of_type(const C* b, const C* e) {
 }
 
 // Handles the <script ...> element at lt; returns where scanning goes on.
-// server_only: only elements with runat=server are encoded (ASP pages).
-template <class C>
-const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_lang,
-                        bool server_only) {
-  const auto tag = parse_attributes(lt, lt + 7, end, false);
+// In ASP pages (asp set) only elements with runat=server are encoded, and the <% %>
+// blocks in the tag itself go through tag_blocks(from, to), in order with any change to
+// the tag; a client tag is otherwise left as it is.
+template <class C, class TagBlocks>
+const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_lang, bool asp,
+                        TagBlocks tag_blocks) {
+  const auto tag = parse_attributes(lt, lt + 7, end, false, asp);
   if (!tag) return lt + 1;
-  if (server_only) {
-    const Span& r = tag->runat;
-    if (!r.found || !equals_ci(lt + r.b, lt + r.e, "server")) return tag->end;
-  }
   const C* body = tag->end;
   const C* close = find_tag_ci(body, end, "/script");
-  if (close == end) return end;
-
+  const Span& r = tag->runat;
+  const bool server = r.found && equals_ci(lt + r.b, lt + r.e, "server");
   Lang lang = default_lang;
   if (tag->language.found) {
     const C* vb = lt + tag->language.b;
@@ -246,17 +269,24 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
   } else if (tag->type.found) {
     lang = lang_of_type(lt + tag->type.b, lt + tag->type.e);
   }
-  if (lang == Lang::None || tag->src || all_space(body, close)) return close;
+  if ((asp && !server) || close == end || lang == Lang::None || tag->src ||
+      all_space(body, close)) {
+    tag_blocks(lt, body);
+    return body;
+  }
 
   // Rewrite or add the language first, then the body; nothing changes when the body has
   // nothing to encode after its marker.
   const std::size_t mark = w.out.size();
   const C* copied = w.copied;
   if (tag->language.found) {
+    tag_blocks(lt, lt + tag->language.b);
     w.replace(lt + tag->language.b, lt + tag->language.e, encoded_name(lang));
+    tag_blocks(lt + tag->language.e, body);
   } else {
-    const C* gt = tag->end - 1;
+    const C* gt = body - 1;
     const C* at = (gt > lt && code(gt[-1]) == '/') ? gt - 1 : gt;
+    tag_blocks(lt, at);
     w.insert(at, " LANGUAGE=\"");
     w.literal(encoded_name(lang));
     w.literal("\"");
@@ -264,6 +294,7 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
   if (!w.script(body, close)) {
     w.out.resize(mark);
     w.copied = copied;
+    tag_blocks(lt, body);
   }
   return close;
 }
@@ -285,7 +316,7 @@ void encode_html(const C* b, const C* e, Lang lang, Writer<C>& w) {
       p = close < e ? close + 3 : e;
     } else if (starts_ci(p + 1, e, "script") && p + 7 < e &&
                (is_space(p[7]) || code(p[7]) == '>' || code(p[7]) == '/')) {
-      p = script_element(w, p, e, lang, false);
+      p = script_element(w, p, e, lang, false, [](const C*, const C*) {});
     } else {
       ++p;
     }
@@ -332,6 +363,23 @@ void rewrite_directive(const Directive<C>& d, const KindOptions& opt, Writer<C>&
   }
 }
 
+// The <% %> block at p; returns where scanning goes on, or e when it has no "%>".
+template <class C>
+const C* server_block(const C* p, const C* e, const Directive<C>& d, const KindOptions& opt,
+                      Writer<C>& w) {
+  const C* body = p + 2;
+  const C* close = find_pair(body, e, '%', '>');
+  if (close == e) return e;
+  if (p == d.at) {
+    rewrite_directive(d, opt, w);
+  } else if (body < close && code(*body) != '@') {
+    if (code(*body) == '=') ++body;
+    if (d.lang != Lang::None && body < close && !starts_ci(body, close, "#@~^"))
+      w.script(body, close);
+  }
+  return close + 2;
+}
+
 template <class C>
 void encode_asp(const C* b, const C* e, const KindOptions& opt, Writer<C>& w) {
   const Directive<C> d = find_directive(b, e, opt.default_lang);
@@ -340,23 +388,17 @@ void encode_asp(const C* b, const C* e, const KindOptions& opt, Writer<C>& w) {
     w.literal(encoded_name(d.lang));
     w.literal(opt.crlf_after_directive ? " %>\r\n" : " %>\n");
   }
+  // The blocks inside a <script> tag: the tag's parse found each one whole in [from, to).
+  auto tag_blocks = [&](const C* from, const C* to) {
+    while ((from = find_pair(from, to, '<', '%')) < to) from = server_block(from, to, d, opt, w);
+  };
   const C* p = b;
   while ((p = find_unit(p, e, static_cast<C>('<'))) < e) {
     if (p + 1 < e && code(p[1]) == '%') {
-      const C* body = p + 2;
-      const C* close = find_pair(body, e, '%', '>');
-      if (close == e) break;
-      if (p == d.at) {
-        rewrite_directive(d, opt, w);
-      } else if (body < close && code(*body) != '@') {
-        if (code(*body) == '=') ++body;
-        if (d.lang != Lang::None && body < close && !starts_ci(body, close, "#@~^"))
-          w.script(body, close);
-      }
-      p = close + 2;
+      p = server_block(p, e, d, opt, w);
     } else if (starts_ci(p + 1, e, "script") && p + 7 < e &&
                (is_space(p[7]) || code(p[7]) == '>' || code(p[7]) == '/')) {
-      p = script_element(w, p, e, d.lang, true);
+      p = script_element(w, p, e, d.lang, true, tag_blocks);
     } else {
       ++p;
     }

@@ -39,7 +39,7 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
   struct stat st {};
   if (stat(src.c_str(), &st) != 0) {
     con.say(Msg::CannotRead, src);
-    con.detail(IoError{"stat", src, errno}.message());
+    con.system_failure(false, src, IoError{"stat", src, errno}.reason());
     return false;
   }
   const bool read_only = (st.st_mode & 0222) == 0;
@@ -70,7 +70,7 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
   std::string input;
   if (const auto err = read_whole_file(src, input)) {
     con.say(Msg::CannotRead, src);
-    con.detail(err->message());
+    con.system_failure(false, src, err->reason());
     return false;
   }
   std::string output;
@@ -84,7 +84,7 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
       job.in_place ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt;
   if (const auto err = write_file_atomic(dst, output, mode)) {
     con.say(Msg::CannotWrite, dst);
-    con.detail(err->message());
+    con.system_failure(true, dst, err->reason());
     return false;
   }
   return true;
@@ -128,14 +128,15 @@ int run(const std::vector<std::string_view>& args) {
   }
   const std::string source = full_path(line.files[0]);
   const std::string pattern = name_part(source);
-  const bool wildcard = has_wildcard(pattern);
+  // A name that exists is the file itself, even when it holds '*' or '?'.
+  const bool wildcard = has_wildcard(pattern) && !exists(source);
   if (!line.extension) {
     job.pattern_ext = extension_of(pattern);
     if (!job.pattern_ext || pattern.ends_with('*')) {
       con.usage(Msg::NoExtension, source);
       return kFailure;
     }
-    job.own_ext = has_wildcard(*job.pattern_ext);
+    job.own_ext = wildcard && has_wildcard(*job.pattern_ext);
   }
 
   std::string destination;
@@ -159,7 +160,8 @@ int run(const std::vector<std::string_view>& args) {
   if (wildcard) {
     std::vector<std::string> names;
     const std::string folder = folder_part(source);
-    if (const auto err = list_matches(folder, pattern, names)) con.detail(err->message());
+    if (const auto err = list_matches(folder, pattern, names))
+      con.system_failure(false, folder, err->reason());
     if (names.empty()) {
       con.say(Msg::CannotRead, source);
       return kFailure;

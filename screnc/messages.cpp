@@ -10,7 +10,8 @@ constexpr std::string_view kHelp =
     "cannot be read, while Windows Script Host, IIS and browsers still run it.\n"
     "\n"
     "  /?              Show this help\n"
-    "  /s              Silent: print no message\n"
+    "  /s              Silent: print no message (a system error still gets its\n"
+    "                  line on stderr)\n"
     "  /f              Overwrite the source file with the encoded one (no destination)\n"
     "  /xl             Do not add the @LANGUAGE directive at the top of .asp pages\n"
     "  /l ScriptLanguage\n"
@@ -25,7 +26,8 @@ constexpr std::string_view kHelp =
     "  --              Everything after is a file name\n"
     "\n"
     "The source may hold the wildcards * and ? in its file name; the destination is\n"
-    "then a folder. Switches start with / or -; a file name starting with / is never\n"
+    "then a folder. A source that exists is always taken as it is, never as a\n"
+    "pattern. Switches start with / or -; a file name starting with / is never\n"
     "taken for a switch unless it is / followed by letters only (write /srv/ or use --).\n"
     "Exit status 0 when at least one file was encoded, else 255.\n"
     "\n"
@@ -88,10 +90,12 @@ void Console::usage(Msg id, std::string_view arg) const {
   say(id, arg);
 }
 
-void Console::detail(const std::string& why) const {
-  if (silent_) return;
+void Console::system_failure(bool writing, std::string_view path, std::string_view reason) const {
+  std::string line = "screnc: cannot ";
+  line.append(writing ? "write '" : "read '").append(path).append("': ").append(reason);
+  line += '\n';
   std::fflush(stdout);
-  std::fprintf(stderr, "screnc: %s\n", why.c_str());
+  std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 }  // namespace screnc

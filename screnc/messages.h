@@ -1,6 +1,7 @@
 // The classic tool's messages, word for word, and where they go: each on stdout after an
-// extra line break, none at all with /s. The system call behind a file error goes to
-// stderr on its own line, also silenced by /s.
+// extra line break, none at all with /s. A file that fails for a system reason also gets
+// one line on stderr, with or without /s, so that a calling program can show why:
+//   screnc: cannot write '/out/a.asp': No space left on device
 #pragma once
 
 #include <string>
@@ -33,7 +34,8 @@ class Console {
   void say(Msg id, std::string_view arg = {}) const;
   // A usage error: the usage line, then the message.
   void usage(Msg id, std::string_view arg = {}) const;
-  void detail(const std::string& why) const;
+  // "screnc: cannot read|write '<path>': <reason>" on stderr, even when silent.
+  void system_failure(bool writing, std::string_view path, std::string_view reason) const;
 
  private:
   bool silent_;

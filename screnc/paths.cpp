@@ -1,6 +1,7 @@
 #include "paths.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,6 +66,11 @@ std::optional<std::string> extension_of(std::string_view name) {
 }
 
 bool has_wildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+bool exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
   if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&

@@ -21,6 +21,9 @@ std::optional<std::string> extension_of(std::string_view name);
 
 bool has_wildcard(std::string_view s);
 
+// Whether path names an existing directory entry of any kind (a dangling link too).
+bool exists(const std::string& path);
+
 // Windows-style match: '*' any run, '?' one character, ASCII case ignored; "*.*" also
 // matches names without a dot.
 bool wildcard_match(std::string_view pattern, std::string_view name);

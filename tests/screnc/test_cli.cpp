@@ -6,11 +6,14 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "command_line.h"
 #include "messages.h"
 #include "support.h"
+#include "temp_name.h"
 
 using namespace screnc;
 
@@ -52,6 +55,13 @@ class TestCli : public QObject {
   QStringList expand(QStringList args) const {
     for (QString& a : args) a.replace("@D", d_);
     return args;
+  }
+
+  // The page back from an encoded file: blocks decoded, the added directive taken off.
+  static QByteArray decodedPage(const QByteArray& encoded) {
+    QByteArray text = support::bytes(support::decoded(support::str(encoded)));
+    const QByteArray directive = "<%@ LANGUAGE = VBScript.Encode %>\n";
+    return text.startsWith(directive) ? text.mid(directive.size()) : text;
   }
 
   QStringList names(const QString& dir) const {
@@ -194,14 +204,109 @@ class TestCli : public QObject {
     QCOMPARE(r.status, status);
   }
 
-  // Each system error also names the call and the file, on stderr.
-  void errorDetails() {
-    Run r = run({at("nope.asp"), at("out/n.asp")});
-    QVERIFY2(r.err.contains(("stat '" + at("nope.asp") + "': No such file").toUtf8()), r.err.constData());
-    r = run({at("a.asp"), at("nofolder/a.asp")});
-    QVERIFY2(r.err.contains(("mkstemp '" + at("nofolder") + "': No such file").toUtf8()), r.err.constData());
-    r = run({"/s", at("nope.asp"), at("out/n.asp")});
-    QVERIFY(r.err.isEmpty());
+  // A file that fails for a system reason gets one line on stderr, with or without /s;
+  // other failures only the classic message on stdout, which /s silences.
+  void systemFailureLine_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("err");
+    QTest::addColumn<bool>("noSpace");  // the destination folder is a full file system
+    QTest::newRow("missing source") << QStringList{"@D/nope.asp", "@D/out/n.asp"}
+        << QByteArray("screnc: cannot read '@D/nope.asp': No such file or directory\n") << false;
+    QTest::newRow("missing destination folder") << QStringList{"@D/a.asp", "@D/nofolder/a.asp"}
+        << QByteArray("screnc: cannot write '@D/nofolder/a.asp': No such file or directory\n") << false;
+    QTest::newRow("no space left") << QStringList{"@D/big.asp", "@D/full/big.asp"}
+        << QByteArray("screnc: cannot write '@D/full/big.asp': No space left on device\n") << true;
+    QTest::newRow("bad format") << QStringList{"@D/empty.asp", "@D/out/e.asp"} << QByteArray() << false;
+    QTest::newRow("unknown extension") << QStringList{"@D/x.txt", "@D/out/x.txt"} << QByteArray() << false;
+  }
+  void systemFailureLine() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, err);
+    QFETCH(bool, noSpace);
+    if (noSpace) {
+      QVERIFY(QDir(d_).mkdir("full"));
+      if (mount("tmpfs", at("full").toUtf8().constData(), "tmpfs", 0, "size=16k") != 0)
+        QSKIP("needs root to mount a small tmpfs");
+      put("big.asp", QByteArray(64 * 1024, 'x').prepend("<%").append("%>"));
+    }
+    const QString expected = QString::fromUtf8(err).replace("@D", d_);
+    for (const bool silent : {true, false}) {
+      const Run r = run(expand(silent ? QStringList{"/s"} + args : args));
+      QCOMPARE(r.status, 255);
+      QCOMPARE(QString::fromUtf8(r.err), expected);
+      QCOMPARE(r.out.isEmpty(), silent);
+    }
+    if (noSpace) {
+      QCOMPARE(names(at("full")), QStringList{});
+      QCOMPARE(umount(at("full").toUtf8().constData()), 0);
+    }
+  }
+
+  // Names that look like patterns, switches or response files, given as absolute paths
+  // as the run gives them, with each set of switches the run uses: each page is encoded
+  // from itself alone, and the sources stay as they were.
+  void literalNames_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("switches");
+    const QString n240 = QString(236, 'p') + ".asp";
+    const QString n255 = QString(251, 'q') + ".asp";
+    const QString cjk = QString(80, QChar(0x4E2D)) + ".asp";  // 240 bytes in UTF-8
+    const QList<QStringList> sets = {{"/s"}, {"/xl", "/s"}, {"/s", "/e", "asp", "/xl"},
+                                     {"/s", "/l", "VBScript"}};
+    const QStringList all = {"*.asp", "a?.asp", "[ab].asp", "-x.asp", "-s.asp", "-f.asp",
+                             "@list.asp", n240, n255, cjk};
+    int k = 0;
+    for (const QString& name : all)
+      for (const QStringList& sw : sets)
+        QTest::newRow(qPrintable(QString::number(k++) + ": " + name.left(12) + " " + sw.join(' '))) << name << sw;
+  }
+  void literalNames() {
+    QFETCH(QString, name);
+    QFETCH(QStringList, switches);
+    // Pages that a pattern would match as well, each with its own text.
+    const QStringList pages = {name, "a1.asp", "ab.asp", "b.asp", "list.asp", "x.asp", "s.asp"};
+    for (const QString& p : pages) put(p, ("<p><% page = \"" + p + "\" %></p>\r\n").toUtf8());
+    const QByteArray source = support::readAll(at(name));
+    const Run r = run(switches + QStringList{at(name), at("out/" + name)});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.isEmpty(), r.err.constData());
+    QCOMPARE(names(at("out")), QStringList{name});
+    const QByteArray encoded = support::readAll(at("out/" + name));
+    QVERIFY(!encoded.contains("page ="));
+    QCOMPARE(decodedPage(encoded), source);
+    for (const QString& p : pages)
+      QCOMPARE(support::readAll(at(p)), ("<p><% page = \"" + p + "\" %></p>\r\n").toUtf8());
+    QVERIFY(!names(d_).join('|').contains("screnc"));
+  }
+
+  // The temporary name beside a destination stays within the file system's name limit,
+  // cut at a character, whatever the destination's own length.
+  void tempNames_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QByteArray>("expected");
+    const int bytes = int(NameUnits::Bytes), utf16 = int(NameUnits::Utf16);
+    QTest::newRow("short name whole") << QByteArray("a.asp") << 255 << bytes << QByteArray(".a.asp.screnc-1-2-3");
+    QTest::newRow("cut to the limit") << QByteArray("abcdef.asp") << 18 << bytes << QByteArray(".abcd.screnc-1-2-3");
+    QTest::newRow("no room for the name") << QByteArray("abc") << 14 << bytes << QByteArray("..screnc-1-2-3");
+    QTest::newRow("never inside a UTF-8 character")
+        << QByteArray("\xE4\xB8\xAD\xE6\x96\x87.js") << 19 << bytes << QByteArray(".\xE4\xB8\xAD.screnc-1-2-3");
+    QTest::newRow("UTF-16 units: one per character")
+        << QByteArray("\xE4\xB8\xAD\xE6\x96\x87.js") << 19 << utf16 << QByteArray(".\xE4\xB8\xAD\xE6\x96\x87.js.screnc-1-2-3");
+    QTest::newRow("UTF-16 units: a pair above U+FFFF")
+        << QByteArray("\xF0\x9F\x98\x80\xF0\x9F\x98\x80") << 17 << utf16 << QByteArray(".\xF0\x9F\x98\x80.screnc-1-2-3");
+  }
+  void tempNames() {
+    QFETCH(QByteArray, name);
+    QFETCH(int, limit);
+    QFETCH(int, units);
+    QFETCH(QByteArray, expected);
+    const std::string got = temp_file_name(support::str(name), "1-2-3", std::size_t(limit), NameUnits(units));
+    QCOMPARE(support::bytes(got), expected);
+    QVERIFY(name_length(got, NameUnits(units)) <= std::size_t(limit));
+    const std::string long_name(255, 'n');
+    QCOMPARE(temp_file_name(long_name, "12345-3b9ac9ff-0", 255, NameUnits::Bytes).size(), std::size_t(255));
   }
 
   void encodesOneFile() {

@@ -205,6 +205,39 @@ class TestKinds : public QObject {
             kDirective + "<%" + B(" s=\"") + "%>\" %>");
     addCase("asp: blocks in comments are encoded", asp, "<!-- <%x%> -->", kDirective + "<!-- <%" + B("x") + "%> -->");
 
+    // ASP: <% %> inside a <script> tag's attributes, quoted or not, is a block like any
+    // other; a client tag is otherwise left exactly as it is.
+    addCase("asp tag: double-quoted src", asp,
+            "<script type=\"text/javascript\" src=\"<%=strPath%>/lib.js\"></script>",
+            kDirective + "<script type=\"text/javascript\" src=\"<%=" + B("strPath") + "%>/lib.js\"></script>");
+    addCase("asp tag: unquoted src", asp, "<script src=<%=p%>/x.js></script>",
+            kDirective + "<script src=<%=" + B("p") + "%>/x.js></script>");
+    addCase("asp tag: single-quoted src", asp, "<script src='<%=p%>/x.js'></script>",
+            kDirective + "<script src='<%=" + B("p") + "%>/x.js'></script>");
+    addCase("asp tag: quotes and '>' inside the block", asp,
+            "<script src=\"<%= Path(\"a>b\") %>/x.js\"></script>",
+            kDirective + "<script src=\"<%=" + B(" Path(\"a>b\") ") + "%>/x.js\"></script>");
+    addCase("asp tag: block as an attribute, body kept", asp, "<script <%=attrs%>>x()</script>",
+            kDirective + "<script <%=" + B("attrs") + "%>>x()</script>");
+    addCase("asp tag: block in the tag and in the body", asp,
+            "<script language=\"JavaScript\" src=\"<%=a%>\">var b='<%=b%>';</script>",
+            kDirective + "<script language=\"JavaScript\" src=\"<%=" + B("a") + "%>\">var b='<%=" + B("b") + "%>';</script>");
+    addCase("asp tag: no end tag, later blocks still encoded", asp, "<script src=<%=a%>><%b%>",
+            kDirective + "<script src=<%=" + B("a") + "%>><%" + B("b") + "%>");
+    addCase("asp tag: server script, language rewritten beside a block", asp,
+            "<script runat=server title=\"<%=t%>\" language=vbscript>x</script>",
+            kDirective + "<script runat=server title=\"<%=" + B("t") + "%>\" language=VBScript.Encode>" + B("x") + "</script>");
+    addCase("asp tag: server script, language added after an unquoted block", asp,
+            "<script runat=server data=<%=t%>>x</script>",
+            kDirective + "<script runat=server data=<%=" + B("t") + "%> LANGUAGE=\"VBScript.Encode\">" + B("x") + "</script>");
+    addCase("asp tag: server script without an end tag", asp, "<script runat=server>x<%y%>",
+            kDirective + "<script runat=server>x<%" + B("y") + "%>");
+    addCase("asp: blocks in other tags' attributes", asp,
+            "<input value=\"<%=v%>\"><a href=\"javascript:showDetails('txtSubType=<%=t%>')\">",
+            kDirective + "<input value=\"<%=" + B("v") + "%>\"><a href=\"javascript:showDetails('txtSubType=<%=" + B("t") + "%>')\">");
+    addCase("html: ASP block in a script tag untouched", html, "<script src=\"<%=a%>\"></script>",
+            "<script src=\"<%=a%>\"></script>");
+
     // Plain scripts
     addCase("plain: whole text, final CR LF inside", plain, "WScript.Echo 1\r\n", B("WScript.Echo 1\r\n"));
     addCase("plain: VBScript marker", plain, "' (c)\r\n'**Start Encode**\r\nx", "' (c)\r\n'**Start Encode**" + B("\r\nx"));
