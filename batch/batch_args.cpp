@@ -1,58 +1,60 @@
 #include "batch_args.h"
 
-#include "paths.h"
+#include "text.h"
 
-#include <QStringList>
+#include <algorithm>
+#include <array>
 
 namespace {
 
-const QStringList& KnownKeys() {
-  static const QStringList keys = {
-      QStringLiteral("chkASP"),   QStringLiteral("chkHTML"),       QStringLiteral("chkJS"),
-      QStringLiteral("Check2"),   QStringLiteral("chkLangDirect"), QStringLiteral("Combo1"),
-      QStringLiteral("Combo2"),   QStringLiteral("txtDefxt")};
-  return keys;
-}
+const std::array<std::string, 8> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
+                                               "chkLangDirect", "Combo1", "Combo2", "txtDefxt"};
 
-bool IsCheckBox(const QString& key) {
-  return key.startsWith(QLatin1String("chk")) || key == QLatin1String("Check2");
-}
+bool IsCheckBox(const std::string& key) { return key.starts_with("chk") || key == "Check2"; }
 
 // A check box's value as stored ("1" or "0"); empty when `value` is not one.
-QString CheckBoxValue(const QString& value) {
-  const QString v = value.trimmed().toLower();
+std::string CheckBoxValue(const std::string& value) {
+  const std::string v = FoldCase(Trimmed(value));
   for (const char* yes : {"1", "true", "yes", "on"}) {
-    if (v == QLatin1String(yes)) return QStringLiteral("1");
+    if (v == yes) return "1";
   }
   for (const char* no : {"0", "false", "no", "off"}) {
-    if (v == QLatin1String(no)) return QStringLiteral("0");
+    if (v == no) return "0";
   }
-  return QString();
+  return {};
+}
+
+std::string KnownKeyList() {
+  std::string list;
+  for (const std::string& k : kKnownKeys) list += (list.empty() ? "" : ", ") + k;
+  return list;
 }
 
 // "KEY=VALUE" into the overrides; an error text when it is not one of the known keys,
 // or a check box's value is not one a check box can have.
-QString AddOverride(const QString& assignment, QMap<QString, QString>& overrides) {
-  const qsizetype eq = assignment.indexOf(QLatin1Char('='));
-  if (eq <= 0) return QStringLiteral("--set needs KEY=VALUE, got \"%1\"").arg(assignment);
-  const QString key = assignment.left(eq);
-  QString value = assignment.mid(eq + 1);
-  for (const QString& known : KnownKeys()) {
-    if (known.compare(key, Qt::CaseInsensitive) != 0) continue;
+std::string AddOverride(const std::string& assignment, std::map<std::string, std::string>& overrides) {
+  const std::size_t eq = assignment.find('=');
+  if (eq == 0 || eq == std::string::npos) return "--set needs KEY=VALUE, got \"" + assignment + "\"";
+  const std::string key = assignment.substr(0, eq);
+  std::string value = assignment.substr(eq + 1);
+  for (const std::string& known : kKnownKeys) {
+    if (!EqualIgnoringCase(known, key)) continue;
     if (IsCheckBox(known)) {
-      const QString stored = CheckBoxValue(value);
-      if (stored.isEmpty()) {
-        return QStringLiteral("--set %1: \"%2\" is not a check box value (1/0, true/false, yes/no, on/off)")
-            .arg(known, value);
+      const std::string stored = CheckBoxValue(value);
+      if (stored.empty()) {
+        return "--set " + known + ": \"" + value +
+               "\" is not a check box value (1/0, true/false, yes/no, on/off)";
       }
       value = stored;
     }
-    overrides.insert(known, value);
-    return QString();
+    overrides[known] = value;
+    return {};
   }
-  return QStringLiteral("unknown settings key \"%1\" (known: %2)")
-      .arg(key, KnownKeys().join(QStringLiteral(", ")));
+  return "unknown settings key \"" + key + "\" (known: " + KnownKeyList() + ")";
 }
+
+// An argument as text. Only paths keep their native form.
+std::string Text(const std::filesystem::path& arg) { return TextOfNative(arg.native()); }
 
 }  // namespace
 
@@ -61,43 +63,42 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
   std::vector<std::filesystem::path> positional;
   bool switches = true;
   for (size_t i = 0; i < args.size(); ++i) {
-    const QString arg = ToDisplayPath(args[i]);
-    if (switches && arg == QLatin1String("--")) {
+    const std::string arg = Text(args[i]);
+    if (switches && arg == "--") {
       switches = false;
-    } else if (switches && (arg == QLatin1String("--help") || arg == QLatin1String("-h"))) {
+    } else if (switches && (arg == "--help" || arg == "-h")) {
       out.help = true;
-    } else if (switches && arg == QLatin1String("--set")) {
+    } else if (switches && arg == "--set") {
       if (i + 1 == args.size()) {
-        out.error = QStringLiteral("--set needs KEY=VALUE");
+        out.error = "--set needs KEY=VALUE";
         return out;
       }
-      out.error = AddOverride(ToDisplayPath(args[++i]), out.overrides);
-    } else if (switches && arg.startsWith(QLatin1String("--set="))) {
-      out.error = AddOverride(arg.mid(6), out.overrides);
-    } else if (switches && (arg == QLatin1String("--timeout") || arg.startsWith(QLatin1String("--timeout=")))) {
-      QString value;
-      if (arg.contains(QLatin1Char('='))) {
-        value = arg.section(QLatin1Char('='), 1);
+      out.error = AddOverride(Text(args[++i]), out.overrides);
+    } else if (switches && arg.starts_with("--set=")) {
+      out.error = AddOverride(arg.substr(6), out.overrides);
+    } else if (switches && (arg == "--timeout" || arg.starts_with("--timeout="))) {
+      std::string value;
+      if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+        value = arg.substr(eq + 1);
       } else if (i + 1 < args.size()) {
-        value = ToDisplayPath(args[++i]);
+        value = Text(args[++i]);
       }
-      bool ok = false;
-      const int seconds = value.toInt(&ok);
-      if (!ok || seconds < 0) {
-        out.error = QStringLiteral("--timeout needs a number of seconds (0: no limit), got \"%1\"").arg(value);
+      int seconds = 0;
+      if (!ParseInt(value, seconds) || seconds < 0) {
+        out.error = "--timeout needs a number of seconds (0: no limit), got \"" + value + "\"";
       } else {
-        out.overrides.insert(QStringLiteral("EncoderTimeout"), QString::number(seconds));
+        out.overrides["EncoderTimeout"] = std::to_string(seconds);
       }
-    } else if (switches && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-      out.error = QStringLiteral("unknown option \"%1\" (a path that begins with \"-\" goes after \"--\")").arg(arg);
+    } else if (switches && arg.starts_with('-') && arg.size() > 1) {
+      out.error = "unknown option \"" + arg + "\" (a path that begins with \"-\" goes after \"--\")";
     } else {
       positional.push_back(args[i]);
     }
-    if (!out.error.isEmpty()) return out;
+    if (!out.error.empty()) return out;
   }
   if (out.help) return out;
   if (positional.size() != 2) {
-    out.error = QStringLiteral("expected SOURCE and DESTINATION, got %1 path(s)").arg(positional.size());
+    out.error = "expected SOURCE and DESTINATION, got " + std::to_string(positional.size()) + " path(s)";
     return out;
   }
   out.source = positional[0];
@@ -105,8 +106,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
   return out;
 }
 
-QString BatchUsage() {
-  return QStringLiteral(
+std::string BatchUsage() {
+  return std::string(
       "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"

@@ -5,30 +5,33 @@
 #include "run_host.h"
 
 #include <cstdio>
+#include <string>
 
 class ConsoleHost : public RunHost {
 public:
-  ConsoleHost(std::filesystem::path source, std::filesystem::path destination, QString appDir,
-              std::FILE* out = stdout, std::FILE* err = stderr);
+  ConsoleHost(std::filesystem::path source, std::filesystem::path destination,
+              std::filesystem::path appDir, std::FILE* out = stdout, std::FILE* err = stderr);
   ~ConsoleHost() override;
 
   std::filesystem::path SourcePath() override { return source_; }
   std::filesystem::path DestinationPath() override { return destination_; }
-  QString AppDir() override { return appDir_; }
+  std::filesystem::path AppDir() override { return appDir_; }
   RunState& State() override { return state_; }
   void SetStopEnabled(bool) override {}
   void ClearLog() override {}
-  void AppendLog(const QString& entry) override;
+  void AppendLog(const std::string& entry) override;
   void RepaintLog() override {}
-  void ScrollText(qint16) override {}
-  void ShowMessage(const QString& text, MessageIcon icon, const QString& title) override;
+  void ScrollText(std::int16_t) override {}
+  void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
   void ProcessEvents() override;
 
 private:
-  std::filesystem::path source_, destination_;
-  QString appDir_;
+  std::filesystem::path source_, destination_, appDir_;
   std::FILE* out_;
   std::FILE* err_;
   RunState state_;
   bool stopNoticed_ = false;
 };
+
+// One entry, one line: control characters in a file name (a newline, say) print as "?".
+std::string OneLine(const std::string& entry);

@@ -1,12 +1,14 @@
 // quillward-batch: the encoding run of Quillward's Start button, from a console.
 #include "batch_args.h"
 #include "console_host.h"
+#include "console_text.h"
 #include "encode_run.h"
+#include "program_dir.h"
+#include "run_settings.h"
 #include "settings_store.h"
 #include "stop_signals.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -23,39 +25,35 @@ int ExitStatusOf(const RunOutcome& outcome) {
   return kRefused;
 }
 
-void PrintError(const QString& text) {
-  std::fputs(("quillward-batch: " + text + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
-}
+void PrintError(const std::string& text) { WriteText(stderr, "quillward-batch: " + text + "\n"); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(QStringLiteral("Quillward"));
+  // The system's messages in the user's language; numbers always as C writes them.
+  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_NUMERIC, "C");
   InstallStopSignals();
 
   const BatchArgs args = ParseBatchArgs(NativeArguments(argc, argv));
   if (args.help) {
-    std::fputs(BatchUsage().toLocal8Bit().constData(), stdout);
+    WriteText(stdout, BatchUsage());
     return kAllDone;
   }
-  if (!args.error.isEmpty()) {
+  if (!args.error.empty()) {
     PrintError(args.error);
-    std::fputs("Try 'quillward-batch --help'.\n", stderr);
+    WriteText(stderr, "Try 'quillward-batch --help'.\n");
     return kRefused;
   }
 
-  const QSettingsStore stored(QCoreApplication::applicationName());
-  if (const QString problem = stored.Problem(); !problem.isEmpty()) {
+  const std::unique_ptr<SettingsStore> stored = OpenUserSettings("Quillward");
+  if (const std::string problem = stored->Problem(); !problem.empty()) {
     PrintError(problem);
     return kRefused;
   }
-  MemorySettingsStore settings(&stored);
-  for (auto it = args.overrides.cbegin(); it != args.overrides.cend(); ++it) {
-    settings.Write(QStringLiteral("Settings"), it.key(), it.value());
-  }
+  MemorySettingsStore settings(stored.get());
+  for (const auto& [key, value] : args.overrides) settings.Write(kSettingsSection, key, value);
 
-  ConsoleHost host(args.source, args.destination,
-                   QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + QLatin1Char('/')));
+  ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   return ExitStatusOf(RunEncoding(host, settings));
 }

@@ -5,8 +5,9 @@
 // the encoder, and no encoder outlives the program.
 
 #include "encoder_command.h"
-#include <QString>
+
 #include <functional>
+#include <string>
 
 struct ProcessOutcome {
   enum class How {
@@ -18,13 +19,13 @@ struct ProcessOutcome {
   };
   How how = How::CouldNotStart;
   int code = 0;
-  QString reason;     // empty on success; "encoder exit code 1", "encoder timed out after 5 s"
-  QString errorText;  // the last non-empty line the encoder wrote, at most 200 characters
+  std::string reason;     // empty on success; "encoder exit code 1", "encoder timed out after 5 s"
+  std::string errorText;  // the last non-empty line the encoder wrote, at most 200 characters
 
   bool Succeeded() const { return how == How::Exited && code == 0; }
   // `reason`, followed by ": " and the encoder's own text when it wrote one.
-  QString Explained() const {
-    return errorText.isEmpty() ? reason : reason + QStringLiteral(": ") + errorText;
+  std::string Explained() const {
+    return errorText.empty() ? reason : reason + ": " + errorText;
   }
 };
 
@@ -38,17 +39,21 @@ struct WaitControl {
   int killGraceMs = 2000;    // after the request to end, the encoder is killed this late
 };
 
+// The last non-empty line of what the encoder wrote (UTF-8), as one line of the log:
+// control characters as blanks, at most 200 UTF-16 units, trimmed.
+std::string LastOutputLine(const std::string& output);
+
 // "screnc" on POSIX, "screnc.exe" on Windows.
-const QString& EncoderFileName();
+const std::string& EncoderFileName();
 
 // Why `program` could not be started as the encoder ("not found", "not executable"), or
 // an empty text when it looks startable. Checked before a run writes anything.
-QString EncoderProblem(const std::filesystem::path& program);
+std::string EncoderProblem(const std::filesystem::path& program);
 
 // Starts `command` and returns when its process has ended. POSIX: `command.program` with
 // `command.arguments`, in a process group of its own (so a Ctrl-C meant for the run does
-// not reach the encoder). Windows: `command.text`, hidden, with no console window, in a
-// job object that ends it with the program. Never throws; a program that cannot be
+// not reach the encoder). Windows: `command.nativeText`, hidden, with no console window,
+// in a job object that ends it with the program. Never throws; a program that cannot be
 // started is an ordinary outcome.
 ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl& control = {});
 

@@ -89,10 +89,8 @@ ProcessOutcome CouldNotStart(int err, const std::filesystem::path& program) {
   ProcessOutcome out;
   out.how = ProcessOutcome::How::CouldNotStart;
   out.code = err;
-  out.reason = err == ENOENT
-                   ? QStringLiteral("encoder not found (posix_spawn %1)").arg(ToDisplayPath(program))
-                   : QStringLiteral("encoder could not start: ") +
-                         Status::FromErrno(err, "posix_spawn", program).reason();
+  out.reason = err == ENOENT ? "encoder not found (posix_spawn " + ToDisplayPath(program) + ")"
+                             : "encoder could not start: " + Status::FromErrno(err, "posix_spawn", program).reason();
   return out;
 }
 
@@ -104,19 +102,6 @@ int ExitDescriptor(pid_t pid) {
   (void)pid;
   return -1;
 #endif
-}
-
-// The last non-empty line of what the encoder wrote, bounded.
-QString LastLine(const std::string& output) {
-  size_t end = output.size();
-  while (end > 0 && (output[end - 1] == '\n' || output[end - 1] == '\r' || output[end - 1] == ' ')) --end;
-  const size_t start = output.rfind('\n', end == 0 ? 0 : end - 1);
-  const size_t from = start == std::string::npos || end == 0 ? 0 : start + 1;
-  QString line = QString::fromUtf8(output.data() + from, static_cast<qsizetype>(end - from));
-  for (QChar& c : line) {
-    if (c.unicode() < 0x20) c = QLatin1Char(' ');
-  }
-  return line.left(200).trimmed();
 }
 
 // Follows one child until it has ended: reads its output, runs the caller's poll, and
@@ -205,29 +190,29 @@ ProcessOutcome ChildWatch::Wait() {
   if (output_.get() >= 0) ReadOutput();
 
   ProcessOutcome out;
-  out.errorText = LastLine(kept_);
+  out.errorText = LastOutputLine(kept_);
   if (endedBy_ != ProcessOutcome::How::Exited) {
     out.how = endedBy_;
     out.code = WIFSIGNALED(status_) ? WTERMSIG(status_) : WEXITSTATUS(status_);
     out.reason = endedBy_ == ProcessOutcome::How::Stopped
-                     ? QStringLiteral("stopped: encoder ended")
-                     : QStringLiteral("encoder timed out after %1 s").arg(control_.timeoutSeconds);
+                     ? "stopped: encoder ended"
+                     : "encoder timed out after " + std::to_string(control_.timeoutSeconds) + " s";
   } else if (WIFSIGNALED(status_)) {
     out.how = ProcessOutcome::How::Killed;
     out.code = WTERMSIG(status_);
-    out.reason = QStringLiteral("encoder killed by signal %1").arg(out.code);
+    out.reason = "encoder killed by signal " + std::to_string(out.code);
   } else {
     out.how = ProcessOutcome::How::Exited;
     out.code = WEXITSTATUS(status_);
-    if (out.code != 0) out.reason = QStringLiteral("encoder exit code %1").arg(out.code);
+    if (out.code != 0) out.reason = "encoder exit code " + std::to_string(out.code);
   }
   return out;
 }
 
 }  // namespace
 
-const QString& EncoderFileName() {
-  static const QString name = QStringLiteral("screnc");
+const std::string& EncoderFileName() {
+  static const std::string name = "screnc";
   return name;
 }
 
@@ -257,12 +242,12 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl
   return out;
 }
 
-QString EncoderProblem(const std::filesystem::path& program) {
+std::string EncoderProblem(const std::filesystem::path& program) {
   struct stat st;
   if (::stat(program.c_str(), &st) != 0) return Status::FromErrno(errno, "stat", program).reason();
-  if (!S_ISREG(st.st_mode)) return QStringLiteral("not a regular file");
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
   if (::access(program.c_str(), X_OK) != 0) return Status::FromErrno(errno, "access", program).reason();
-  return QString();
+  return {};
 }
 
 void KillRunningEncoder() {

@@ -3,11 +3,14 @@
 // taken in slices.
 #include "basShell.h"
 
+#include "paths.h"
 #include "status.h"
+#include "text.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -21,10 +24,8 @@ ProcessOutcome CouldNotStart(DWORD err, const std::filesystem::path& program) {
   out.code = static_cast<int>(err);
   const std::error_code ec(static_cast<int>(err), std::system_category());
   out.reason = (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
-                   ? QStringLiteral("encoder not found (CreateProcessW %1)")
-                         .arg(QString::fromStdWString(program.native()))
-                   : QStringLiteral("encoder could not start: ") +
-                         Status::FromError(ec, "CreateProcessW", program).reason();
+                   ? "encoder not found (CreateProcessW " + ToDisplayPath(program) + ")"
+                   : "encoder could not start: " + Status::FromError(ec, "CreateProcessW", program).reason();
   return out;
 }
 
@@ -68,20 +69,20 @@ void ReadAvailable(HANDLE pipe, std::string& kept) {
   }
 }
 
-QString LastLine(const std::string& output) {
-  const QString text = QString::fromLocal8Bit(output.data(), static_cast<qsizetype>(output.size()));
-  const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
-    const QString line = it->trimmed();
-    if (!line.isEmpty()) return line.left(200);
-  }
-  return QString();
+// The encoder's output as UTF-8: taken as it is when it is UTF-8, else read in the
+// system's ANSI code page.
+std::string OutputText(const std::string& output) {
+  if (ValidUtf8(output) == output) return output;
+  const int n = MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()), wide.data(), n);
+  return Utf8FromWide(wide);
 }
 
 }  // namespace
 
-const QString& EncoderFileName() {
-  static const QString name = QStringLiteral("screnc.exe");
+const std::string& EncoderFileName() {
+  static const std::string name = "screnc.exe";
   return name;
 }
 
@@ -102,7 +103,7 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl
   si.hStdOutput = writeEnd.get();
   si.hStdError = writeEnd.get();
 
-  std::wstring text = command.text.toStdWString();  // CreateProcessW may write to it
+  std::wstring text = command.nativeText;  // CreateProcessW may write to it
   PROCESS_INFORMATION pi{};
   const BOOL started = CreateProcessW(
       nullptr, text.data(), nullptr, nullptr, TRUE,
@@ -138,31 +139,33 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl
   DWORD code = 0;
   GetExitCodeProcess(process.get(), &code);
   ProcessOutcome out;
-  out.errorText = LastLine(kept);
+  out.errorText = LastOutputLine(OutputText(kept));
   out.code = static_cast<int>(code);
   if (endedBy != ProcessOutcome::How::Exited) {
     out.how = endedBy;
     out.reason = endedBy == ProcessOutcome::How::Stopped
-                     ? QStringLiteral("stopped: encoder ended")
-                     : QStringLiteral("encoder timed out after %1 s").arg(control.timeoutSeconds);
+                     ? "stopped: encoder ended"
+                     : "encoder timed out after " + std::to_string(control.timeoutSeconds) + " s";
   } else if (code >= 0xC0000000u && code != 0xFFFFFFFFu) {  // exceptions; -1 is a failure
     out.how = ProcessOutcome::How::Killed;
-    out.reason = QStringLiteral("encoder ended by exception 0x%1").arg(code, 8, 16, QLatin1Char('0'));
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(code));
+    out.reason = std::string("encoder ended by exception 0x") + hex;
   } else {
     out.how = ProcessOutcome::How::Exited;
-    if (code != 0) out.reason = QStringLiteral("encoder exit code %1").arg(out.code);
+    if (code != 0) out.reason = "encoder exit code " + std::to_string(out.code);
   }
   return out;
 }
 
-QString EncoderProblem(const std::filesystem::path& program) {
+std::string EncoderProblem(const std::filesystem::path& program) {
   const DWORD attributes = GetFileAttributesW(program.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
     return Status::FromError(ec, "GetFileAttributesW", program).reason();
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return QStringLiteral("not a regular file");
-  return QString();
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "not a regular file";
+  return {};
 }
 
 void KillRunningEncoder() {

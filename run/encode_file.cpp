@@ -2,6 +2,7 @@
 
 #include "fs_ops.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -15,12 +16,12 @@ fs::path Absolute(const fs::path& path) {
 }
 
 // The encoder's result checked: what it left at `destination`, against what was there.
-QString CheckOutput(const std::optional<FileStamp>& before, const fs::path& destination) {
+std::string CheckOutput(const std::optional<FileStamp>& before, const fs::path& destination) {
   const std::optional<FileStamp> after = StampOf(destination);
-  if (!after) return QStringLiteral("encoder wrote no output");
-  if (before && *before == *after) return QStringLiteral("encoder left the earlier output unchanged");
-  if (after->size == 0) return QStringLiteral("encoder wrote an empty file");
-  return QString();
+  if (!after) return "encoder wrote no output";
+  if (before && *before == *after) return "encoder left the earlier output unchanged";
+  if (after->size == 0) return "encoder wrote an empty file";
+  return {};
 }
 
 }  // namespace
@@ -37,7 +38,7 @@ bool HoldsNoText(const fs::path& path) {
   return is("\xEF\xBB\xBF", 3) || is("\xFF\xFE", 2) || is("\xFE\xFF", 2);
 }
 
-FileOutcome EncodeFile(FileKind kind, const QString& appDir, const RunSettings& settings,
+FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings& settings,
                        const fs::path& source, const fs::path& destination,
                        const WaitControl& control) {
   FileOutcome result;
@@ -54,14 +55,14 @@ FileOutcome EncodeFile(FileKind kind, const QString& appDir, const RunSettings& 
       BuildEncoderCommand(kind, appDir, settings, Absolute(source), Absolute(destination)), control);
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
   result.reason = outcome.Succeeded() ? CheckOutput(before, destination) : outcome.Explained();
-  if (result.reason.isEmpty()) return result;
+  if (result.reason.empty()) return result;
 
   // Nothing may ship in place of a page that failed.
   if (Exists(destination)) {
     if (Status removed = RemoveFile(destination); !removed.ok()) {
-      result.reason += QStringLiteral("; the file left there could not be removed: ") + removed.reason();
+      result.reason += "; the file left there could not be removed: " + removed.reason();
     } else if (before) {
-      result.reason += QStringLiteral("; the earlier output was removed");
+      result.reason += "; the earlier output was removed";
     }
   }
   return result;

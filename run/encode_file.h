@@ -12,15 +12,15 @@
 #include "file_kind.h"
 #include "run_settings.h"
 
-#include <QString>
 #include <filesystem>
+#include <string>
 
 struct FileOutcome {
-  QString reason;        // empty when the file was encoded
+  std::string reason;    // empty when the file was encoded
   bool stopped = false;  // the encoder was ended on a stop request
 };
 
-FileOutcome EncodeFile(FileKind kind, const QString& appDir, const RunSettings& settings,
+FileOutcome EncodeFile(FileKind kind, const std::filesystem::path& appDir, const RunSettings& settings,
                        const std::filesystem::path& source,
                        const std::filesystem::path& destination, const WaitControl& control);
 

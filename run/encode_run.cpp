@@ -31,70 +31,65 @@ private:
 };
 
 // The message that refuses this pair of folders, or an empty text when they may be used.
-QString RefusalOf(const fs::path& source, const fs::path& destination) {
+std::string RefusalOf(const fs::path& source, const fs::path& destination) {
   if (source.native() == destination.native()) return kSamePathsMessage;
-  if (!Exists(source)) return QStringLiteral("Source Path does not exist: ") + ToDisplayPath(source);
-  if (!IsFolder(source)) return QStringLiteral("Source Path is not a folder: ") + ToDisplayPath(source);
+  if (!Exists(source)) return "Source Path does not exist: " + ToDisplayPath(source);
+  if (!IsFolder(source)) return "Source Path is not a folder: " + ToDisplayPath(source);
   switch (RelatePaths(source, destination)) {
     case PathRelation::Same: return kSamePathsMessage;
     case PathRelation::FirstInsideSecond: return kSourceInsideDestMessage;
     case PathRelation::SecondInsideFirst: return kDestInsideSourceMessage;
     case PathRelation::Apart: break;
   }
-  return QString();
+  return {};
 }
 
 // Counts the tree for the progress shown, and refuses a run whose files need an encoder
 // that is not there.
-QString CountAndCheckEncoder(RunHost& host, const fs::path& source, const RunSettings& settings,
-                             TreeCount& count) {
-  count = CountTree(source, settings, [&host](qint64 files) {
+std::string CountAndCheckEncoder(RunHost& host, const fs::path& source, const RunSettings& settings,
+                                 TreeCount& count) {
+  count = CountTree(source, settings, [&host](long long files) {
     host.ShowProgress(0, files);
     host.ProcessEvents();
     return host.State().StopRequested;
   });
-  if (count.toEncode == 0) return QString();
-  const fs::path encoder = ToNativePath(host.AppDir() + EncoderFileName());
-  const QString problem = EncoderProblem(encoder);
-  if (problem.isEmpty()) return QString();
-  return QStringLiteral("The encoder cannot be started: %1 - %2\n%3 files need it; nothing was written.")
-      .arg(ToDisplayPath(encoder), problem)
-      .arg(count.toEncode);
+  if (count.toEncode == 0) return {};
+  const fs::path encoder = host.AppDir() / ToNativePath(EncoderFileName());
+  const std::string problem = EncoderProblem(encoder);
+  if (problem.empty()) return {};
+  return "The encoder cannot be started: " + ToDisplayPath(encoder) + " - " + problem + "\n" +
+         std::to_string(count.toEncode) + " files need it; nothing was written.";
 }
 
-QString OptionName(const QString& key) {
-  if (key == QLatin1String("chkASP")) return QStringLiteral("\"Active Server Page (*.ASP) Files\" (chkASP)");
-  if (key == QLatin1String("chkHTML")) return QStringLiteral("\"Standard HTML (*.HTML, HTM) files\" (chkHTML)");
-  if (key == QLatin1String("chkJS")) return QStringLiteral("\"Javascript (*.JS) files\" (chkJS)");
-  if (key == QLatin1String("Check2")) return QStringLiteral("\"VBScript (*.VBS) Files\" (Check2)");
-  return QStringLiteral(".inc not in \"Other File Extensions that are ASP\" (txtDefxt)");
+std::string OptionName(const std::string& key) {
+  if (key == "chkASP") return "\"Active Server Page (*.ASP) Files\" (chkASP)";
+  if (key == "chkHTML") return "\"Standard HTML (*.HTML, HTM) files\" (chkHTML)";
+  if (key == "chkJS") return "\"Javascript (*.JS) files\" (chkJS)";
+  if (key == "Check2") return "\"VBScript (*.VBS) Files\" (Check2)";
+  return ".inc not in \"Other File Extensions that are ASP\" (txtDefxt)";
 }
 
 // One entry naming the script files that went out readable because their kind is off.
-QString LeftPlainEntry(const Walk& walk, qint64& total) {
+std::string LeftPlainEntry(const Walk& walk, long long& total) {
   total = 0;
-  QStringList parts;
-  for (auto it = walk.leftPlain.cbegin(); it != walk.leftPlain.cend(); ++it) {
-    total += it.value();
-    parts << QStringLiteral("%1 %2").arg(it.value()).arg(OptionName(it.key()));
+  std::string parts;
+  for (const auto& [key, count] : walk.leftPlain) {
+    total += count;
+    parts += (parts.empty() ? "" : ", ") + std::to_string(count) + " " + OptionName(key);
   }
-  if (total == 0) return QString();
-  return QStringLiteral("Warning: %1 files that hold script were copied unencoded, their type "
-                        "being off in Options: %2")
-      .arg(total)
-      .arg(parts.join(QStringLiteral(", ")));
+  if (total == 0) return {};
+  return "Warning: " + std::to_string(total) +
+         " files that hold script were copied unencoded, their type being off in Options: " + parts;
 }
 
-QString Summary(const Walk& walk) {
-  QString text = QStringLiteral("%1: %2 files, %3 failed")
-                     .arg(walk.stopped ? QStringLiteral("Stopped") : QStringLiteral("Done"))
-                     .arg(walk.files)
-                     .arg(walk.failedFiles);
-  if (walk.failedFolders > 0) text += QStringLiteral(", %1 folders failed").arg(walk.failedFolders);
+std::string Summary(const Walk& walk) {
+  std::string text = std::string(walk.stopped ? "Stopped" : "Done") + ": " + std::to_string(walk.files) +
+                     " files, " + std::to_string(walk.failedFiles) + " failed";
+  if (walk.failedFolders > 0) text += ", " + std::to_string(walk.failedFolders) + " folders failed";
   return text;
 }
 
-fs::path Refused(RunHost& host, const QString& message, RunOutcome& outcome) {
+fs::path Refused(RunHost& host, const std::string& message, RunOutcome& outcome) {
   host.ShowMessage(message, MessageIcon::Warning, kRefusedTitle);
   outcome.status = RunOutcome::Status::Refused;
   return {};
@@ -112,12 +107,12 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   const fs::path source = host.SourcePath();
   const fs::path destination = host.DestinationPath();
 
-  if (const QString refusal = RefusalOf(source, destination); !refusal.isEmpty()) {
+  if (const std::string refusal = RefusalOf(source, destination); !refusal.empty()) {
     Refused(host, refusal, outcome);
     return outcome;
   }
   TreeCount count;
-  if (const QString refusal = CountAndCheckEncoder(host, source, settings, count); !refusal.isEmpty()) {
+  if (const std::string refusal = CountAndCheckEncoder(host, source, settings, count); !refusal.empty()) {
     Refused(host, refusal, outcome);
     return outcome;
   }
@@ -127,7 +122,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   }
   bool existed = false;
   if (Status made = MakeFolders(destination, &existed); !made.ok()) {
-    Refused(host, QStringLiteral("Destination Path can not be created: ") + made.reason(), outcome);
+    Refused(host, "Destination Path can not be created: " + made.reason(), outcome);
     return outcome;
   }
   if (existed) RemoveLeftoverTemporaries(destination);
@@ -145,7 +140,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   outcome.files = walk.files;
   outcome.failed = walk.failedFiles + walk.failedFolders;
   outcome.failedFolders = walk.failedFolders;
-  if (const QString warning = LeftPlainEntry(walk, outcome.leftPlain); !warning.isEmpty()) {
+  if (const std::string warning = LeftPlainEntry(walk, outcome.leftPlain); !warning.empty()) {
     host.AppendLog(warning);
   }
   host.AppendLog(Summary(walk));

@@ -17,6 +17,8 @@
 #include "run_host.h"
 #include "settings_store.h"
 
+#include <string>
+
 struct RunOutcome {
   enum class Status {
     Ignored,    // a run was already in progress: nothing happened
@@ -25,10 +27,10 @@ struct RunOutcome {
     Stopped,    // the walk ended early on a stop request
   };
   Status status = Status::Ignored;
-  qint64 files = 0;          // files copied or encoded, failed ones included
-  qint64 failed = 0;         // log entries that carry a reason (files and folders)
-  qint64 failedFolders = 0;  // of those, folders that could not be made or listed
-  qint64 leftPlain = 0;      // script files copied plain because their kind is off
+  long long files = 0;          // files copied or encoded, failed ones included
+  long long failed = 0;         // log entries that carry a reason (files and folders)
+  long long failedFolders = 0;  // of those, folders that could not be made or listed
+  long long leftPlain = 0;      // script files copied plain because their kind is off
 };
 
 // How long a stopped encoder may still finish its file, and how long it has to end
@@ -45,10 +47,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
 inline void RequestStop(RunHost& host) { host.State().StopRequested = true; }
 
 // The messages a refused run shows, all with the warning icon and the title "Source Encode".
-inline const QString kRefusedTitle = QStringLiteral("Source Encode");
-inline const QString kSamePathsMessage =
-    QStringLiteral("Source and Destination Paths can not be the same!");
-inline const QString kDestInsideSourceMessage =
-    QStringLiteral("Destination Path can not be inside the Source Path!");
-inline const QString kSourceInsideDestMessage =
-    QStringLiteral("Source Path can not be inside the Destination Path!");
+inline const std::string kRefusedTitle = "Source Encode";
+inline const std::string kSamePathsMessage = "Source and Destination Paths can not be the same!";
+inline const std::string kDestInsideSourceMessage = "Destination Path can not be inside the Source Path!";
+inline const std::string kSourceInsideDestMessage = "Source Path can not be inside the Destination Path!";

@@ -2,22 +2,24 @@
 
 #include "basShell.h"
 #include "paths.h"
+#include "text.h"
 
 namespace {
 
-void Add(SwitchPart& part, const QString& text) {
+void Add(SwitchPart& part, const std::string& text) {
   part.text += text;
-  part.tokens += text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t end = std::min(text.find(' ', i), text.size());
+    if (end > i) part.tokens.push_back(text.substr(i, end - i));
+    i = end + 1;
+  }
 }
 
-void AddLanguage(SwitchPart& part, const QString& language) {
-  if (language.isEmpty()) return;
-  part.text += QStringLiteral(" /l ") + language;
-  part.tokens << QStringLiteral("/l") << language;
-}
-
-std::filesystem::path::string_type NativeText(const QString& text) {
-  return ToNativePath(text).native();
+void AddLanguage(SwitchPart& part, const std::string& language) {
+  if (language.empty()) return;
+  part.text += " /l " + language;
+  part.tokens.push_back("/l");
+  part.tokens.push_back(language);
 }
 
 }  // namespace
@@ -28,38 +30,42 @@ SwitchPart SwitchPartFor(FileKind kind, const RunSettings& s) {
     case FileKind::Copy:
       break;
     case FileKind::EncodePlain:
-      Add(part, QStringLiteral(" /s"));
+      Add(part, " /s");
       break;
     case FileKind::EncodeHtml:
-      Add(part, QStringLiteral(" /s"));
+      Add(part, " /s");
       AddLanguage(part, s.HtmlLanguage);
       break;
     case FileKind::EncodeAspPage:
       Add(part, s.AspSwitch);
-      Add(part, QStringLiteral(" /s"));
+      Add(part, " /s");
       AddLanguage(part, s.AspLanguage);
       break;
     case FileKind::EncodeAspByExtension:
       // Include files get no directive of their own: one would break every page that
       // includes them.
-      Add(part, QStringLiteral(" /s /e asp /xl"));
+      Add(part, " /s /e asp /xl");
       AddLanguage(part, s.AspLanguage);
       break;
   }
   return part;
 }
 
-EncoderCommand BuildEncoderCommand(FileKind kind, const QString& appDir, const RunSettings& s,
+EncoderCommand BuildEncoderCommand(FileKind kind, const std::filesystem::path& appDir, const RunSettings& s,
                                    const std::filesystem::path& source,
                                    const std::filesystem::path& destination) {
   const SwitchPart part = SwitchPartFor(kind, s);
-  const QString quote = QStringLiteral("\"");
   EncoderCommand cmd;
-  cmd.text = quote + appDir + EncoderFileName() + quote + part.text + QStringLiteral(" ") +
-             quote + ToDisplayPath(source) + QStringLiteral("\" \"") +
-             ToDisplayPath(destination) + quote;
-  cmd.program = ToNativePath(appDir + EncoderFileName());
-  for (const QString& token : part.tokens) cmd.arguments.push_back(NativeText(token));
+  cmd.program = appDir / ToNativePath(EncoderFileName());
+  cmd.text = "\"" + ToDisplayPath(cmd.program) + "\"" + part.text + " \"" + ToDisplayPath(source) + "\" \"" +
+             ToDisplayPath(destination) + "\"";
+  const auto quoted = [](const std::filesystem::path& p) {
+    const std::filesystem::path::string_type quote = NativeOfText("\"");
+    return quote + std::filesystem::path(p).make_preferred().native() + quote;
+  };
+  cmd.nativeText = quoted(cmd.program) + NativeOfText(part.text) + NativeOfText(" ") + quoted(source) +
+                   NativeOfText(" ") + quoted(destination);
+  for (const std::string& token : part.tokens) cmd.arguments.push_back(NativeOfText(token));
   cmd.arguments.push_back(source.native());
   cmd.arguments.push_back(destination.native());
   return cmd;

@@ -14,26 +14,27 @@
 
 #include "file_kind.h"
 #include "run_settings.h"
-#include <QString>
-#include <QStringList>
+
 #include <filesystem>
+#include <string>
 #include <vector>
 
 struct EncoderCommand {
-  QString text;                        // the command line as one text
+  std::string text;                    // the command line as one text, UTF-8
+  std::filesystem::path::string_type nativeText;  // the same from the native paths (Windows)
   std::filesystem::path program;       // <AppDir><encoder file name>
   std::vector<std::filesystem::path::string_type> arguments;  // argv[1..]
 };
 
 struct SwitchPart {
-  QString text;        // exactly as placed in the command text, blanks included
-  QStringList tokens;  // the same switches as separate arguments
+  std::string text;                 // exactly as placed in the command text, blanks included
+  std::vector<std::string> tokens;  // the same switches as separate arguments
 };
 
 SwitchPart SwitchPartFor(FileKind kind, const RunSettings& settings);
 
-// `kind` must be one of the Encode kinds.
-EncoderCommand BuildEncoderCommand(FileKind kind, const QString& appDir,
+// `kind` must be one of the Encode kinds. `appDir` ends in a separator.
+EncoderCommand BuildEncoderCommand(FileKind kind, const std::filesystem::path& appDir,
                                    const RunSettings& settings,
                                    const std::filesystem::path& source,
                                    const std::filesystem::path& destination);

@@ -4,7 +4,6 @@
 
 #include "status.h"
 
-#include <QString>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,9 +18,9 @@ struct FolderEntry {
     Other,       // FIFO, socket, device, broken link: never opened
   };
   std::filesystem::path name;  // one path element, native bytes
-  QString displayName;         // for sorting, classification and the log
+  std::string displayName;     // UTF-8: for sorting, classification and the log
   Type type = Type::Other;
-  QString reason;              // why an Other entry is skipped
+  std::string reason;          // why an Other entry is skipped
 };
 
 // The entries of `folder` ("." and ".." left out), in the order the system lists them.
@@ -63,6 +62,11 @@ std::optional<FileId> IdentityOf(const std::filesystem::path& path);
 
 // Whether the process `pid` still runs (a leftover temporary file of a live one is kept).
 bool ProcessRuns(unsigned long pid);
+// This process's id.
+unsigned long CurrentProcessId();
+
+// Creates the file `path` holding `content`, only if nothing is there yet (a lock).
+Status CreateExclusive(const std::filesystem::path& path, std::string_view content);
 
 // Copies the regular file `from` to `to`, replacing an existing `to`. The bytes go to a
 // temporary file in `to`'s folder that is renamed into place only when complete, so a

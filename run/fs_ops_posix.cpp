@@ -2,7 +2,7 @@
 
 #include "paths.h"
 
-#include <QFile>
+#include "text.h"
 
 #include <atomic>
 #include <csignal>
@@ -34,7 +34,7 @@ private:
   int fd_;
 };
 
-FolderEntry::Type TypeOfLink(const fs::path& full, QString& reason) {
+FolderEntry::Type TypeOfLink(const fs::path& full, std::string& reason) {
   struct stat target;
   if (::stat(full.c_str(), &target) != 0) {
     reason = Status::FromErrno(errno, "stat", full).reason();
@@ -42,11 +42,11 @@ FolderEntry::Type TypeOfLink(const fs::path& full, QString& reason) {
   }
   if (S_ISDIR(target.st_mode)) return FolderEntry::Type::FolderLink;
   if (S_ISREG(target.st_mode)) return FolderEntry::Type::File;
-  reason = QStringLiteral("not a regular file");
+  reason = "not a regular file";
   return FolderEntry::Type::Other;
 }
 
-FolderEntry::Type TypeOf(const fs::path& folder, const dirent& e, QString& reason) {
+FolderEntry::Type TypeOf(const fs::path& folder, const dirent& e, std::string& reason) {
   const fs::path full = folder / e.d_name;
   unsigned char type = e.d_type;
   if (type == DT_UNKNOWN) {  // some file systems do not say: ask
@@ -63,7 +63,7 @@ FolderEntry::Type TypeOf(const fs::path& folder, const dirent& e, QString& reaso
     case DT_DIR: return FolderEntry::Type::Folder;
     case DT_LNK: return TypeOfLink(full, reason);
     default:
-      reason = QStringLiteral("not a regular file");
+      reason = "not a regular file";
       return FolderEntry::Type::Other;
   }
 }
@@ -149,7 +149,7 @@ Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
     FolderEntry entry;
     entry.name = n;
-    entry.displayName = QFile::decodeName(n);
+    entry.displayName = ValidUtf8(n);
     entry.type = TypeOf(folder, *e, entry.reason);
     entries.push_back(std::move(entry));
   }
@@ -213,6 +213,20 @@ bool ProcessRuns(unsigned long pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+Status CreateExclusive(const fs::path& path, std::string_view content) {
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (fd.get() < 0) return Status::FromErrno(errno, "open", path);
+  for (size_t done = 0; done < content.size();) {
+    const ssize_t n = ::write(fd.get(), content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::FromErrno(errno, "write", path);
+    done += static_cast<size_t>(n);
+  }
+  return Status::Ok();
+}
+
 int RemoveLeftoverTemporaries(const fs::path& folder) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return 0;
@@ -232,7 +246,7 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   if (in.get() < 0) return Status::FromErrno(errno, "open", from);
   struct stat st;
   if (::fstat(in.get(), &st) != 0) return Status::FromErrno(errno, "fstat", from);
-  if (!S_ISREG(st.st_mode)) return Status::Fail(QStringLiteral("not a regular file"));
+  if (!S_ISREG(st.st_mode)) return Status::Fail("not a regular file");
   ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
   return WriteThenRename(in.get(), st.st_mode, to);
 }

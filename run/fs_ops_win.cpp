@@ -1,6 +1,8 @@
 // File operations on Windows, through std::filesystem (wide paths throughout).
 #include "fs_ops.h"
 
+#include "text.h"
+
 #include <atomic>
 #include <windows.h>
 
@@ -8,7 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-FolderEntry::Type TypeOf(const fs::directory_entry& e, QString& reason) {
+FolderEntry::Type TypeOf(const fs::directory_entry& e, std::string& reason) {
   std::error_code ec;
   const fs::file_status own = e.symlink_status(ec);
   if (ec) {
@@ -26,7 +28,7 @@ FolderEntry::Type TypeOf(const fs::directory_entry& e, QString& reason) {
                                               (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
   if (fs::is_directory(target)) return isLink ? FolderEntry::Type::FolderLink : FolderEntry::Type::Folder;
   if (fs::is_regular_file(target)) return FolderEntry::Type::File;
-  reason = QStringLiteral("not a regular file");
+  reason = "not a regular file";
   return FolderEntry::Type::Other;
 }
 
@@ -39,7 +41,7 @@ Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     FolderEntry entry;
     entry.name = it->path().filename();
-    entry.displayName = QString::fromStdWString(entry.name.native());
+    entry.displayName = Utf8FromWide(entry.name.native());
     entry.type = TypeOf(*it, entry.reason);
     entries.push_back(std::move(entry));
   }
@@ -116,6 +118,19 @@ bool ProcessRuns(unsigned long pid) {
   const bool running = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
   CloseHandle(h);
   return running;
+}
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+Status CreateExclusive(const fs::path& path, std::string_view content) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError("CreateFileW", path);
+  DWORD written = 0;
+  const BOOL ok = WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  const Status status = ok ? Status::Ok() : LastError("WriteFile", path);
+  CloseHandle(h);
+  return status;
 }
 
 int RemoveLeftoverTemporaries(const fs::path& folder) {

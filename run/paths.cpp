@@ -2,57 +2,53 @@
 
 #include "fs_ops.h"
 
-#include <QDir>
-#include <QFile>
-#include <type_traits>
+#include "text.h"
+
+#include <algorithm>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr bool kNarrowPaths = std::is_same_v<fs::path::value_type, char>;
 
-// Bytes on POSIX (not necessarily UTF-8), UTF-16 on Windows.
-template <typename NativeString>
-QString FromNative(const NativeString& native) {
-  if constexpr (std::is_same_v<NativeString, std::string>) {
-    return QFile::decodeName(QByteArray::fromStdString(native));
-  } else {
-    return QDir::toNativeSeparators(QString::fromStdWString(native));
+// Where paths are UTF-16 (Windows), both separators are understood and the backslash
+// is the one shown.
+std::string WithPreferredSeparators(std::string text) {
+  if constexpr (fs::path::preferred_separator != '/') {
+    std::replace(text.begin(), text.end(), '/', static_cast<char>(fs::path::preferred_separator));
   }
+  return text;
 }
 
 // The elements of a real, absolute path, without empty trailing elements.
-std::vector<QString> Elements(const fs::path& path) {
+std::vector<std::string> Elements(const fs::path& path) {
   std::error_code ec;
   fs::path real = fs::weakly_canonical(fs::absolute(path, ec), ec);
   if (ec) real = fs::absolute(path, ec).lexically_normal();
-  std::vector<QString> out;
+  std::vector<std::string> out;
   for (const fs::path& e : real) {
     if (!e.empty()) out.push_back(ToDisplayPath(e));
   }
   return out;
 }
 
-bool StartsWith(const std::vector<QString>& whole, const std::vector<QString>& prefix) {
+bool StartsWith(const std::vector<std::string>& whole, const std::vector<std::string>& prefix) {
   if (prefix.size() > whole.size()) return false;
-  const Qt::CaseSensitivity cs = FileSystemIgnoresCase() ? Qt::CaseInsensitive : Qt::CaseSensitive;
   for (size_t i = 0; i < prefix.size(); ++i) {
-    if (whole[i].compare(prefix[i], cs) != 0) return false;
+    const bool same = FileSystemIgnoresCase() ? EqualIgnoringCase(whole[i], prefix[i]) : whole[i] == prefix[i];
+    if (!same) return false;
   }
   return true;
 }
 }  // namespace
 
-fs::path ToNativePath(const QString& text) {
-  if constexpr (kNarrowPaths) {
-    return fs::path(QFile::encodeName(text).toStdString());
-  } else {
-    return fs::path(QDir::toNativeSeparators(text).toStdWString());
-  }
+fs::path ToNativePath(std::string_view text) {
+  return fs::path(NativeOfText(WithPreferredSeparators(std::string(text))));
 }
 
-QString ToDisplayPath(const fs::path& path) { return FromNative(path.native()); }
+std::string ToDisplayPath(const fs::path& path) {
+  return WithPreferredSeparators(TextOfNative(path.native()));
+}
 
 fs::path JoinPath(const fs::path& dir, const fs::path& name) {
   // operator/ puts exactly one separator after a root ("/", "C:\") or a trailing one.
@@ -95,8 +91,8 @@ PathRelation RelatePaths(const fs::path& first, const fs::path& second) {
   if (idSecond && AtOrAbove(*idSecond, first)) return PathRelation::FirstInsideSecond;
 
   // Then by name, for a folder that does not exist yet.
-  const std::vector<QString> a = Elements(first);
-  const std::vector<QString> b = Elements(second);
+  const std::vector<std::string> a = Elements(first);
+  const std::vector<std::string> b = Elements(second);
   const bool aStartsB = StartsWith(a, b), bStartsA = StartsWith(b, a);
   if (aStartsB && bStartsA) return PathRelation::Same;
   if (aStartsB) return PathRelation::FirstInsideSecond;

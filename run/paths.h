@@ -1,15 +1,18 @@
 #pragma once
 // Paths of the run: native paths (bytes on POSIX, UTF-16 on Windows) for every file
-// operation, QString only for what is shown. A POSIX name need not be valid UTF-8.
+// operation, UTF-8 text only for what is shown. A POSIX name need not be valid UTF-8.
 
-#include <QString>
 #include <filesystem>
+#include <string>
+#include <string_view>
 
-// A path the user typed or picked, as text, to a native path.
-std::filesystem::path ToNativePath(const QString& text);
-// A native path as shown in the log and in messages (native separators). Bytes that are
-// not UTF-8 show as replacement characters; the native path itself is never rebuilt from it.
-QString ToDisplayPath(const std::filesystem::path& path);
+// A path the user typed or picked, as UTF-8 text, to a native path (on Windows with the
+// backslash as separator).
+std::filesystem::path ToNativePath(std::string_view text);
+// A native path as shown in the log and in messages, in UTF-8 with native separators.
+// Bytes that are not UTF-8 show as replacement characters; the native path itself is
+// never rebuilt from it.
+std::string ToDisplayPath(const std::filesystem::path& path);
 
 // `dir` joined with one `name`, with exactly one separator between them, also when `dir`
 // is a root ("/", "C:\") or ends in a separator.

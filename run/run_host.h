@@ -1,15 +1,15 @@
 #pragma once
 // What the encoding run needs from the window (or console) it runs in. The run knows
-// nothing else about its surroundings.
+// nothing else about its surroundings. Text is UTF-8.
 
-#include <QString>
-#include <QtGlobal>
+#include <cstdint>
 #include <filesystem>
+#include <string>
 
 struct RunState {
-  bool Busy = false;           // a run is in progress
-  bool StopRequested = false;  // set by Stop or a confirmed Exit; cleared at the end of every run
-  qint32 FilesDone = 0;        // files processed in the current run, starting at 1
+  bool Busy = false;              // a run is in progress
+  bool StopRequested = false;     // set by Stop or a confirmed Exit; cleared at the end of every run
+  std::int32_t FilesDone = 0;     // files processed in the current run, starting at 1
 };
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
@@ -23,7 +23,7 @@ public:
   virtual std::filesystem::path SourcePath() = 0;
   virtual std::filesystem::path DestinationPath() = 0;
   // The program's own directory, ending in the platform's separator.
-  virtual QString AppDir() = 0;
+  virtual std::filesystem::path AppDir() = 0;
   virtual RunState& State() = 0;
 
   virtual void SetStopEnabled(bool enabled) = 0;
@@ -31,12 +31,12 @@ public:
   virtual void ClearLog() = 0;
   // Appends one entry: a carriage return and line feed, then `entry`. Costs time in
   // proportion to the entry, not to the log.
-  virtual void AppendLog(const QString& entry) = 0;
+  virtual void AppendLog(const std::string& entry) = 0;
   // Makes the log box repaint itself at once.
   virtual void RepaintLog() = 0;
   // Scrolls the log box `lines` lines down from its first line.
-  virtual void ScrollText(qint16 lines) = 0;
-  virtual void ShowMessage(const QString& text, MessageIcon icon, const QString& title) = 0;
+  virtual void ScrollText(std::int16_t lines) = 0;
+  virtual void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) = 0;
   // Lets pending window events run (Stop, menus, close). Called after every file, and
   // about every 50 ms while the encoder works on a file, so Stop and close are answered
   // within a file. A stop request raised while the encoder works lets that file finish
@@ -45,5 +45,5 @@ public:
   // Progress: `done` files of `total`. The total is counted before the walk starts (the
   // count itself reports done = 0 as it grows); then called after every file. Shows
   // nothing by default.
-  virtual void ShowProgress(qint64 done, qint64 total) { (void)done; (void)total; }
+  virtual void ShowProgress(long long done, long long total) { (void)done; (void)total; }
 };

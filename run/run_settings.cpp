@@ -1,29 +1,27 @@
 #include "run_settings.h"
 
-bool SettingIsSet(const QString& stored) {
-  bool isNumber = false;
-  const double value = stored.trimmed().toDouble(&isNumber);
-  return isNumber && value != 0.0;
+#include "text.h"
+
+bool SettingIsSet(const std::string& stored) {
+  double value = 0;
+  return ParseNumber(stored, value) && value != 0.0;
 }
 
 RunSettings LoadRunSettings(const SettingsStore& store) {
-  const auto read = [&store](const char* key, const QString& def) {
-    return store.Read(kSettingsSection, QString::fromLatin1(key), def);
-  };
-  const QString zero = QStringLiteral("0");
+  const auto read = [&store](const char* key, const char* def) { return store.Read(kSettingsSection, key, def); };
 
   RunSettings s;
-  s.EncodeAsp = SettingIsSet(read("chkASP", zero));
-  s.EncodeHtml = SettingIsSet(read("chkHTML", zero));
-  s.EncodeJs = SettingIsSet(read("chkJS", zero));
-  s.EncodeVbs = SettingIsSet(read("check2", zero));
-  s.AspLanguage = read("Combo1", QStringLiteral("VBScript"));
-  s.HtmlLanguage = read("Combo2", QStringLiteral("JScript"));
-  s.AspExtensions = read("txtDefxt", QStringLiteral("*.inc"));
+  s.EncodeAsp = SettingIsSet(read("chkASP", "0"));
+  s.EncodeHtml = SettingIsSet(read("chkHTML", "0"));
+  s.EncodeJs = SettingIsSet(read("chkJS", "0"));
+  s.EncodeVbs = SettingIsSet(read("check2", "0"));
+  s.AspLanguage = read("Combo1", "VBScript");
+  s.HtmlLanguage = read("Combo2", "JScript");
+  s.AspExtensions = read("txtDefxt", "*.inc");
   // The box reads "Dont add the '@language' directive": set means the /xl switch.
-  s.AspSwitch = SettingIsSet(read("chkLangDirect", zero)) ? QStringLiteral(" /xl ") : QString();
-  bool isNumber = false;
-  const int timeout = read("EncoderTimeout", QStringLiteral("300")).trimmed().toInt(&isNumber);
+  s.AspSwitch = SettingIsSet(read("chkLangDirect", "0")) ? " /xl " : "";
+  int timeout = 0;
+  const bool isNumber = ParseInt(Trimmed(read("EncoderTimeout", "300")), timeout);
   s.TimeoutSeconds = isNumber && timeout >= 0 ? timeout : 300;
   return s;
 }

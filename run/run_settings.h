@@ -2,19 +2,20 @@
 // The settings one encoding run uses, read once when it starts.
 
 #include "settings_store.h"
-#include <QString>
 
-inline const QString kSettingsSection = QStringLiteral("Settings");
+#include <string>
+
+inline const std::string kSettingsSection = "Settings";
 
 struct RunSettings {
   bool EncodeAsp = false;    // "chkASP"
   bool EncodeHtml = false;   // "chkHTML"
   bool EncodeJs = false;     // "chkJS"
   bool EncodeVbs = false;    // "check2"
-  QString AspLanguage;       // "Combo1": default language of ASP pages and ASP-by-extension files
-  QString HtmlLanguage;      // "Combo2": default language of HTML documents
-  QString AspExtensions;     // "txtDefxt": unparsed, searched as text
-  QString AspSwitch;         // from "chkLangDirect": " /xl " when set, empty when cleared
+  std::string AspLanguage;   // "Combo1": default language of ASP pages and ASP-by-extension files
+  std::string HtmlLanguage;  // "Combo2": default language of HTML documents
+  std::string AspExtensions; // "txtDefxt": unparsed, searched as text
+  std::string AspSwitch;     // from "chkLangDirect": " /xl " when set, empty when cleared
   int TimeoutSeconds = 300;  // "EncoderTimeout": an encoder working longer on one file is
                              // ended and the file fails; 0: no limit
 };
@@ -26,4 +27,4 @@ RunSettings LoadRunSettings(const SettingsStore& store);
 
 // A check-box value as the run reads it: numeric text that is not zero is true; text that
 // is not a number counts as 0.
-bool SettingIsSet(const QString& stored);
+bool SettingIsSet(const std::string& stored);

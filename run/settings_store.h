@@ -1,49 +1,40 @@
 #pragma once
-// The per-user settings store: text values addressed by (application, section, key).
+// The per-user settings store: UTF-8 text values addressed by (application, section, key).
 //
 // Keys are matched without regard to case: a value written under "Check2" is read back
-// under "check2", and a write never leaves two spellings of one key behind, also in the
-// INI file QSettings keeps on Linux (which is case-sensitive by itself).
-// The application name is the one the store was made for ("Quillward" in production).
+// under "check2", and a write never leaves two spellings of one key behind. The
+// application name is the one the store was opened for ("Quillward" in production).
 
-#include <QMap>
-#include <QString>
+#include <filesystem>
+#include <map>
 #include <memory>
-
-class QSettings;
+#include <string>
 
 class SettingsStore {
 public:
   virtual ~SettingsStore() = default;
   // The stored text, or `def` when the key is absent.
-  virtual QString Read(const QString& section, const QString& key, const QString& def) const = 0;
+  virtual std::string Read(const std::string& section, const std::string& key,
+                           const std::string& def) const = 0;
   // Stores `value` unchanged, replacing any earlier value under any spelling of `key`.
-  virtual void Write(const QString& section, const QString& key, const QString& value) = 0;
+  virtual void Write(const std::string& section, const std::string& key, const std::string& value) = 0;
+  // Why the stored settings could not be read (a file that cannot be opened or parsed, a
+  // registry key that cannot be opened), or an empty text. A run must not go on with the
+  // defaults in place of what the user saved.
+  virtual std::string Problem() const { return {}; }
+  // Whether every write so far reached the store; the reason of the last one that did
+  // not, or an empty text.
+  virtual std::string WriteProblem() const { return {}; }
 };
 
-// The production store: QSettings per user (registry on Windows, the INI file under the
-// user's config folder elsewhere, which follows XDG_CONFIG_HOME).
-class QSettingsStore : public SettingsStore {
-public:
-  // Per-user native store for `application` (the application title).
-  explicit QSettingsStore(const QString& application);
-  // An INI file at `iniPath`: for tests, never the user's real settings.
-  static std::unique_ptr<QSettingsStore> AtFile(const QString& iniPath);
-  ~QSettingsStore() override;
+// The user's own store for `application`. One back end per platform: on Windows the
+// registry, HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>,
+// REG_SZ values; elsewhere the INI file $XDG_CONFIG_HOME/<application>/<application>.conf
+// (~/.config when XDG_CONFIG_HOME is not set), the file the earlier builds kept.
+std::unique_ptr<SettingsStore> OpenUserSettings(const std::string& application);
 
-  QString Read(const QString& section, const QString& key, const QString& def) const override;
-  void Write(const QString& section, const QString& key, const QString& value) override;
-  // Pushes pending writes to disk; returns false when the store could not be written.
-  bool Sync();
-  // Why the stored settings could not be read (a file that cannot be opened or parsed),
-  // or an empty text. A run must not go on with the defaults in place of what the user
-  // saved.
-  QString Problem() const;
-
-private:
-  explicit QSettingsStore(std::unique_ptr<QSettings> settings);
-  std::unique_ptr<QSettings> settings_;
-};
+// The INI file at `file` alone: for tests and tools, never the user's real settings.
+std::unique_ptr<SettingsStore> OpenSettingsFile(const std::filesystem::path& file);
 
 // A store in memory, optionally in front of another one: reads find the overrides first,
 // then the store behind. Writes stay in memory. Used for one-run overrides
@@ -51,10 +42,12 @@ private:
 class MemorySettingsStore : public SettingsStore {
 public:
   explicit MemorySettingsStore(const SettingsStore* behind = nullptr) : behind_(behind) {}
-  QString Read(const QString& section, const QString& key, const QString& def) const override;
-  void Write(const QString& section, const QString& key, const QString& value) override;
+  std::string Read(const std::string& section, const std::string& key,
+                   const std::string& def) const override;
+  void Write(const std::string& section, const std::string& key, const std::string& value) override;
+  std::string Problem() const override { return behind_ ? behind_->Problem() : std::string(); }
 
 private:
   const SettingsStore* behind_;
-  QMap<QString, QString> values_;  // "section/key" in lower case -> value
+  std::map<std::string, std::string> values_;  // "section/key" case-folded -> value
 };

@@ -1,16 +1,16 @@
 #include "status.h"
 
 #include "paths.h"
+#include "text.h"
 
-QString ErrorText(const std::error_code& error) {
-  QString text = QString::fromLocal8Bit(error.message()).trimmed();
-  if (text.endsWith(QLatin1Char('.'))) text.chop(1);
-  if (!text.isEmpty()) text[0] = text[0].toLower();
+std::string AsReason(std::string_view message) {
+  std::string text = Trimmed(ValidUtf8(message));
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
   return text;
 }
 
 Status Status::FromError(const std::error_code& error, const char* call,
                          const std::filesystem::path& path) {
-  return Fail(ErrorText(error) + QStringLiteral(" (") + QString::fromLatin1(call) +
-              QLatin1Char(' ') + ToDisplayPath(path) + QLatin1Char(')'));
+  return Fail(ErrorText(error) + " (" + call + " " + ToDisplayPath(path) + ")");
 }

@@ -9,7 +9,7 @@ namespace {
 
 class Counter {
 public:
-  Counter(const RunSettings& settings, const std::function<bool(qint64)>& poll)
+  Counter(const RunSettings& settings, const std::function<bool(long long)>& poll)
       : settings_(settings), poll_(poll) {}
 
   void Count(const fs::path& folder) {
@@ -37,14 +37,14 @@ public:
 
 private:
   const RunSettings& settings_;
-  const std::function<bool(qint64)>& poll_;
-  qint64 seen_ = 0;
+  const std::function<bool(long long)>& poll_;
+  long long seen_ = 0;
 };
 
 }  // namespace
 
 TreeCount CountTree(const fs::path& source, const RunSettings& settings,
-                    const std::function<bool(qint64)>& poll) {
+                    const std::function<bool(long long)>& poll) {
   Counter counter(settings, poll);
   counter.Count(source);
   return counter.result;

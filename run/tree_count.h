@@ -7,17 +7,16 @@
 #include "fs_ops.h"
 #include "run_settings.h"
 
-#include <QtGlobal>
 #include <filesystem>
 #include <functional>
 
 struct TreeCount {
-  qint64 files = 0;
-  qint64 toEncode = 0;
+  long long files = 0;
+  long long toEncode = 0;
   bool stopped = false;  // `poll` asked to stop; the counts are partial
 };
 
 // `poll` is called now and then (about every 1,000 entries) with the files counted so
 // far; returning true ends the count early.
 TreeCount CountTree(const std::filesystem::path& source, const RunSettings& settings,
-                    const std::function<bool(qint64 filesSoFar)>& poll);
+                    const std::function<bool(long long filesSoFar)>& poll);

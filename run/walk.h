@@ -12,45 +12,47 @@
 #include "run_host.h"
 #include "run_settings.h"
 
-#include <QMap>
 #include <filesystem>
+#include <map>
+#include <string>
 
 class Walk {
 public:
   Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits,
-       std::optional<FileId> destinationRoot, qint64 total);
+       std::optional<FileId> destinationRoot, long long total);
 
   void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination);
 
   bool stopped = false;
-  qint64 files = 0;
-  qint64 failedFiles = 0;
-  qint64 failedFolders = 0;
+  long long files = 0;
+  long long failedFiles = 0;
+  long long failedFolders = 0;
   // Files that hold script but were copied plain because their kind is off, by the
   // Options key that is off.
-  QMap<QString, qint64> leftPlain;
+  std::map<std::string, long long> leftPlain;
 
 private:
-  QString ProcessFile(const FolderEntry& entry, const std::filesystem::path& source,
-                      const std::filesystem::path& destination);
-  void FileDone(const QString& entry);
-  void FolderFailed(const QString& entry);
+  std::string ProcessFile(const FolderEntry& entry, const std::filesystem::path& source,
+                          const std::filesystem::path& destination);
+  void FileDone(const std::string& entry);
+  void FolderFailed(const std::string& entry);
   void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
                        const std::filesystem::path& destination);
 
   RunHost& host_;
   const RunSettings& settings_;
-  const QString appDir_;
+  const std::filesystem::path appDir_;
   WaitControl control_;
   std::optional<FileId> destinationRoot_;
-  qint64 total_;
+  long long total_;
 };
 
-// Name order ignoring case, ties broken by the exact name, so that runs and logs are the
-// same on every machine whatever order the system lists a folder in.
+// Name order ignoring case (case-folded names compared by code point), ties broken by the
+// exact name, so that runs and logs are the same on every machine whatever order the
+// system lists a folder in.
 void SortByName(std::vector<FolderEntry>& entries);
 
 // A log entry: the path as shown, then " - " and the reason when there is one.
-QString LogEntry(const std::filesystem::path& path, const QString& reason = QString());
+std::string LogEntry(const std::filesystem::path& path, const std::string& reason = {});
 
-inline const QString kProcessing = QStringLiteral("Processing ... ");
+inline const std::string kProcessing = "Processing ... ";

@@ -2,7 +2,7 @@
 
 #include "controls.h"
 #include "look.h"
-#include "run_settings.h"
+#include "run_text.h"
 #include "twips.h"
 
 #include <QGroupBox>
@@ -25,7 +25,7 @@ QString ComboDefault(const QString& name) {
 // takes as set sets it, everything else clears it.
 int CheckValueOf(const QString& stored) {
   if (stored.trimmed() == QStringLiteral("2")) return 2;
-  return SettingIsSet(stored) ? 1 : 0;
+  return SettingIsSet(RunText(stored)) ? 1 : 0;
 }
 
 template <typename T>
@@ -136,11 +136,11 @@ void Dialog::Form_Load() {
   for (QWidget* w : BoundControls()) {
     const QString key = w->objectName();
     if (auto* check = qobject_cast<CheckBox*>(w)) {
-      check->SetValue(CheckValueOf(store_.Read(kSettingsSection, key, QStringLiteral("0"))));
+      check->SetValue(CheckValueOf(ReadSetting(store_, key, QStringLiteral("0"))));
     } else if (auto* text = qobject_cast<QLineEdit*>(w)) {
-      text->setText(store_.Read(kSettingsSection, key, kTextDefault));
+      text->setText(ReadSetting(store_, key, kTextDefault));
     } else if (auto* combo = qobject_cast<ComboBox*>(w)) {
-      combo->setEditText(store_.Read(kSettingsSection, key, ComboDefault(key)));
+      combo->setEditText(ReadSetting(store_, key, ComboDefault(key)));
     }
   }
 }
@@ -150,11 +150,11 @@ void Dialog::OKButton_Click() {
   for (QWidget* w : BoundControls()) {
     const QString key = w->objectName();
     if (auto* check = qobject_cast<CheckBox*>(w)) {
-      store_.Write(kSettingsSection, key, QString::number(check->Value()));
+      WriteSetting(store_, key, QString::number(check->Value()));
     } else if (auto* text = qobject_cast<QLineEdit*>(w)) {
-      store_.Write(kSettingsSection, key, text->text());
+      WriteSetting(store_, key, text->text());
     } else if (auto* combo = qobject_cast<ComboBox*>(w)) {
-      store_.Write(kSettingsSection, key, combo->currentText());
+      WriteSetting(store_, key, combo->currentText());
     }
   }
   accept();

@@ -11,7 +11,8 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   ApplyProgramLook(app);
-  QSettingsStore store(kAppTitle);
+  const std::unique_ptr<SettingsStore> settings = OpenUserSettings(kAppTitle.toStdString());
+  SettingsStore& store = *settings;
   {
     frmSplash splash;
     CenterOnScreen(&splash);

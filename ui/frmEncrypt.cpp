@@ -9,7 +9,7 @@
 #include "log_box.h"
 #include "look.h"
 #include "message_box.h"
-#include "paths.h"
+#include "run_text.h"
 #include "sysinfo.h"
 #include "twips.h"
 
@@ -186,26 +186,27 @@ void frmEncrypt::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-std::filesystem::path frmEncrypt::SourcePath() { return ToNativePath(Dir1->Path()); }
-std::filesystem::path frmEncrypt::DestinationPath() { return ToNativePath(Dir2->Path()); }
+std::filesystem::path frmEncrypt::SourcePath() { return NativePathOf(Dir1->Path()); }
+std::filesystem::path frmEncrypt::DestinationPath() { return NativePathOf(Dir2->Path()); }
+std::filesystem::path frmEncrypt::AppDir() { return NativePathOf(appDir_); }
 
 void frmEncrypt::SetStopEnabled(bool enabled) { Command2->setEnabled(enabled); }
 void frmEncrypt::ClearLog() { Text1->clear(); }
-void frmEncrypt::AppendLog(const QString& entry) { Text1->Append(entry); }
+void frmEncrypt::AppendLog(const std::string& entry) { Text1->Append(QtText(entry)); }
 void frmEncrypt::RepaintLog() { Text1->viewport()->repaint(); }
 QString frmEncrypt::LogText() const { return Text1->Text(); }
 
 // Scrolls the log from its first line and gives the focus back to the control that had
 // it. With no control of the program focused (another program is active) it only scrolls.
-void frmEncrypt::ScrollText(qint16 lines) {
+void frmEncrypt::ScrollText(std::int16_t lines) {
   QWidget* had = QApplication::focusWidget();
   if (had && had != Text1) Text1->setFocus(Qt::OtherFocusReason);
   Text1->ScrollFromTop(lines);
   if (had && had != Text1) had->setFocus(Qt::OtherFocusReason);
 }
 
-void frmEncrypt::ShowMessage(const QString& text, MessageIcon icon, const QString& title) {
-  MessageBox::Show(this, text, icon, title);
+void frmEncrypt::ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) {
+  MessageBox::Show(this, QtText(text), icon, QtText(title));
 }
 
 void frmEncrypt::ProcessEvents() { QCoreApplication::processEvents(); }

@@ -29,14 +29,14 @@ public:
   // RunHost
   std::filesystem::path SourcePath() override;
   std::filesystem::path DestinationPath() override;
-  QString AppDir() override { return appDir_; }
+  std::filesystem::path AppDir() override;
   RunState& State() override { return state_; }
   void SetStopEnabled(bool enabled) override;
   void ClearLog() override;
-  void AppendLog(const QString& entry) override;
+  void AppendLog(const std::string& entry) override;
   void RepaintLog() override;
-  void ScrollText(qint16 lines) override;
-  void ShowMessage(const QString& text, MessageIcon icon, const QString& title) override;
+  void ScrollText(std::int16_t lines) override;
+  void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
   void ProcessEvents() override;
 
   // The whole log, lines joined by CR LF.

@@ -1,7 +1,6 @@
 #include "sysinfo_system.h"
 
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run_text.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -12,7 +11,7 @@ HostSysInfoSystem::HostSysInfoSystem(const SettingsStore& store, std::unique_ptr
 
 HostSysInfoSystem::~HostSysInfoSystem() = default;
 
-QString HostSysInfoSystem::Setting(const QString& key) { return store_.Read(kSettingsSection, key, QString()); }
+QString HostSysInfoSystem::Setting(const QString& key) { return ReadSetting(store_, key, QString()); }
 
 bool HostSysInfoSystem::FileExists(const QString& path) { return QFileInfo(path).isFile(); }
 

@@ -39,13 +39,13 @@ void TestBatchArgs::parse() {
   QFETCH(QString, overrides);
   const BatchArgs parsed = ParseBatchArgs(Args(args));
   if (source.isEmpty()) {
-    QVERIFY(!parsed.error.isEmpty());
+    QVERIFY(!parsed.error.empty());
     return;
   }
-  QVERIFY2(parsed.error.isEmpty(), qPrintable(parsed.error));
+  QVERIFY2(parsed.error.empty(), parsed.error.c_str());
   QCOMPARE(QString::fromStdString(parsed.source.native()), source);
   QStringList got;
-  for (auto it = parsed.overrides.cbegin(); it != parsed.overrides.cend(); ++it) got << it.key() + "=" + it.value();
+  for (const auto& [key, value] : parsed.overrides) got << QString::fromStdString(key + "=" + value);
   QCOMPARE(got.join(QLatin1Char(';')), overrides);
 }
 

@@ -5,6 +5,11 @@
 
 Q_DECLARE_METATYPE(FileKind)
 
+namespace {
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+std::string S(const QString& text) { return text.toStdString(); }
+}  // namespace
+
 class TestClassify : public QObject {
   Q_OBJECT
 private slots:
@@ -35,7 +40,7 @@ void TestClassify::typeDescription_data() {
 void TestClassify::typeDescription() {
   QFETCH(QString, name);
   QFETCH(QString, type);
-  QCOMPARE(TypeDescription(name), type);
+  QCOMPARE(Q(TypeDescription(S(name))), type);
 }
 
 void TestClassify::classify_data() {
@@ -85,8 +90,8 @@ void TestClassify::classify() {
   s.EncodeHtml = switches.contains(QLatin1Char('h'));
   s.EncodeJs = switches.contains(QLatin1Char('j'));
   s.EncodeVbs = switches.contains(QLatin1Char('v'));
-  s.AspExtensions = extensions;
-  QCOMPARE(ClassifyFile(TypeDescription(name), name, s), kind);
+  s.AspExtensions = S(extensions);
+  QCOMPARE(ClassifyFile(TypeDescription(S(name)), S(name), s), kind);
 }
 
 void TestClassify::scriptLeftPlain_data() {
@@ -113,7 +118,7 @@ void TestClassify::scriptLeftPlain() {
   s.EncodeHtml = switches.contains(QLatin1Char('h'));
   s.EncodeJs = switches.contains(QLatin1Char('j'));
   s.EncodeVbs = switches.contains(QLatin1Char('v'));
-  QCOMPARE(ScriptOptionOff(name, s), option);
+  QCOMPARE(Q(ScriptOptionOff(S(name), s)), option);
 }
 
 QTEST_GUILESS_MAIN(TestClassify)

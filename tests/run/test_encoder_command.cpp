@@ -7,6 +7,11 @@
 
 Q_DECLARE_METATYPE(FileKind)
 
+namespace {
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+std::string S(const QString& text) { return text.toStdString(); }
+}  // namespace
+
 class TestEncoderCommand : public QObject {
   Q_OBJECT
 private slots:
@@ -22,7 +27,7 @@ void TestEncoderCommand::text_data() {
   QTest::addColumn<QString>("appDir");
   QTest::addColumn<QString>("source");
   QTest::addColumn<QString>("expected");
-  const QString e = EncoderFileName();
+  const QString e = Q(EncoderFileName());
   QTest::newRow("asp page, box set") << FileKind::EncodeAspPage << true << "/opt/q/" << "/s/a.asp"
       << QStringLiteral("\"/opt/q/%1\" /xl  /s /l VBScript \"/s/a.asp\" \"/d/a.asp\"").arg(e);
   QTest::newRow("asp page, box cleared") << FileKind::EncodeAspPage << false << "/opt/q/" << "/s/a.asp"
@@ -44,21 +49,21 @@ void TestEncoderCommand::text() {
   QFETCH(QString, source);
   QFETCH(QString, expected);
   RunSettings s;
-  s.AspLanguage = QStringLiteral("VBScript");
-  s.HtmlLanguage = QStringLiteral("JScript");
-  s.AspSwitch = noDirective ? QStringLiteral(" /xl ") : QString();
-  const EncoderCommand cmd = BuildEncoderCommand(kind, appDir, s, ToNativePath(source), ToNativePath(QStringLiteral("/d/a.asp")));
-  QCOMPARE(cmd.text, expected);
-  QCOMPARE(ToDisplayPath(cmd.program), appDir + EncoderFileName());
+  s.AspLanguage = "VBScript";
+  s.HtmlLanguage = "JScript";
+  s.AspSwitch = noDirective ? " /xl " : "";
+  const EncoderCommand cmd = BuildEncoderCommand(kind, ToNativePath(S(appDir)), s, ToNativePath(S(source)), ToNativePath("/d/a.asp"));
+  QCOMPARE(Q(cmd.text), expected);
+  QCOMPARE(Q(ToDisplayPath(cmd.program)), appDir + Q(EncoderFileName()));
 }
 
 void TestEncoderCommand::argumentsKeepNamesWhole() {
   RunSettings s;
-  s.AspLanguage = QStringLiteral("VBScript");
-  s.AspSwitch = QStringLiteral(" /xl ");
+  s.AspLanguage = "VBScript";
+  s.AspSwitch = " /xl ";
   const std::filesystem::path src = std::string("/s/\"q\" a\nb-\xff.asp");
   const std::filesystem::path dst = std::string("/d/-x.asp");
-  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodeAspPage, QStringLiteral("/a/"), s, src, dst);
+  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodeAspPage, "/a/", s, src, dst);
   const std::vector<std::filesystem::path::string_type> expected = {
       "/xl", "/s", "/l", "VBScript", src.native(), dst.native()};
   QVERIFY(cmd.arguments == expected);
@@ -66,11 +71,10 @@ void TestEncoderCommand::argumentsKeepNamesWhole() {
 
 void TestEncoderCommand::emptyLanguageIsLeftOut() {
   RunSettings s;  // both languages empty, as a hand-edited store may leave them
-  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodeHtml, QStringLiteral("/a/"), s,
-                                                 ToNativePath(QStringLiteral("/s/x.htm")),
-                                                 ToNativePath(QStringLiteral("/d/x.htm")));
+  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodeHtml, "/a/", s, ToNativePath("/s/x.htm"),
+                                                 ToNativePath("/d/x.htm"));
   QCOMPARE(cmd.arguments.size(), size_t(3));
-  QVERIFY(!cmd.text.contains(QLatin1String("/l")));
+  QVERIFY(cmd.text.find("/l") == std::string::npos);
 }
 
 QTEST_GUILESS_MAIN(TestEncoderCommand)

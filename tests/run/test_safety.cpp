@@ -53,12 +53,12 @@ void TestSafety::init() {
 RunOutcome TestSafety::Run(const QStringList& settings, StopTimes times) {
   MemorySettingsStore store;
   for (const QString& kv : settings) {
-    store.Write(QStringLiteral("Settings"), kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
+    store.Write("Settings", S(kv.section(QLatin1Char('='), 0, 0)), S(kv.section(QLatin1Char('='), 1)));
   }
   return RunEncoding(host_, store, times);
 }
 
-static QString P(const fs::path& p) { return ToDisplayPath(p); }
+static QString P(const fs::path& p) { return Q(ToDisplayPath(p)); }
 
 static bool ProcessGone(const fs::path& pidFile) {
   const pid_t pid = ReadBytes(pidFile).toInt();
@@ -206,9 +206,9 @@ void TestSafety::foldersFailedAreCountedApart() {
 void TestSafety::overlapThroughMounts_data() {
   QTest::addColumn<QString>("how");
   QTest::addColumn<QString>("message");
-  QTest::newRow("destination in the source through a bind mount") << "bind-dest" << kDestInsideSourceMessage;
-  QTest::newRow("source in the destination through a bind mount") << "bind-src" << kSourceInsideDestMessage;
-  QTest::newRow("same folder through a bind mount") << "bind-same" << kSamePathsMessage;
+  QTest::newRow("destination in the source through a bind mount") << "bind-dest" << Q(kDestInsideSourceMessage);
+  QTest::newRow("source in the destination through a bind mount") << "bind-src" << Q(kSourceInsideDestMessage);
+  QTest::newRow("same folder through a bind mount") << "bind-same" << Q(kSamePathsMessage);
 }
 
 void TestSafety::overlapThroughMounts() {
@@ -238,7 +238,7 @@ void TestSafety::progressCountsTheTreeFirst() {
   QList<QPair<qint64, qint64>> seen;
   struct ProgressHost : RecordingHost {
     QList<QPair<qint64, qint64>>* seen;
-    void ShowProgress(qint64 done, qint64 total) override { seen->append({done, total}); }
+    void ShowProgress(long long done, long long total) override { seen->append({done, total}); }
   } host;
   host.seen = &seen;
   host.source = src_;

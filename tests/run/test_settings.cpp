@@ -12,8 +12,8 @@ namespace {
 class ReadOrderStore : public MemorySettingsStore {
 public:
   mutable QStringList reads;
-  QString Read(const QString& section, const QString& key, const QString& def) const override {
-    reads << key;
+  std::string Read(const std::string& section, const std::string& key, const std::string& def) const override {
+    reads << QString::fromStdString(key);
     return MemorySettingsStore::Read(section, key, def);
   }
 };
@@ -24,11 +24,14 @@ int CountInFile(const QString& path, const QByteArray& needle) {
   return f.readAll().toLower().count(needle.toLower());
 }
 
+std::filesystem::path Native(const QString& path) { return path.toStdString(); }
+
 }  // namespace
 
 class TestSettings : public QObject {
   Q_OBJECT
 private slots:
+  void keysIgnoreCaseAndLeaveOneSpelling_data();
   void keysIgnoreCaseAndLeaveOneSpelling();
   void handEditedDuplicatesAreMerged();
   void valuesSurviveReopening();
@@ -39,17 +42,24 @@ private slots:
   void overridesSitInFront();
 };
 
+void TestSettings::keysIgnoreCaseAndLeaveOneSpelling_data() {
+  QTest::addColumn<bool>("file");
+  QTest::newRow("INI file") << true;
+  QTest::newRow("memory") << false;
+}
+
 void TestSettings::keysIgnoreCaseAndLeaveOneSpelling() {
+  QFETCH(bool, file);
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("q.ini"));
-  auto store = QSettingsStore::AtFile(ini);
-  store->Write(QStringLiteral("Settings"), QStringLiteral("Check2"), QStringLiteral("1"));
-  QCOMPARE(store->Read(QStringLiteral("Settings"), QStringLiteral("check2"), QStringLiteral("0")), QStringLiteral("1"));
-  QCOMPARE(store->Read(QStringLiteral("Settings"), QStringLiteral("CHECK2"), QStringLiteral("0")), QStringLiteral("1"));
-  store->Write(QStringLiteral("Settings"), QStringLiteral("check2"), QStringLiteral("0"));
-  QCOMPARE(store->Read(QStringLiteral("Settings"), QStringLiteral("Check2"), QStringLiteral("1")), QStringLiteral("0"));
-  QVERIFY(store->Sync());
-  QCOMPARE(CountInFile(ini, "check2="), 1);
+  std::unique_ptr<SettingsStore> store = file ? OpenSettingsFile(Native(ini)) : std::make_unique<MemorySettingsStore>();
+  store->Write("Settings", "Check2", "1");
+  QCOMPARE(store->Read("Settings", "check2", "0"), std::string("1"));
+  QCOMPARE(store->Read("settings", "CHECK2", "0"), std::string("1"));
+  store->Write("Settings", "check2", "0");
+  QCOMPARE(store->Read("Settings", "Check2", "1"), std::string("0"));
+  QCOMPARE(store->WriteProblem(), std::string());
+  if (file) QCOMPARE(CountInFile(ini, "check2="), 1);
 }
 
 void TestSettings::handEditedDuplicatesAreMerged() {
@@ -59,31 +69,28 @@ void TestSettings::handEditedDuplicatesAreMerged() {
   QVERIFY(f.open(QIODevice::WriteOnly));
   f.write("[Settings]\nchkasp=0\nCHKASP=1\n");
   f.close();
-  auto store = QSettingsStore::AtFile(ini);
-  store->Write(QStringLiteral("Settings"), QStringLiteral("chkASP"), QStringLiteral("1"));
-  QVERIFY(store->Sync());
+  auto store = OpenSettingsFile(Native(ini));
+  QCOMPARE(store->Read("Settings", "chkasp", ""), std::string("0"));  // the exact spelling wins
+  store->Write("Settings", "chkASP", "1");
   QCOMPARE(CountInFile(ini, "chkasp="), 1);
-  QCOMPARE(store->Read(QStringLiteral("Settings"), QStringLiteral("ChkAsp"), QString()), QStringLiteral("1"));
+  QCOMPARE(store->Read("Settings", "ChkAsp", ""), std::string("1"));
 }
 
 void TestSettings::valuesSurviveReopening() {
   QTemporaryDir dir;
-  const QString ini = dir.filePath(QStringLiteral("q.ini"));
-  {
-    auto store = QSettingsStore::AtFile(ini);
-    store->Write(QStringLiteral("Settings"), QStringLiteral("txtDefxt"), QStringLiteral(".asp.inc .htm"));
-  }
-  auto again = QSettingsStore::AtFile(ini);
-  QCOMPARE(again->Read(QStringLiteral("Settings"), QStringLiteral("TXTDEFXT"), QString()), QStringLiteral(".asp.inc .htm"));
+  const QString ini = dir.filePath(QStringLiteral("sub/q.ini"));  // the folder is made too
+  OpenSettingsFile(Native(ini))->Write("Settings", "txtDefxt", ".asp.inc .htm");
+  QCOMPARE(OpenSettingsFile(Native(ini))->Read("Settings", "TXTDEFXT", ""), std::string(".asp.inc .htm"));
 }
 
 void TestSettings::emptyStoreDefaults() {
   const RunSettings s = LoadRunSettings(MemorySettingsStore());
   QVERIFY(!s.EncodeAsp && !s.EncodeHtml && !s.EncodeJs && !s.EncodeVbs);
-  QCOMPARE(s.AspSwitch, QString());
-  QCOMPARE(s.AspExtensions, QStringLiteral("*.inc"));
-  QCOMPARE(s.AspLanguage, QStringLiteral("VBScript"));
-  QCOMPARE(s.HtmlLanguage, QStringLiteral("JScript"));
+  QCOMPARE(s.AspSwitch, std::string());
+  QCOMPARE(s.AspExtensions, std::string("*.inc"));
+  QCOMPARE(s.AspLanguage, std::string("VBScript"));
+  QCOMPARE(s.HtmlLanguage, std::string("JScript"));
+  QCOMPARE(s.TimeoutSeconds, 300);
 }
 
 void TestSettings::checkBoxRule_data() {
@@ -104,7 +111,7 @@ void TestSettings::checkBoxRule() {
   QFETCH(bool, set);
   MemorySettingsStore store;
   for (const char* key : {"chkASP", "chkHTML", "chkJS", "Check2", "chkLangDirect"}) {
-    store.Write(QStringLiteral("Settings"), QString::fromLatin1(key), stored);
+    store.Write("Settings", key, stored.toStdString());
   }
   const RunSettings s = LoadRunSettings(store);
   QCOMPARE(s.EncodeAsp, set);
@@ -112,7 +119,7 @@ void TestSettings::checkBoxRule() {
   QCOMPARE(s.EncodeJs, set);
   QCOMPARE(s.EncodeVbs, set);
   // The box is "Dont add the '@language' directive": set gives /xl.
-  QCOMPARE(s.AspSwitch, set ? QStringLiteral(" /xl ") : QString());
+  QCOMPARE(s.AspSwitch, std::string(set ? " /xl " : ""));
 }
 
 void TestSettings::readOrder() {
@@ -124,14 +131,14 @@ void TestSettings::readOrder() {
 
 void TestSettings::overridesSitInFront() {
   MemorySettingsStore behind;
-  behind.Write(QStringLiteral("Settings"), QStringLiteral("chkASP"), QStringLiteral("1"));
-  behind.Write(QStringLiteral("Settings"), QStringLiteral("txtDefxt"), QStringLiteral("*.lib"));
+  behind.Write("Settings", "chkASP", "1");
+  behind.Write("Settings", "txtDefxt", "*.lib");
   MemorySettingsStore front(&behind);
-  front.Write(QStringLiteral("Settings"), QStringLiteral("CHKASP"), QStringLiteral("0"));
+  front.Write("Settings", "CHKASP", "0");
   const RunSettings s = LoadRunSettings(front);
   QVERIFY(!s.EncodeAsp);
-  QCOMPARE(s.AspExtensions, QStringLiteral("*.lib"));
-  QCOMPARE(behind.Read(QStringLiteral("Settings"), QStringLiteral("chkASP"), QString()), QStringLiteral("1"));
+  QCOMPARE(s.AspExtensions, std::string("*.lib"));
+  QCOMPARE(behind.Read("Settings", "chkASP", ""), std::string("1"));
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -18,8 +18,8 @@ private slots:
 namespace {
 EncoderCommand CommandFor(const FakeEncoderDir& fake, const fs::path& src, const fs::path& dst) {
   RunSettings s;
-  s.AspLanguage = QStringLiteral("VBScript");
-  return BuildEncoderCommand(FileKind::EncodeAspByExtension, fake.appDir(), s, src, dst);
+  s.AspLanguage = "VBScript";
+  return BuildEncoderCommand(FileKind::EncodeAspByExtension, ToNativePath(S(fake.appDir())), s, src, dst);
 }
 }  // namespace
 
@@ -31,7 +31,7 @@ void TestShell::argumentsArriveByteForByte() {
   qputenv("QW_FAKE_LOG", fake.logPath().toLocal8Bit());
   const ProcessOutcome out = RunHiddenAndWait(CommandFor(fake, src, dst));
   qunsetenv("QW_FAKE_LOG");
-  QVERIFY2(out.Succeeded(), qPrintable(out.reason));
+  QVERIFY2(out.Succeeded(), out.reason.c_str());
   const auto calls = fake.calls();
   QCOMPARE(calls.size(), 1);
   QCOMPARE(calls[0], QList<QByteArray>({"/s", "/e", "asp", "/xl", "/l", "VBScript",
@@ -63,7 +63,7 @@ void TestShell::outcomes() {
   const ProcessOutcome out = RunHiddenAndWait(CommandFor(fake, src, TempPath(dir, "b.inc")));
   QCOMPARE(int(out.how), how);
   QCOMPARE(out.code, code);
-  QCOMPARE(out.reason, reason);
+  QCOMPARE(Q(out.reason), reason);
 }
 
 void TestShell::couldNotStart_data() {
@@ -78,12 +78,12 @@ void TestShell::couldNotStart() {
   QFETCH(QString, reason);
   QTemporaryDir dir;
   if (!encoderBytes.isEmpty()) WriteFile(TempPath(dir), ToNativePath(EncoderFileName()), encoderBytes);
-  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodePlain, dir.path() + QLatin1Char('/'), RunSettings(),
-                                                 ToNativePath(QStringLiteral("/x.js")), ToNativePath(QStringLiteral("/y.js")));
+  const EncoderCommand cmd = BuildEncoderCommand(FileKind::EncodePlain, TempPath(dir) / "", RunSettings(),
+                                                 ToNativePath("/x.js"), ToNativePath("/y.js"));
   const ProcessOutcome out = RunHiddenAndWait(cmd);
   QCOMPARE(out.how, ProcessOutcome::How::CouldNotStart);
-  QVERIFY2(out.reason.startsWith(reason), qPrintable(out.reason));
-  QVERIFY(out.reason.contains(dir.path()));
+  QVERIFY2(Q(out.reason).startsWith(reason), out.reason.c_str());
+  QVERIFY(Q(out.reason).contains(dir.path()));
 }
 
 QTEST_GUILESS_MAIN(TestShell)

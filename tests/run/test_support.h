@@ -19,6 +19,10 @@
 
 namespace fs = std::filesystem;
 
+// The run's UTF-8 text and the tests' QString.
+inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+inline std::string S(const QString& text) { return text.toStdString(); }
+
 class RecordingHost : public RunHost {
 public:
   fs::path source, destination;
@@ -34,18 +38,18 @@ public:
 
   fs::path SourcePath() override { ++pathReads; return source; }
   fs::path DestinationPath() override { ++pathReads; return destination; }
-  QString AppDir() override { return appDir; }
+  fs::path AppDir() override { return ToNativePath(S(appDir)); }
   RunState& State() override { return state; }
   void SetStopEnabled(bool enabled) override { stopEnabled << enabled; }
   void ClearLog() override { text.clear(); entries.clear(); }
-  void AppendLog(const QString& entry) override {
-    text += QStringLiteral("\r\n") + entry;
-    entries << entry;
+  void AppendLog(const std::string& entry) override {
+    text += QStringLiteral("\r\n") + Q(entry);
+    entries << Q(entry);
   }
   void RepaintLog() override {}
-  void ScrollText(qint16 lines) override { scrolls << lines; }
-  void ShowMessage(const QString& t, MessageIcon icon, const QString& title) override {
-    messages << QStringLiteral("%1|%2|%3").arg(title, t).arg(static_cast<int>(icon));
+  void ScrollText(std::int16_t lines) override { scrolls << lines; }
+  void ShowMessage(const std::string& t, MessageIcon icon, const std::string& title) override {
+    messages << QStringLiteral("%1|%2|%3").arg(Q(title), Q(t)).arg(static_cast<int>(icon));
   }
   void ProcessEvents() override { if (onEvents) onEvents(*this); }
 };
@@ -66,7 +70,7 @@ inline QByteArray ReadBytes(const fs::path& path) {
 }
 
 inline fs::path TempPath(const QTemporaryDir& dir, const char* name = "") {
-  return ToNativePath(dir.path()) / name;
+  return ToNativePath(S(dir.path())) / name;
 }
 
 // A folder holding the stand-in encoder as "screnc": the run's AppDir in tests.
@@ -74,7 +78,7 @@ class FakeEncoderDir {
 public:
   FakeEncoderDir() {
     const QString fake = qEnvironmentVariable("QW_TEST_FAKE_SCRENC");
-    fs::create_symlink(ToNativePath(fake), ToNativePath(dir_.path()) / ToNativePath(EncoderFileName()));
+    fs::create_symlink(ToNativePath(S(fake)), ToNativePath(S(dir_.path())) / ToNativePath(EncoderFileName()));
   }
   QString appDir() const { return QDir::toNativeSeparators(dir_.path() + QLatin1Char('/')); }
   QString logPath() const { return dir_.filePath(QStringLiteral("calls.log")); }

@@ -54,12 +54,12 @@ void TestWalk::init() {
 RunOutcome TestWalk::Run(const QStringList& settings) {
   MemorySettingsStore store;
   for (const QString& kv : settings) {
-    store.Write(QStringLiteral("Settings"), kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
+    store.Write("Settings", S(kv.section(QLatin1Char('='), 0, 0)), S(kv.section(QLatin1Char('='), 1)));
   }
   return RunEncoding(host_, store);
 }
 
-static QString P(const fs::path& p) { return ToDisplayPath(p); }
+static QString P(const fs::path& p) { return Q(ToDisplayPath(p)); }
 
 void TestWalk::emptySource() {
   const RunOutcome out = Run();
@@ -75,7 +75,7 @@ void TestWalk::orderAndFolders() {
   QStringList missingFolders;
   host_.onEvents = [&](RecordingHost& h) {
     const QString last = h.entries.last();
-    if (!fs::is_directory(dst_ / fs::path(ToNativePath(last)).lexically_relative(src_).parent_path()))
+    if (!fs::is_directory(dst_ / fs::path(ToNativePath(S(last))).lexically_relative(src_).parent_path()))
       missingFolders << last;
   };
   const RunOutcome out = Run();
@@ -226,14 +226,15 @@ void TestWalk::refusals_data() {
   QTest::addColumn<QString>("source");
   QTest::addColumn<QString>("destination");
   QTest::addColumn<QString>("message");
-  QTest::newRow("same text") << "site" << "site" << kSamePathsMessage;
-  QTest::newRow("same through a link") << "site" << "link" << kSamePathsMessage;
-  QTest::newRow("same with a trailing separator") << "site" << "site/" << kSamePathsMessage;
-  QTest::newRow("destination inside") << "site" << "site/out" << kDestInsideSourceMessage;
-  QTest::newRow("destination inside through a link") << "site" << "link/new" << kDestInsideSourceMessage;
-  QTest::newRow("source inside") << "site" << "." << kSourceInsideDestMessage;
+  const QString same = Q(kSamePathsMessage), destInside = Q(kDestInsideSourceMessage);
+  QTest::newRow("same text") << "site" << "site" << same;
+  QTest::newRow("same through a link") << "site" << "link" << same;
+  QTest::newRow("same with a trailing separator") << "site" << "site/" << same;
+  QTest::newRow("destination inside") << "site" << "site/out" << destInside;
+  QTest::newRow("destination inside through a link") << "site" << "link/new" << destInside;
+  QTest::newRow("source inside") << "site" << "." << Q(kSourceInsideDestMessage);
   QTest::newRow("missing source") << "nothing" << "out" << "Source Path does not exist: ";
-  QTest::newRow("same after . and ..") << "site" << "site/../site/." << kSamePathsMessage;
+  QTest::newRow("same after . and ..") << "site" << "site/../site/." << same;
 }
 
 void TestWalk::refusals() {
@@ -242,8 +243,8 @@ void TestWalk::refusals() {
   QFETCH(QString, message);
   WriteFile(src_, "a.txt");
   fs::create_directory_symlink(src_, TempPath(*tmpDir_, "link"));
-  host_.source = TempPath(*tmpDir_) / ToNativePath(source);
-  host_.destination = TempPath(*tmpDir_) / ToNativePath(destination);
+  host_.source = TempPath(*tmpDir_) / ToNativePath(S(source));
+  host_.destination = TempPath(*tmpDir_) / ToNativePath(S(destination));
   host_.text = QStringLiteral("earlier log");
   QCOMPARE(Run().status, RunOutcome::Status::Refused);
   QCOMPARE(host_.messages.size(), 1);
@@ -277,11 +278,11 @@ void TestWalk::scrollCountIsCapped() {
   for (const char* f : {"a", "b", "c", "d"}) WriteFile(src_, f);
   host_.onEvents = [](RecordingHost& h) {
     if (h.state.FilesDone == 2) h.state.FilesDone = 32766;
-    if (h.state.FilesDone == 32769) h.state.FilesDone = std::numeric_limits<qint32>::max();
+    if (h.state.FilesDone == 32769) h.state.FilesDone = std::numeric_limits<std::int32_t>::max();
   };
   Run();
   QCOMPARE(host_.scrolls, QList<qint16>({1, 32766, 32767, 32767}));
-  QCOMPARE(host_.state.FilesDone, std::numeric_limits<qint32>::max());
+  QCOMPARE(host_.state.FilesDone, std::numeric_limits<std::int32_t>::max());
 }
 
 QTEST_GUILESS_MAIN(TestWalk)

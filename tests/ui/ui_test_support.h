@@ -4,6 +4,7 @@
 
 #include "look.h"
 #include "message_box.h"
+#include "run_text.h"
 #include "settings_store.h"
 
 #include <QApplication>
@@ -14,12 +15,12 @@
 // Keys matched without regard to case, like the real store; every write is recorded.
 class RecordingStore : public SettingsStore {
 public:
-  QString Read(const QString& section, const QString& key, const QString& def) const override {
-    return values.value(Key(section, key), def);
+  std::string Read(const std::string& section, const std::string& key, const std::string& def) const override {
+    return RunText(values.value(Key(QtText(section), QtText(key)), QtText(def)));
   }
-  void Write(const QString& section, const QString& key, const QString& value) override {
-    values.insert(Key(section, key), value);
-    writes.append({key, value});
+  void Write(const std::string& section, const std::string& key, const std::string& value) override {
+    values.insert(Key(QtText(section), QtText(key)), QtText(value));
+    writes.append({QtText(key), QtText(value)});
   }
   void Set(const QString& key, const QString& value) { values.insert(Key(QStringLiteral("Settings"), key), value); }
   QString Get(const QString& key) const { return values.value(Key(QStringLiteral("Settings"), key)); }
