@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev          # libFuzzer for the encoder's scanners
   fonts-dejavu-core fonts-liberation2
   dpkg-dev file                     # CPack's .deb generator
+  dosfstools                        # a FAT image: the run's tests on a file system that ignores case
   g++-mingw-w64-x86-64-posix        # compiles the Windows halves of the platform pairs
 )
 
