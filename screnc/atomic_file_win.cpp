@@ -98,11 +98,12 @@ std::optional<IoError> read_whole_file(const std::string& path, std::string& out
   if (h == INVALID_HANDLE_VALUE) return last_error("CreateFileW", path);
   out.clear();
   LARGE_INTEGER size{};
+  // One byte more than the file, so that the read that finds its end needs no more room.
   if (GetFileSizeEx(h, &size) && size.QuadPart > 0)
-    reserve_large(out, static_cast<std::size_t>(size.QuadPart));
+    reserve_large(out, static_cast<std::size_t>(size.QuadPart) + 1);
   std::optional<IoError> err;
   for (;;) {
-    if (out.capacity() - out.size() < (1u << 16)) out.reserve(out.capacity() * 2 + (1u << 16));
+    if (out.size() == out.capacity()) out.reserve(out.capacity() * 2 + (1u << 16));
     const std::size_t at = out.size();
     const std::size_t room = out.capacity() - at;
     out.resize(out.capacity());
