@@ -25,6 +25,9 @@ wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 
 export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
+# Wine reads the command line and host file names in the locale's character set: in the
+# C locale a non-ASCII name would not arrive.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko to install
 unset DISPLAY WAYLAND_DISPLAY
 
