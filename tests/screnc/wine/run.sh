@@ -5,8 +5,8 @@
 # vectors (also against the real encoder's output; skipped when the folder is absent),
 # a few hundred random pages in every kind, encoding and switch set, names with blanks
 # and non-ASCII letters, backslash and slash paths with drive letters (Wine maps Z: to
-# /), long names, an existing destination replaced, the stderr line of a failure under
-# /s, and that a process killed while writing leaves nothing.
+# /) and the \\?\ prefix, long names, an existing destination replaced, the stderr line
+# of a failure under /s, and that a process killed while writing leaves nothing.
 #
 # Wine runs headless in its own prefix under build-windows/, with a wineserver that this
 # script starts and ends. Ends with "wine: N passed, M failed".
@@ -122,7 +122,7 @@ for src in "中文/a b.asp" "中文.js" "ä ö ü.htm" "$(printf 'n%.0s' $(seq 2
   from="$names/dir with blanks/$src" name=$(basename "$src")
   linux /s "$from" "$names/linux/$name"
   back=$(winpath "$from") slash="z:${from}" out=$(winpath "$names/out/$name")
-  for spelling in "$back" "$slash" "${back/Z:/z:}"; do
+  for spelling in "$back" "$slash" "${back/Z:/z:}" "\\\\?\\$back"; do
     rm -f "$names/out/$name"
     win /s "$spelling" "$out"
     [ "$status" = 0 ] && pass || fail "name $spelling: exit $status: $(cat "$work/err.txt")"
