@@ -10,7 +10,9 @@ packages=(
   fonts-dejavu-core fonts-liberation2
   dpkg-dev file                     # CPack's .deb generator
   dosfstools                        # a FAT image: the run's tests on a file system that ignores case
-  g++-mingw-w64-x86-64-posix        # compiles the Windows halves of the platform pairs
+  g++-mingw-w64-x86-64-posix        # the Windows build (make windows)
+  wine wine64                       # runs it headless in the tests (make test-windows)
+  python3                           # the tests' page generator and the bench scripts
 )
 
 missing=()
