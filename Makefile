@@ -4,7 +4,8 @@ JOBS ?= 2
 SITE ?= examples/site
 OUT  ?= build/out
 
-.PHONY: deps build run run-batch screenshots package test build-asan test-asan fuzz bench clean
+.PHONY: deps build run run-batch screenshots package test build-asan test-asan fuzz bench \
+        windows test-windows clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -41,6 +42,19 @@ build-asan: deps
 test-asan: build-asan
 	@ctest --preset asan
 
+# The programs that build without Qt, for 64-bit Windows, cross-built with MinGW-w64 into
+# build-windows/bin/ (statically linked: they need only the system's own DLLs).
+windows: deps
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows -j $(JOBS)
+
+# The Windows programs run under Wine (headless, own prefix in build-windows/) and
+# compared, byte for byte, with the Linux build.
+test-windows: windows
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS) --target screnc
+	@bash tests/screnc/wine/run.sh
+
 fuzz: deps
 	@if [ -x scripts/fuzz.sh ]; then bash scripts/fuzz.sh; else echo "fuzz: nothing to run"; fi
 
@@ -48,4 +62,4 @@ bench: build
 	@bash bench/run.sh
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-windows

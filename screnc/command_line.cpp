@@ -57,7 +57,7 @@ ParseResult parse_command_line(const std::vector<std::string_view>& args) {
       if (i + 1 >= args.size()) return fail(ParseError::Incomplete, a);
       const std::string_view v = args[++i];
       if (key == 'e') {
-        c.extension = (!v.empty() && v[0] == '.') ? std::string(v) : "." + std::string(v);
+        c.extension = (!v.empty() && v[0] == '.') ? std::string(v) : std::string(".").append(v);
       } else if (key == 'l') {
         c.language = std::string(v);
       } else if (key == 'c') {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "console_out.h"
+
 namespace screnc {
 namespace {
 
@@ -81,8 +83,8 @@ std::string message_text(Msg id, std::string_view arg) {
 
 void Console::say(Msg id, std::string_view arg) const {
   if (silent_) return;
-  const std::string text = "\n" + message_text(id, arg);
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  write_text(stdout, "\n");
+  write_text(stdout, message_text(id, arg));
 }
 
 void Console::usage(Msg id, std::string_view arg) const {
@@ -95,7 +97,7 @@ void Console::system_failure(bool writing, std::string_view path, std::string_vi
   line.append(writing ? "write '" : "read '").append(path).append("': ").append(reason);
   line += '\n';
   std::fflush(stdout);
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  write_text(stderr, line);
 }
 
 }  // namespace screnc

@@ -1,13 +1,6 @@
 #include "paths.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <filesystem>
 
 namespace screnc {
 namespace {
@@ -34,29 +27,31 @@ bool match(std::string_view p, std::string_view n) {
   return pi == p.size();
 }
 
-}  // namespace
-
-std::string full_path(const std::string& path) {
-  std::filesystem::path p(path);
-  if (p.is_relative()) {
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd)) p = std::filesystem::path(cwd) / p;
-  }
-  std::string s = p.lexically_normal().string();
-  // Keep a trailing slash only for the root.
-  while (s.size() > 1 && s.back() == '/') s.pop_back();
-  return s;
+// The position of the last separator, or npos.
+std::size_t last_separator(const std::string& path) {
+  for (std::size_t i = path.size(); i-- > 0;)
+    if (is_separator(path[i])) return i;
+  return std::string::npos;
 }
 
+}  // namespace
+
 std::string folder_part(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
+  const std::size_t root = root_length(path);
+  const std::size_t sep = last_separator(path);
+  if (sep == std::string::npos || sep + 1 <= root) return root ? path.substr(0, root) : ".";
+  return path.substr(0, sep);
 }
 
 std::string name_part(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  const std::size_t sep = last_separator(path);
+  const std::size_t from = std::max(root_length(path), sep == std::string::npos ? 0 : sep + 1);
+  return path.substr(from);
+}
+
+std::string join(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && is_separator(folder.back())) return folder + name;
+  return folder + preferred_separator() + name;
 }
 
 std::optional<std::string> extension_of(std::string_view name) {
@@ -66,11 +61,6 @@ std::optional<std::string> extension_of(std::string_view name) {
 }
 
 bool has_wildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
-}
 
 bool wildcard_match(std::string_view pattern, std::string_view name) {
   if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
@@ -82,18 +72,12 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
 
 std::optional<IoError> list_matches(const std::string& folder, std::string_view pattern,
                                     std::vector<std::string>& names) {
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return IoError{"opendir", folder, errno};
-  errno = 0;
-  while (const dirent* e = readdir(dir)) {
-    const std::string_view n = e->d_name;
-    if (n != "." && n != ".." && wildcard_match(pattern, n)) names.emplace_back(n);
-  }
-  const int err = errno;
-  closedir(dir);
-  if (err != 0) return IoError{"readdir", folder, err};
+  std::vector<std::string> all;
+  const std::optional<IoError> err = list_folder(folder, all);
+  for (std::string& n : all)
+    if (wildcard_match(pattern, n)) names.push_back(std::move(n));
   std::sort(names.begin(), names.end());
-  return std::nullopt;
+  return err;
 }
 
 }  // namespace screnc

@@ -38,7 +38,8 @@ std::string temp_file_name(std::string_view name, std::string_view unique, std::
   }
   std::string out;
   out.reserve(fixed + keep);
-  out.append(".").append(name.substr(0, keep)).append(kTag).append(unique);
+  if (keep > 0) out.append(".").append(name.substr(0, keep));
+  out.append(kTag).append(unique);
   return out;
 }
 

@@ -16,7 +16,7 @@ std::size_t name_length(std::string_view name, NameUnits units);
 // ".<name>.screnc-<unique>": hidden, next to the destination, recognisable by the
 // ".screnc-" in it. The destination's name is cut short (never inside a character) so
 // that the whole stays within `limit`, which is what a file system allows for a name;
-// `unique` is always kept whole.
+// `unique` is always kept whole. With no room for any of the name: ".screnc-<unique>".
 std::string temp_file_name(std::string_view name, std::string_view unique, std::size_t limit,
                            NameUnits units);
 

@@ -9,7 +9,10 @@ packages=(
   clang libclang-rt-14-dev          # libFuzzer for the encoder's scanners
   fonts-dejavu-core fonts-liberation2
   dpkg-dev file                     # CPack's .deb generator
-  g++-mingw-w64-x86-64-posix        # compiles the Windows halves of the platform pairs
+  dosfstools                        # a FAT image: the run's tests on a file system that ignores case
+  g++-mingw-w64-x86-64-posix        # the Windows build (make windows)
+  wine wine64                       # runs it headless in the tests (make test-windows)
+  python3                           # the tests' page generator and the bench scripts
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include "encode_run.h"
 #include "test_support.h"
 
+#include <QProcess>
 #include <QtTest>
 #include <csignal>
 #include <sys/mount.h>
@@ -209,6 +210,17 @@ void TestSafety::overlapThroughMounts_data() {
   QTest::newRow("destination in the source through a bind mount") << "bind-dest" << Q(kDestInsideSourceMessage);
   QTest::newRow("source in the destination through a bind mount") << "bind-src" << Q(kSourceInsideDestMessage);
   QTest::newRow("same folder through a bind mount") << "bind-same" << Q(kSamePathsMessage);
+  QTest::newRow("destination in the source on FAT, other letter case") << "fat-dest" << Q(kDestInsideSourceMessage);
+  QTest::newRow("source in the destination on FAT, other letter case") << "fat-src" << Q(kSourceInsideDestMessage);
+}
+
+// A FAT file system in a file, mounted at `mnt`; false when this machine cannot.
+static bool MountFat(const fs::path& image, const fs::path& mnt) {
+  QProcess mk, mount;
+  mk.start(QStringLiteral("mkfs.vfat"), {QStringLiteral("-C"), P(image), QStringLiteral("2048")});
+  if (!mk.waitForFinished(20000) || mk.exitCode() != 0) return false;
+  mount.start(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), P(image), P(mnt)});
+  return mount.waitForFinished(20000) && mount.exitCode() == 0;
 }
 
 void TestSafety::overlapThroughMounts() {
@@ -218,15 +230,28 @@ void TestSafety::overlapThroughMounts() {
   WriteFile(src_, "a.inc", "<% a %>");
   const fs::path mnt = TempPath(*tmpDir_, "mnt");
   fs::create_directories(mnt);
-  const fs::path bound = how == "bind-src" ? dst_ : src_;
-  if (::mount(bound.c_str(), mnt.c_str(), nullptr, MS_BIND, nullptr) != 0) {
-    QSKIP("mount --bind is not allowed here");
+  if (how.startsWith("fat")) {
+    if (!MountFat(TempPath(*tmpDir_, "fat.img"), mnt)) QSKIP("cannot make and mount a FAT image here");
+    src_ = mnt / "Site";
+    WriteFile(src_, "a.inc", "<% a %>");
+    host_.source = src_;
+    host_.destination = how == "fat-dest" ? mnt / "SITE" / "out" : mnt;
+    if (how == "fat-src") host_.source = mnt / "site";
+    if (how == "fat-src") host_.destination = mnt;
+  } else {
+    const fs::path bound = how == "bind-src" ? dst_ : src_;
+    if (::mount(bound.c_str(), mnt.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      QSKIP("mount --bind is not allowed here");
+    }
   }
   if (how == "bind-dest") host_.destination = mnt / "out";
   if (how == "bind-src") { fs::create_directories(dst_ / "site"); WriteFile(dst_ / "site", "a.inc"); host_.source = mnt / "site"; }
   if (how == "bind-same") host_.destination = mnt;
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mnt};
   const RunOutcome out = Run();
-  ::umount2(mnt.c_str(), MNT_DETACH);
   QCOMPARE(out.status, RunOutcome::Status::Refused);
   QVERIFY2(host_.messages.value(0).startsWith("Source Encode|" + message), qPrintable(host_.messages.value(0)));
   QCOMPARE(ReadBytes(src_ / "a.inc"), QByteArray("<% a %>"));

@@ -106,6 +106,56 @@ class TestBatchEndToEnd : public QObject {
     }
     QVERIFY(encodedFiles >= 20);
   }
+
+  // Paths the encoder could misread: folders and names that look like its switches,
+  // response files or patterns, and a name near the file system's limit. Each page must
+  // be encoded from its own source, and no source byte may change.
+  void awkwardPaths_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::newRow("plain folders") << "site" << "out";
+    QTest::newRow("destination like /f") << "site" << "-fout";
+    QTest::newRow("source like /f") << "-fsite" << "out";
+    QTest::newRow("source like a switch") << "-site" << "-out";
+    QTest::newRow("destination inside a dash folder") << "site" << "-s/-f";
+  }
+  void awkwardPaths() {
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    const QString batch = QStringLiteral(QW_BIN_DIR "/quillward-batch");
+    if (!QFileInfo(batch).isExecutable()) QSKIP("quillward-batch is not built");
+    QTemporaryDir tmp;
+    QDir(tmp.path()).mkpath(source);
+    const QString longName = QString(236, QLatin1Char('p')) + ".asp";  // 240 bytes
+    const QStringList names = {"-x.asp", "-s.asp", "-f.asp", "@list.asp", "*.asp", "a?.asp",
+                               "[ab].asp", "a.asp", "ab.asp", longName};
+    QMap<QString, QByteArray> pages;
+    for (const QString& n : names) {
+      pages[n] = "<% Response.Write \"" + n.left(20).toUtf8() + "\" %>\r\n";
+      QFile f(tmp.filePath(source + "/" + n));
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(pages[n]);
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", tmp.filePath("config"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(tmp.path());
+    p.start(batch, {"--set", "chkASP=1", "--", source, destination});
+    QVERIFY(p.waitForFinished(60000));
+    const QByteArray log = p.readAllStandardOutput();
+    QVERIFY2(p.exitCode() == 0, (log + p.readAllStandardError()).constData());
+    for (const QString& n : names) {
+      QCOMPARE(support::readAll(tmp.filePath(source + "/" + n)), pages[n]);  // untouched
+      const QByteArray written = support::readAll(tmp.filePath(destination + "/" + n));
+      DecodeResult r;
+      const QByteArray plain = decodeFile(written, r);
+      QVERIFY2(r.blocks == 1, qPrintable(n));
+      QVERIFY2(withoutLanguages(plain) == pages[n], qPrintable(n + ": " + plain));
+    }
+    QCOMPARE(QDir(tmp.filePath(source)).entryList(QDir::Files | QDir::Hidden).size(), names.size());
+    QCOMPARE(QDir(tmp.filePath(destination)).entryList(QDir::Files | QDir::Hidden).size(), names.size());
+  }
 };
 
 QTEST_GUILESS_MAIN(TestBatchEndToEnd)

@@ -289,7 +289,7 @@ class TestCli : public QObject {
     const int bytes = int(NameUnits::Bytes), utf16 = int(NameUnits::Utf16);
     QTest::newRow("short name whole") << QByteArray("a.asp") << 255 << bytes << QByteArray(".a.asp.screnc-1-2-3");
     QTest::newRow("cut to the limit") << QByteArray("abcdef.asp") << 18 << bytes << QByteArray(".abcd.screnc-1-2-3");
-    QTest::newRow("no room for the name") << QByteArray("abc") << 14 << bytes << QByteArray("..screnc-1-2-3");
+    QTest::newRow("no room for the name") << QByteArray("abc") << 14 << bytes << QByteArray(".screnc-1-2-3");
     QTest::newRow("never inside a UTF-8 character")
         << QByteArray("\xE4\xB8\xAD\xE6\x96\x87.js") << 19 << bytes << QByteArray(".\xE4\xB8\xAD.screnc-1-2-3");
     QTest::newRow("UTF-16 units: one per character")

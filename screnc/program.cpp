@@ -1,13 +1,7 @@
-// screnc: encodes the script in web pages and script files into the classic
-// "#@~^...^#~@" blocks that JScript.Encode and VBScript.Encode run.
-//
-// Exit status 0 when at least one file was encoded and written, else 255.
-#include <sys/stat.h>
+// The program: command line, one file after another, messages and exit status.
+#include "program.h"
 
 #include <cstdio>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "atomic_file.h"
 #include "command_line.h"
@@ -31,19 +25,20 @@ struct Job {
   bool in_place = false;
 };
 
-bool is_hidden(const std::string& path) { return name_part(path).starts_with('.'); }
+bool is_hidden(const std::string& path, const FileInfo& info) {
+  return info.hidden || name_part(path).starts_with('.');
+}
 
 // Encodes one file; false (after saying why) when it was not written.
 bool encode_one(const Job& job, const std::string& src, const std::string& dst,
                 const Console& con) {
-  struct stat st {};
-  if (stat(src.c_str(), &st) != 0) {
+  FileInfo info;
+  if (const auto err = file_info(src, info)) {
     con.say(Msg::CannotRead, src);
-    con.system_failure(false, src, IoError{"stat", src, errno}.reason());
+    con.system_failure(false, src, err->reason);
     return false;
   }
-  const bool read_only = (st.st_mode & 0222) == 0;
-  if (!S_ISREG(st.st_mode) || is_hidden(src) || (job.in_place && read_only)) {
+  if (!info.regular || is_hidden(src, info) || (job.in_place && info.read_only)) {
     con.say(Msg::SpecialFile, src);
     return false;
   }
@@ -70,7 +65,7 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
   std::string input;
   if (const auto err = read_whole_file(src, input)) {
     con.say(Msg::CannotRead, src);
-    con.system_failure(false, src, err->reason());
+    con.system_failure(false, src, err->reason);
     return false;
   }
   std::string output;
@@ -80,24 +75,19 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
     return false;
   }
   input = std::string();  // give the memory back before writing
-  const std::optional<mode_t> mode =
-      job.in_place ? std::optional<mode_t>(st.st_mode & 07777) : std::nullopt;
+  const std::optional<std::uint32_t> mode =
+      job.in_place ? std::optional<std::uint32_t>(info.mode) : std::nullopt;
   if (const auto err = write_file_atomic(dst, output, mode)) {
     con.say(Msg::CannotWrite, dst);
-    con.system_failure(true, dst, err->reason());
+    con.system_failure(true, dst, err->reason);
     return false;
   }
   return true;
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  struct stat sa {}, sb {};
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
+}  // namespace
 
-int run(const std::vector<std::string_view>& args) {
+int run_program(const std::vector<std::string_view>& args) {
   const ParseResult parsed = parse_command_line(args);
   const CommandLine& line = parsed.line;
   const Console con(line.silent);
@@ -161,12 +151,12 @@ int run(const std::vector<std::string_view>& args) {
     std::vector<std::string> names;
     const std::string folder = folder_part(source);
     if (const auto err = list_matches(folder, pattern, names))
-      con.system_failure(false, folder, err->reason());
+      con.system_failure(false, folder, err->reason);
     if (names.empty()) {
       con.say(Msg::CannotRead, source);
       return kFailure;
     }
-    for (const std::string& n : names) sources.push_back(folder == "/" ? "/" + n : folder + "/" + n);
+    for (const std::string& n : names) sources.push_back(join(folder, n));
   } else {
     sources.push_back(source);
   }
@@ -174,21 +164,11 @@ int run(const std::vector<std::string_view>& args) {
   int encoded = 0;
   for (const std::string& src : sources) {
     const std::string dst = job.in_place ? src
-                            : wildcard   ? destination + (destination == "/" ? "" : "/") +
-                                             name_part(src)
+                            : wildcard   ? join(destination, name_part(src))
                                          : destination;
     if (encode_one(job, src, dst, con)) ++encoded;
   }
   return encoded > 0 ? kSuccess : kFailure;
 }
 
-}  // namespace
 }  // namespace screnc
-
-int main(int argc, char** argv) {
-  screnc::install_cleanup_on_signals();
-  const std::vector<std::string_view> args(argv + 1, argv + argc);
-  const int status = screnc::run(args);
-  std::fflush(stdout);
-  return status;
-}

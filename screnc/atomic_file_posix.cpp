@@ -1,5 +1,4 @@
-#include "atomic_file.h"
-
+// Reading and atomically replacing files on POSIX.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -12,7 +11,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "temp_name.h"
+#include "atomic_file.h"
+#include "paths.h"
 
 namespace screnc {
 namespace {
@@ -36,27 +36,10 @@ void set_pending(const std::string& path) {
 
 void clear_pending() { g_pending[0] = '\0'; }
 
-std::string folder_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string name_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 mode_t umask_mode() {
   const mode_t mask = umask(0);
   umask(mask);
   return 0666 & ~mask;
-}
-
-// The longest name the file system holds in folder.
-std::size_t name_limit(const std::string& folder) {
-  const long n = pathconf(folder.c_str(), _PC_NAME_MAX);
-  return n > 0 ? static_cast<std::size_t>(n) : 255;
 }
 
 // A name for the temporary file: hidden, next to the destination, unlikely to clash, and
@@ -67,21 +50,17 @@ std::string temp_name(const std::string& path, unsigned attempt, std::string_vie
   char unique[48];
   std::snprintf(unique, sizeof unique, "%ld-%lx-%u", static_cast<long>(getpid()),
                 static_cast<unsigned long>(ts.tv_nsec), attempt);
-  std::string dir = folder_of(path);
-  const std::size_t limit = name_limit(dir);
-  if (dir.back() != '/') dir += '/';
-  return dir + temp_file_name(name_of(path), std::string(unique).append(tail), limit,
-                              NameUnits::Bytes);
+  const std::string dir = folder_part(path);
+  return join(dir, temp_file_name(name_part(path), std::string(unique).append(tail),
+                                   name_limit(dir), name_units()));
 }
-
-IoError failure(const char* call, const std::string& path) { return {call, path, errno}; }
 
 std::optional<IoError> write_all(int fd, std::string_view data, const std::string& path) {
   while (!data.empty()) {
     const ssize_t n = ::write(fd, data.data(), data.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      return failure("write", path);
+      return last_error("write", path);
     }
     data.remove_prefix(static_cast<std::size_t>(n));
   }
@@ -91,16 +70,17 @@ std::optional<IoError> write_all(int fd, std::string_view data, const std::strin
 // Writes data to an unnamed file in the destination's folder and gives it a temporary
 // name; returns that name. `unsupported` is set when the system cannot do this.
 std::optional<IoError> write_unnamed(const std::string& path, std::string_view data,
-                                     std::optional<mode_t> mode, std::string& temp,
+                                     std::optional<std::uint32_t> mode, std::string& temp,
                                      bool& unsupported) {
 #ifdef O_TMPFILE
-  const int fd = open(folder_of(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  const int fd = open(folder_part(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
     unsupported = true;
     return std::nullopt;
   }
   std::optional<IoError> err = write_all(fd, data, path);
-  if (!err && fchmod(fd, mode ? *mode : umask_mode()) != 0) err = failure("fchmod", path);
+  const mode_t bits = mode ? static_cast<mode_t>(*mode) : umask_mode();
+  if (!err && fchmod(fd, bits) != 0) err = last_error("fchmod", path);
   if (!err) {
     char proc[64];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
@@ -111,12 +91,12 @@ std::optional<IoError> write_unnamed(const std::string& path, std::string_view d
       clear_pending();
       if (errno == EEXIST && attempt < 100) continue;
       if (errno == ENOENT || errno == EPERM || errno == EOPNOTSUPP) unsupported = true;
-      else err = failure("linkat", temp);
+      else err = last_error("linkat", temp);
       temp.clear();
       break;
     }
   }
-  if (close(fd) != 0 && !err) err = failure("close", path);
+  if (close(fd) != 0 && !err) err = last_error("close", path);
   if (err && !temp.empty()) unlink(temp.c_str());
   return err;
 #else
@@ -127,27 +107,24 @@ std::optional<IoError> write_unnamed(const std::string& path, std::string_view d
 }
 
 std::optional<IoError> write_named(const std::string& path, std::string_view data,
-                                   std::optional<mode_t> mode, std::string& temp) {
+                                   std::optional<std::uint32_t> mode, std::string& temp) {
   temp = temp_name(path, 0, "-XXXXXX");
   set_pending(temp);
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
     clear_pending();
-    return failure("mkstemp", folder_of(path));
+    return last_error("mkstemp", folder_part(path));
   }
   set_pending(temp);
   std::optional<IoError> err = write_all(fd, data, path);
-  if (!err && fchmod(fd, mode ? *mode : umask_mode()) != 0) err = failure("fchmod", temp);
-  if (close(fd) != 0 && !err) err = failure("close", temp);
+  const mode_t bits = mode ? static_cast<mode_t>(*mode) : umask_mode();
+  if (!err && fchmod(fd, bits) != 0) err = last_error("fchmod", temp);
+  if (close(fd) != 0 && !err) err = last_error("close", temp);
   if (err) unlink(temp.c_str());
   return err;
 }
 
 }  // namespace
-
-std::string IoError::message() const { return call + " '" + path + "': " + reason(); }
-
-std::string IoError::reason() const { return std::strerror(error); }
 
 void reserve_large(std::string& s, std::size_t n) {
   s.reserve(n);
@@ -163,10 +140,10 @@ void reserve_large(std::string& s, std::size_t n) {
 
 std::optional<IoError> read_whole_file(const std::string& path, std::string& out) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failure("open", path);
+  if (fd < 0) return last_error("open", path);
   struct stat st {};
   std::optional<IoError> err;
-  if (fstat(fd, &st) != 0) err = failure("fstat", path);
+  if (fstat(fd, &st) != 0) err = last_error("fstat", path);
   out.clear();
   if (!err && st.st_size > 0) reserve_large(out, static_cast<std::size_t>(st.st_size));
   char chunk[1 << 16];
@@ -179,13 +156,13 @@ std::optional<IoError> read_whole_file(const std::string& path, std::string& out
       const ssize_t n = ::read(fd, out.data() + at, room);
       out.resize(at + (n > 0 ? static_cast<std::size_t>(n) : 0));
       if (n == 0) break;
-      if (n < 0 && errno != EINTR) err = failure("read", path);
+      if (n < 0 && errno != EINTR) err = last_error("read", path);
       continue;
     }
     const ssize_t n = ::read(fd, chunk, sizeof chunk);
     if (n == 0) break;
     if (n < 0) {
-      if (errno != EINTR) err = failure("read", path);
+      if (errno != EINTR) err = last_error("read", path);
       continue;
     }
     out.append(chunk, static_cast<std::size_t>(n));
@@ -195,7 +172,7 @@ std::optional<IoError> read_whole_file(const std::string& path, std::string& out
 }
 
 std::optional<IoError> write_file_atomic(const std::string& path, std::string_view data,
-                                         std::optional<mode_t> mode) {
+                                         std::optional<std::uint32_t> mode) {
   std::string temp;
   bool unsupported = false;
   std::optional<IoError> err = write_unnamed(path, data, mode, temp, unsupported);
@@ -205,7 +182,7 @@ std::optional<IoError> write_file_atomic(const std::string& path, std::string_vi
     return err;
   }
   if (rename(temp.c_str(), path.c_str()) != 0) {
-    err = failure("rename", path);
+    err = last_error("rename", path);
     unlink(temp.c_str());
   }
   clear_pending();

@@ -1,0 +1,13 @@
+// Writing the program's UTF-8 text to stdout or stderr: bytes as they are on POSIX; on
+// Windows as characters to a console window (whatever its code page), as bytes to a
+// pipe or file.
+#pragma once
+
+#include <cstdio>
+#include <string_view>
+
+namespace screnc {
+
+void write_text(std::FILE* stream, std::string_view text);
+
+}  // namespace screnc

@@ -1,0 +1,9 @@
+#include "console_out.h"
+
+namespace screnc {
+
+void write_text(std::FILE* stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+}  // namespace screnc

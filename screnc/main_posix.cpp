@@ -1,0 +1,13 @@
+// The entry point on POSIX: the arguments are already bytes.
+#include <cstdio>
+
+#include "atomic_file.h"
+#include "program.h"
+
+int main(int argc, char** argv) {
+  screnc::install_cleanup_on_signals();
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const int status = screnc::run_program(args);
+  std::fflush(stdout);
+  return status;
+}

@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# screnc.exe (build-windows/bin) under Wine against the Linux build (build/bin/screnc):
+# the same arguments, in Windows form for the one and POSIX form for the other, must give
+# the same exit status and byte-identical output. Checks every page of the shared
+# vectors (also against the real encoder's output; skipped when the folder is absent),
+# a few hundred random pages in every kind, encoding and switch set, names with blanks
+# and non-ASCII letters, backslash and slash paths with drive letters (Wine maps Z: to
+# /) and the \\?\ prefix, long names, an existing destination replaced, the stderr line
+# of a failure under /s, and that a process killed while writing leaves nothing.
+#
+# Wine runs headless in its own prefix under build-windows/, with a wineserver that this
+# script starts and ends. Ends with "wine: N passed, M failed".
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../../.." && pwd)
+exe=$root/build-windows/bin/screnc.exe
+lin=$root/build/bin/screnc
+vectors=${SCRENC_VECTORS:-$root/../shared/screnc-vectors}
+pages=${WINE_PAGES:-400}
+work=$root/build-windows/wine-test
+
+for f in "$exe" "$lin"; do
+  [ -x "$f" ] || { echo "wine: $f is missing (make windows build)" >&2; exit 1; }
+done
+wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+
+export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
+# Wine reads the command line and host file names in the locale's character set: in the
+# C locale a non-ASCII name would not arrive.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko to install
+unset DISPLAY WAYLAND_DISPLAY
+
+t0=$(date +%s.%N)
+seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
+mkdir -p "$WINEPREFIX"
+"$wineserver" -p || true  # stays up between the runs below, until -k (2: already up)
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1
+  echo "wine: new prefix made in $(seconds "$t0") s"
+fi
+
+rm -rf "$work"
+mkdir -p "$work"
+passed=0 failed=0
+pass() { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "wine: FAIL $*" >&2; }
+
+# Z:\ plus the POSIX path with backslashes.
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+# win ARGS...: screnc.exe with stdout to $work/out.txt and stderr to $work/err.txt;
+# the exit status in $status.
+win() { status=0; "$wine" "$exe" "$@" >"$work/out.txt" 2>"$work/err.txt" || status=$?; }
+linux() { lstatus=0; "$lin" "$@" >/dev/null 2>&1 || lstatus=$?; }
+
+# same WHAT FILE_A FILE_B: the two outputs are byte for byte the same (or both missing).
+same() {
+  if [ ! -e "$2" ] && [ ! -e "$3" ]; then pass; return; fi
+  if cmp -s "$2" "$3"; then pass; else fail "$1: $2 and $3 differ"; fi
+}
+
+# Every file of the vectors with each side, then against the real encoder's output.
+if [ -d "$vectors" ]; then
+  mkdir -p "$work/vec-linux" "$work/vec-win"
+  for f in "$vectors"/*; do
+    name=$(basename "$f")
+    case "$name" in
+      *.asp) ext=asp ;; *.htm) ext=htm ;; *.vbe) ext=vbs ;; *.js|*.jse|*.plain) ext=js ;; *) continue ;;
+    esac
+    linux /s /e $ext "$f" "$work/vec-linux/$name"
+    win /s /e $ext "$(winpath "$f")" "$(winpath "$work/vec-win/$name")"
+    [ "$status" = "$lstatus" ] && pass || fail "vector $name: exit $status, Linux $lstatus"
+    same "vector $name" "$work/vec-linux/$name" "$work/vec-win/$name"
+  done
+  while IFS=$'\t' read -r source expected switches; do
+    # shellcheck disable=SC2086
+    win /s $switches "$(winpath "$vectors/$source")" "$(winpath "$work/vec-win/real-$expected")"
+    same "real output $expected" "$vectors/$expected" "$work/vec-win/real-$expected"
+  done < <(python3 - "$vectors/manifest.json" <<'PY'
+import json, sys
+for v in json.load(open(sys.argv[1]))['vectors']:
+    if 'source' in v:
+        sw = ['/xl'] if v.get('xl') else []
+        sw += ['/nl', 'crlf'] if v.get('newline') == '\r\n' else []
+        print('\t'.join([v['source'], v['file'], ' '.join(sw)]))
+PY
+  )
+else
+  echo "wine: no vectors at $vectors, skipped"
+fi
+
+# Random pages, one call per kind and switch set (the wildcard path), on both sides.
+python3 "$(dirname "$0")/gen_pages.py" "$work/pages" "$pages" 20240607
+set_no=0
+for switches in "" "/xl /l JScript" "/nl crlf /cp 1252" "/e asp /xl"; do
+  set_no=$((set_no + 1))
+  for kind in js vbs asp htm; do
+    outl=$work/pages-linux-$set_no/$kind outw=$work/pages-win-$set_no/$kind
+    mkdir -p "$outl" "$outw"
+    # shellcheck disable=SC2086
+    linux /s $switches "$work/pages/*.$kind" "$outl"
+    # shellcheck disable=SC2086
+    win /s $switches "$(winpath "$work/pages")\\*.$kind" "$(winpath "$outw")"
+    [ "$status" = "$lstatus" ] && pass || fail "pages *.$kind [$switches]: exit $status, Linux $lstatus"
+    for f in "$work/pages"/*."$kind"; do
+      same "page $(basename "$f") [$switches]" "$outl/$(basename "$f")" "$outw/$(basename "$f")"
+    done
+  done
+done
+
+# Names and path spellings: each through Wine, compared with the Linux output.
+names=$work/names
+mkdir -p "$names/dir with blanks/中文" "$names/out" "$names/linux"
+printf '<%% Response.Write "x" %%>\r\n\x1a' > "$names/dir with blanks/中文/a b.asp"
+printf 'var s = "中文";\r\n' > "$names/dir with blanks/中文.js"
+printf '<script>x()</script>\r\n' > "$names/dir with blanks/ä ö ü.htm"
+printf '<%% y %%>' > "$names/dir with blanks/$(printf 'n%.0s' $(seq 251)).asp"
+printf '<%% z %%>' > "$names/dir with blanks/$(printf '名%.0s' $(seq 80)).asp"
+for src in "中文/a b.asp" "中文.js" "ä ö ü.htm" "$(printf 'n%.0s' $(seq 251)).asp" "$(printf '名%.0s' $(seq 80)).asp"; do
+  from="$names/dir with blanks/$src" name=$(basename "$src")
+  linux /s "$from" "$names/linux/$name"
+  back=$(winpath "$from") slash="z:${from}" out=$(winpath "$names/out/$name")
+  for spelling in "$back" "$slash" "${back/Z:/z:}" "\\\\?\\$back"; do
+    rm -f "$names/out/$name"
+    win /s "$spelling" "$out"
+    [ "$status" = 0 ] && pass || fail "name $spelling: exit $status: $(cat "$work/err.txt")"
+    same "name $spelling" "$names/linux/$name" "$names/out/$name"
+  done
+done
+
+# An existing destination is replaced, in place too; nothing else is left in the folder.
+rep=$work/replace
+mkdir -p "$rep"
+printf '<%% a %%>\r\n' > "$rep/src.asp"
+printf 'OLD' > "$rep/dst.asp"
+linux /s "$rep/src.asp" "$rep/linux.asp"
+win /s "$(winpath "$rep/src.asp")" "$(winpath "$rep/dst.asp")"
+same "existing destination replaced" "$rep/linux.asp" "$rep/dst.asp"
+cp "$rep/src.asp" "$rep/inplace.asp"
+win /s /f "$(winpath "$rep/inplace.asp")"
+same "in place" "$rep/linux.asp" "$rep/inplace.asp"
+win /s "$(winpath "$rep/src.asp")" "$(winpath "$rep")"'\'
+[ "$status" = 255 ] && pass || fail "a folder as destination: exit $status"
+leftover=$(find "$work" -name '*.screnc-*' | head -n 3)
+[ -z "$leftover" ] && pass || fail "temporary files left: $leftover"
+
+# The one stderr line of a failure, also under /s; the same file refused, by its name in
+# another case or by its identity (a hard link).
+win /s "$(winpath "$rep/src.asp")" "$(winpath "$rep/nofolder/x.asp")"
+line=$(tr -d '\r' < "$work/err.txt")
+expect="screnc: cannot write '$(winpath "$rep/nofolder/x.asp")': "
+[[ "$line" == "$expect"* ]] && [ ! -s "$work/out.txt" ] && pass || fail "stderr line: '$line'"
+ln "$rep/src.asp" "$rep/hard link.asp"
+for other in "$rep/SRC.ASP" "$rep/hard link.asp"; do
+  win "$(winpath "$rep/src.asp")" "$(winpath "$other")"
+  grep -q "Source and destination are the same" "$work/out.txt" && [ "$status" = 255 ] && pass ||
+    fail "same file refused: $other"
+done
+
+# Killed while writing a large page: the temporary file is gone with the process.
+kill_dir=$work/kill
+mkdir -p "$kill_dir/out"
+python3 -c "import sys; sys.stdout.write('<tr><td><%= rs(\"n\") %></td></tr>\r\n' * 3000000)" > "$kill_dir/big.asp"
+"$wine" "$exe" /s "$(winpath "$kill_dir/big.asp")" "$(winpath "$kill_dir/out/big.asp")" &
+pid=$!
+for _ in $(seq 2000); do [ -n "$(ls -A "$kill_dir/out")" ] && break; sleep 0.005; done
+kill -9 "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+for _ in $(seq 400); do [ -z "$(ls -A "$kill_dir/out")" ] && break; sleep 0.005; done
+left=$(ls -A "$kill_dir/out")
+[ -z "$left" ] || [ "$left" = big.asp ] && pass || fail "killed run left: $left"
+
+echo "wine: took $(seconds "$t0") s"
+echo "wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
