@@ -9,12 +9,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Absolute(const fs::path& path) {
-  std::error_code ec;
-  const fs::path absolute = fs::absolute(path, ec);
-  return ec ? path : absolute;
-}
-
 // The encoder's result checked: what it left at `destination`, against what was there.
 std::string CheckOutput(const std::optional<FileStamp>& before, const fs::path& destination) {
   const std::optional<FileStamp> after = StampOf(destination);
@@ -52,7 +46,7 @@ FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings&
   }
   const std::optional<FileStamp> before = StampOf(destination);
   const ProcessOutcome outcome = RunHiddenAndWait(
-      BuildEncoderCommand(kind, appDir, settings, Absolute(source), Absolute(destination)), control);
+      BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination)), control);
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
   result.reason = outcome.Succeeded() ? CheckOutput(before, destination) : outcome.Explained();
   if (result.reason.empty()) return result;

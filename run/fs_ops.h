@@ -88,5 +88,19 @@ std::string TemporaryName(unsigned long pid, unsigned n);
 // ".screnc-<pid>-<hex>-<n>..."); `pid` is the process that made it.
 bool IsLeftoverTemporaryName(std::string_view name, unsigned long& pid);
 
+// `path` made absolute by the platform's rules, "." and ".." resolved, no separator at
+// the end but of a root; on Windows also without a "\\?\" prefix, so that every spelling
+// of a folder reads alike.
+std::filesystem::path PlainPath(const std::filesystem::path& path);
+// PlainPath with links resolved as far as the path exists (POSIX). On Windows, where
+// identity sees through links and junctions, PlainPath.
+std::filesystem::path RealPath(const std::filesystem::path& path);
+// The folder that holds `path` (a PlainPath), or an empty path when it is a root ("/",
+// "C:\", "\\server\share").
+std::filesystem::path ParentFolder(const std::filesystem::path& path);
+// `path` made absolute by the platform's rules, spelled as given otherwise (a "\\?\"
+// prefix kept): what the encoder is given.
+std::filesystem::path AbsolutePath(const std::filesystem::path& path);
+
 // Whether names on this platform's file systems are compared without regard to case.
 bool FileSystemIgnoresCase();

@@ -263,6 +263,32 @@ std::optional<FileStamp> StampOf(const fs::path& path) {
   return s;
 }
 
+fs::path PlainPath(const fs::path& path) {
+  std::error_code ec;
+  fs::path out = fs::absolute(path, ec).lexically_normal();
+  if (!out.has_filename() && out.has_relative_path()) out = out.parent_path();
+  return out;
+}
+
+fs::path RealPath(const fs::path& path) {
+  std::error_code ec;
+  const fs::path plain = PlainPath(path);
+  fs::path real = fs::weakly_canonical(plain, ec);
+  if (ec) return plain;
+  if (!real.has_filename() && real.has_relative_path()) real = real.parent_path();
+  return real;
+}
+
+fs::path ParentFolder(const fs::path& path) {
+  return path.empty() || path == path.root_path() ? fs::path() : path.parent_path();
+}
+
+fs::path AbsolutePath(const fs::path& path) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(path, ec);
+  return ec ? path : absolute;
+}
+
 bool FileSystemIgnoresCase() {
 #ifdef __APPLE__
   return true;  // APFS and HFS+ as usually formatted

@@ -3,6 +3,7 @@
 
 #include "text.h"
 
+#include <algorithm>
 #include <atomic>
 #include <windows.h>
 
@@ -183,6 +184,63 @@ std::optional<FileStamp> StampOf(const fs::path& path) {
       (static_cast<unsigned long long>(data.ftCreationTime.dwHighDateTime) << 32) |
       data.ftCreationTime.dwLowDateTime);
   return s;
+}
+
+namespace {
+
+// The standard library takes neither "\\?\" paths nor "\\server\share" roots apart
+// as Windows does; paths are read here the system's own way.
+std::wstring FullPathName(const std::wstring& path) {
+  std::wstring out(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr);
+    if (n == 0) return path;
+    if (n < out.size()) {
+      out.resize(n);
+      return out;
+    }
+    out.resize(n);
+  }
+}
+
+// The length of the root of `path`: "C:\" or "\\server\share\" (without the last
+// separator when nothing follows it).
+std::size_t RootLength(const std::wstring& path) {
+  if (path.size() >= 2 && path[1] == L':') return path.size() >= 3 && path[2] == L'\\' ? 3 : 2;
+  if (path.starts_with(L"\\\\")) {
+    const std::size_t server = path.find(L'\\', 2);
+    if (server == std::wstring::npos) return path.size();
+    const std::size_t share = path.find(L'\\', server + 1);
+    return share == std::wstring::npos ? path.size() : share + 1;
+  }
+  return path.starts_with(L"\\") ? 1 : 0;
+}
+
+}  // namespace
+
+fs::path PlainPath(const fs::path& path) {
+  std::wstring s = path.native();
+  std::replace(s.begin(), s.end(), L'/', L'\\');
+  if (s.starts_with(L"\\\\?\\UNC\\")) s = L"\\\\" + s.substr(8);
+  else if (s.starts_with(L"\\\\?\\")) s = s.substr(4);
+  s = FullPathName(s);
+  while (s.size() > RootLength(s) && s.back() == L'\\') s.pop_back();
+  return s;
+}
+
+fs::path RealPath(const fs::path& path) { return PlainPath(path); }
+
+fs::path ParentFolder(const fs::path& path) {
+  const std::wstring& s = path.native();
+  const std::size_t root = RootLength(s);
+  if (s.size() <= root) return {};
+  const std::size_t last = s.rfind(L'\\');
+  return s.substr(0, last == std::wstring::npos || last < root ? root : last);
+}
+
+fs::path AbsolutePath(const fs::path& path) {
+  if (path.native().starts_with(L"\\\\?\\")) return path;
+  return FullPathName(path.native());
 }
 
 bool FileSystemIgnoresCase() { return true; }

@@ -22,11 +22,8 @@ std::string WithPreferredSeparators(std::string text) {
 
 // The elements of a real, absolute path, without empty trailing elements.
 std::vector<std::string> Elements(const fs::path& path) {
-  std::error_code ec;
-  fs::path real = fs::weakly_canonical(fs::absolute(path, ec), ec);
-  if (ec) real = fs::absolute(path, ec).lexically_normal();
   std::vector<std::string> out;
-  for (const fs::path& e : real) {
+  for (const fs::path& e : RealPath(path)) {
     if (!e.empty()) out.push_back(ToDisplayPath(e));
   }
   return out;
@@ -59,15 +56,9 @@ namespace {
 
 // `path` and every folder above it, as written (made absolute) and with links resolved.
 std::vector<fs::path> SelfAndAncestors(const fs::path& path) {
-  std::error_code ec;
-  const fs::path absolute = fs::absolute(path, ec).lexically_normal();
   std::vector<fs::path> out;
-  for (const fs::path& start : {absolute, fs::weakly_canonical(absolute, ec)}) {
-    if (start.empty()) continue;
-    for (fs::path p = start;; p = p.parent_path()) {
-      out.push_back(p);
-      if (p == p.parent_path() || p.parent_path().empty()) break;
-    }
+  for (const fs::path& start : {PlainPath(path), RealPath(path)}) {
+    for (fs::path p = start; !p.empty(); p = ParentFolder(p)) out.push_back(p);
   }
   return out;
 }
