@@ -42,11 +42,14 @@ build-asan: deps
 test-asan: build-asan
 	@ctest --preset asan
 
-# The programs that build without Qt, for 64-bit Windows, cross-built with MinGW-w64 into
-# build-windows/bin/ (statically linked: they need only the system's own DLLs).
+# The programs that build without Qt (quillward-batch.exe, screnc.exe), for 64-bit
+# Windows, cross-built with MinGW-w64 into build-windows/bin/ (statically linked: they
+# need only the system's own DLLs), and packed with the README and the licence into
+# build-windows/quillward-<version>-windows-x64.zip.
 windows: deps
 	@cmake --preset windows >/dev/null
 	@cmake --build --preset windows -j $(JOBS)
+	@cd build-windows && rm -f quillward-*-windows-x64.zip && cpack -G ZIP >/dev/null && ls quillward-*-windows-x64.zip | sed 's|^|build-windows/|'
 
 # The Windows programs run under Wine (headless, own prefix in build-windows/) and
 # compared, byte for byte, with the Linux build.

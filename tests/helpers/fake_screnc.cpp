@@ -10,12 +10,14 @@
 //   QW_FAKE_MODE=partial     write 10 bytes of DESTINATION, then end by SIGKILL
 //   QW_FAKE_MODE=empty       write an empty DESTINATION and exit 0
 //   QW_FAKE_MODE=stderr:TEXT write "screnc: TEXT" to stderr, exit 1
-//   QW_FAKE_MODE=hang        wait for a signal for ever (SIGTERM ends it)
+//   QW_FAKE_MODE=hang        wait for a signal for ever (SIGTERM ends it; on Windows only
+//                            being terminated does)
 //   QW_FAKE_MODE=hang-noterm the same, with SIGTERM ignored (only SIGKILL ends it)
 //   QW_FAKE_PID=path         write this process's id to path first
 //   QW_FAKE_FAIL_MATCH=text  for a SOURCE that contains text: exit 3 and write nothing
 //   QW_FAKE_INTERRUPT=text   for a SOURCE that contains text: send SIGINT to the parent
 //                            (as a Ctrl-C would), then work as usual
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,7 +25,11 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#ifndef _WIN32
+#include <thread>
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <unistd.h>
 #endif
 
@@ -38,11 +44,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) out.write(argv[i], std::strlen(argv[i]) + 1);
     out.put('\0');
   }
-  if (const char* pidPath = std::getenv("QW_FAKE_PID")) {
-#ifndef _WIN32
-    std::ofstream(pidPath) << getpid();
-#endif
-  }
+  if (const char* pidPath = std::getenv("QW_FAKE_PID")) std::ofstream(pidPath) << getpid();
   if (argc < 3) return 255;
   const std::string source = argv[argc - 2];
   const std::string destination = argv[argc - 1];
@@ -60,7 +62,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "first line\nscrenc: %s\n", mode.c_str() + 7);
     return 1;
   }
-#ifndef _WIN32
+#ifdef _WIN32
+  if (mode == "hang") {  // only TerminateProcess ends it
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  }
+#else
   if (mode == "hang" || mode == "hang-noterm") {
     if (mode == "hang-noterm") std::signal(SIGTERM, SIG_IGN);
     for (;;) pause();
