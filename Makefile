@@ -55,8 +55,9 @@ windows: deps
 # compared, byte for byte, with the Linux build.
 test-windows: windows
 	@cmake --preset default >/dev/null
-	@cmake --build --preset default -j $(JOBS) --target screnc
+	@cmake --build --preset default -j $(JOBS) --target screnc quillward-batch
 	@bash tests/screnc/wine/run.sh
+	@bash tests/batch/wine/run.sh
 
 fuzz: deps
 	@if [ -x scripts/fuzz.sh ]; then bash scripts/fuzz.sh; else echo "fuzz: nothing to run"; fi

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path Native(const QString& path) { return path.toStdString(); }
+fs::path Native(const QString& path) { return path.toStdU16String(); }
 
 QByteArray ReadAll(const QString& path) {
   QFile f(path);

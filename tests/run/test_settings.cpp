@@ -24,7 +24,7 @@ int CountInFile(const QString& path, const QByteArray& needle) {
   return f.readAll().toLower().count(needle.toLower());
 }
 
-std::filesystem::path Native(const QString& path) { return path.toStdString(); }
+std::filesystem::path Native(const QString& path) { return path.toStdU16String(); }
 
 }  // namespace
 
