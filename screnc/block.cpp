@@ -81,6 +81,35 @@ constexpr Tables make_tables() {
 
 constexpr Tables kTables = make_tables();
 
+// What the encoder writes for a plain character below U+0080 at each position mod 64:
+// one character, or two for an escape, so that the inner loop has no branch per class.
+struct Output {
+  char first, second;
+  std::uint8_t size;
+};
+struct EncodeTable {
+  Output at[64][128]{};
+};
+
+constexpr EncodeTable make_encode_table() {
+  EncodeTable t{};
+  for (int pos = 0; pos < 64; ++pos) {
+    for (int c = 0; c < 128; ++c) {
+      Output& o = t.at[pos][c];
+      const char plain = static_cast<char>(c);
+      if (kTables.cls[c] == kSubstitute)
+        o = {static_cast<char>(kTables.encode[kPick[pos]][c]), 0, 1};
+      else if (kTables.cls[c] == kEscape)
+        o = {'@', static_cast<char>(kTables.escape[c]), 2};
+      else
+        o = {plain, 0, 1};
+    }
+  }
+  return t;
+}
+
+constexpr EncodeTable kEncode = make_encode_table();
+
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 int base64_value(unsigned c) {
@@ -206,18 +235,10 @@ void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>
       extra += s.size - s.units;
       continue;
     }
-    switch (kTables.cls[c]) {
-      case kSubstitute:
-        *q++ = static_cast<C>(kTables.encode[kPick[pos & 63]][c]);
-        break;
-      case kEscape:
-        *q++ = static_cast<C>('@');
-        *q++ = static_cast<C>(kTables.escape[c]);
-        break;
-      default:
-        *q++ = static_cast<C>(c);
-        break;
-    }
+    const Output& o = kEncode.at[pos & 63][c];
+    q[0] = static_cast<C>(o.first);
+    q[1] = static_cast<C>(static_cast<unsigned char>(o.second));
+    q += o.size;
     sum += c;
     ++pos;
     ++p;
