@@ -96,10 +96,10 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
 
 }  // namespace
 
-int run_program(const std::vector<std::string_view>& args) {
+int run_program(const std::vector<std::string_view>& args, std::string* capture) {
   const ParseResult parsed = parse_command_line(args);
   const CommandLine& line = parsed.line;
-  const Console con(line.silent);
+  const Console con(line.silent, capture);
   switch (parsed.error) {
     case ParseError::Unrecognized: con.usage(Msg::Unrecognized, parsed.culprit); return kFailure;
     case ParseError::Incomplete: con.usage(Msg::Incomplete, parsed.culprit); return kFailure;
