@@ -13,7 +13,31 @@
 
 namespace screnc {
 
-std::optional<IoError> read_whole_file(const std::string& path, std::string& out);
+// A file's bytes, held whole. On POSIX a large file is mapped instead of copied: the
+// kernel then neither zero-fills nor copies a buffer the size of the file. A mapped file
+// cut short by another process while it is encoded ends the process with SIGBUS (the
+// output, still unnamed or removed on the signal, is never left behind).
+class FileBytes {
+ public:
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() { release(); }
+
+  std::string_view view() const {
+    return mapped_ ? std::string_view(mapped_, mapped_size_) : std::string_view(buffer_);
+  }
+
+ private:
+  friend std::optional<IoError> read_whole_file(const std::string& path, FileBytes& out);
+  void release();
+
+  std::string buffer_;
+  const char* mapped_ = nullptr;
+  std::size_t mapped_size_ = 0;
+};
+
+std::optional<IoError> read_whole_file(const std::string& path, FileBytes& out);
 
 // Reserves room for n bytes in s; for a large text, where the system can, asks for huge
 // pages, which saves most of the page faults of a 100 MB page.

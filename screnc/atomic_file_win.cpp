@@ -91,7 +91,11 @@ std::optional<IoError> put_in_place(const std::string& temp, const std::string& 
 
 void reserve_large(std::string& s, std::size_t n) { s.reserve(n); }
 
-std::optional<IoError> read_whole_file(const std::string& path, std::string& out) {
+void FileBytes::release() { buffer_.clear(); }
+
+std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes) {
+  bytes.release();
+  std::string& out = bytes.buffer_;
   HANDLE h = CreateFileW(long_path(path).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

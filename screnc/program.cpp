@@ -62,7 +62,7 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
     return false;
   }
 
-  std::string input;
+  FileBytes input;
   if (const auto err = read_whole_file(src, input)) {
     con.say(Msg::CannotRead, src);
     con.system_failure(false, src, err->reason);
@@ -81,7 +81,7 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
     }
     if (!write_err && !piece.empty()) write_err = file.write(piece);
   };
-  if (encode_file_stream(input, opt, job.code_page, sink) != FileStatus::Ok) {
+  if (encode_file_stream(input.view(), opt, job.code_page, sink) != FileStatus::Ok) {
     con.say(Msg::BadFormat, src);
     return false;
   }
