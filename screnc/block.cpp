@@ -198,18 +198,22 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
 
 }  // namespace
 
-void base64_u32(std::uint32_t v, char out[8]) {
-  // Bytes in little-endian order, then standard base64 of 4 bytes: 6 chars and "==".
+// base64_u32 written straight into the output.
+template <class C>
+inline void put_base64(std::uint32_t v, C* out) {
   const std::uint32_t b0 = v & 0xFF, b1 = (v >> 8) & 0xFF, b2 = (v >> 16) & 0xFF, b3 = v >> 24;
-  out[0] = kBase64[b0 >> 2];
-  out[1] = kBase64[((b0 & 3) << 4) | (b1 >> 4)];
-  out[2] = kBase64[((b1 & 15) << 2) | (b2 >> 6)];
-  out[3] = kBase64[b2 & 63];
-  out[4] = kBase64[b3 >> 2];
-  out[5] = kBase64[(b3 & 3) << 4];
-  out[6] = '=';
-  out[7] = '=';
+  out[0] = static_cast<C>(kBase64[b0 >> 2]);
+  out[1] = static_cast<C>(kBase64[((b0 & 3) << 4) | (b1 >> 4)]);
+  out[2] = static_cast<C>(kBase64[((b1 & 15) << 2) | (b2 >> 6)]);
+  out[3] = static_cast<C>(kBase64[b2 & 63]);
+  out[4] = static_cast<C>(kBase64[b3 >> 2]);
+  out[5] = static_cast<C>(kBase64[(b3 & 3) << 4]);
+  out[6] = static_cast<C>('=');
+  out[7] = static_cast<C>('=');
 }
+
+// Bytes in little-endian order, then standard base64 of 4 bytes: 6 chars and "==".
+void base64_u32(std::uint32_t v, char out[8]) { put_base64(v, out); }
 
 template <class C>
 void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
@@ -244,11 +248,9 @@ void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>
     ++p;
   }
 
-  char field[8];
-  base64_u32(static_cast<std::uint32_t>(static_cast<std::size_t>(q - body) - extra), field);
-  for (int k = 0; k < 8; ++k) len_field[k] = static_cast<C>(field[k]);
-  base64_u32(sum, field);
-  for (int k = 0; k < 8; ++k) *q++ = static_cast<C>(field[k]);
+  put_base64(static_cast<std::uint32_t>(static_cast<std::size_t>(q - body) - extra), len_field);
+  put_base64(sum, q);
+  q += 8;
   for (char c : {'^', '#', '~', '@'}) *q++ = static_cast<C>(c);
   out.resize(static_cast<std::size_t>(q - out.data()));
 }
