@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,22 +13,74 @@
 
 namespace screnc {
 
-std::optional<IoError> read_whole_file(const std::string& path, std::string& out);
+// A file's bytes, held whole. On POSIX a large file is mapped instead of copied: the
+// kernel then neither zero-fills nor copies a buffer the size of the file. A mapped file
+// cut short by another process while it is encoded ends the process with SIGBUS (the
+// output, still unnamed or removed on the signal, is never left behind).
+class FileBytes {
+ public:
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() { release(); }
+
+  std::string_view view() const {
+    return mapped_ ? std::string_view(mapped_, mapped_size_) : std::string_view(buffer_);
+  }
+
+ private:
+  friend std::optional<IoError> read_whole_file(const std::string& path, FileBytes& out);
+  void release();
+
+  std::string buffer_;
+  const char* mapped_ = nullptr;
+  std::size_t mapped_size_ = 0;
+};
+
+std::optional<IoError> read_whole_file(const std::string& path, FileBytes& out);
 
 // Reserves room for n bytes in s; for a large text, where the system can, asks for huge
 // pages, which saves most of the page faults of a 100 MB page.
 void reserve_large(std::string& s, std::size_t n);
 
-// Writes data to a new file in path's folder and puts it in place of path only once it
-// is complete. Nothing is left behind on failure, and a process killed while writing
-// leaves no partial file: on Linux the content goes to an unnamed file (O_TMPFILE) that
-// gets a name only when complete; on Windows the new file is marked for deletion until
-// it is complete, then replaces the destination (ReplaceFileW, which keeps the replaced
-// file's attributes and security, or MoveFileExW for a new name). `mode` sets the POSIX
-// permissions (in-place encoding keeps the source's); without it they follow the umask.
-// Windows ignores it.
-std::optional<IoError> write_file_atomic(const std::string& path, std::string_view data,
-                                         std::optional<std::uint32_t> mode);
+// A new file in path's folder, written piece by piece, that takes path's place only once
+// it is complete (commit). Nothing is left behind on failure or when it is dropped
+// uncommitted, and a process killed while writing leaves no partial file: on Linux the
+// content goes to an unnamed file (O_TMPFILE) that gets a name only when complete; on
+// Windows the new file is marked for deletion until it is complete, then replaces the
+// destination (ReplaceFileW, which keeps the replaced file's attributes and security,
+// or MoveFileExW for a new name). `mode` sets the POSIX permissions (in-place encoding
+// keeps the source's); without it they follow the umask. Windows ignores it.
+class AtomicWrite {
+ public:
+  AtomicWrite() = default;
+  AtomicWrite(const AtomicWrite&) = delete;
+  AtomicWrite& operator=(const AtomicWrite&) = delete;
+  ~AtomicWrite() { discard(); }
+
+  std::optional<IoError> open(const std::string& path, std::optional<std::uint32_t> mode);
+  std::optional<IoError> write(std::string_view data);
+  std::optional<IoError> commit();
+
+ private:
+  void discard();
+
+  std::string path_;
+  std::string temp_;  // the temporary file's name, once it has one
+  std::optional<std::uint32_t> mode_;
+  std::intptr_t handle_ = -1;  // file descriptor, or HANDLE on Windows
+  bool named_ = false;         // POSIX: a named temporary file, not an unnamed one
+  bool marked_ = false;        // Windows: marked for deletion while incomplete
+};
+
+// The whole of data, through AtomicWrite.
+inline std::optional<IoError> write_file_atomic(const std::string& path, std::string_view data,
+                                                std::optional<std::uint32_t> mode) {
+  AtomicWrite file;
+  if (auto err = file.open(path, mode)) return err;
+  if (auto err = file.write(data)) return err;
+  return file.commit();
+}
 
 // Removes a named temporary file of write_file_atomic still pending when the process is
 // asked to end (SIGINT, SIGTERM, SIGHUP), then lets it end.

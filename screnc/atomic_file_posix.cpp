@@ -67,60 +67,59 @@ std::optional<IoError> write_all(int fd, std::string_view data, const std::strin
   return std::nullopt;
 }
 
-// Writes data to an unnamed file in the destination's folder and gives it a temporary
-// name; returns that name. `unsupported` is set when the system cannot do this.
-std::optional<IoError> write_unnamed(const std::string& path, std::string_view data,
-                                     std::optional<std::uint32_t> mode, std::string& temp,
-                                     bool& unsupported) {
-#ifdef O_TMPFILE
-  const int fd = open(folder_part(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    unsupported = true;
-    return std::nullopt;
-  }
-  std::optional<IoError> err = write_all(fd, data, path);
-  const mode_t bits = mode ? static_cast<mode_t>(*mode) : umask_mode();
-  if (!err && fchmod(fd, bits) != 0) err = last_error("fchmod", path);
-  if (!err) {
-    char proc[64];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-    for (unsigned attempt = 0;; ++attempt) {
-      temp = temp_name(path, attempt);
-      set_pending(temp);
-      if (linkat(AT_FDCWD, proc, AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
-      clear_pending();
-      if (errno == EEXIST && attempt < 100) continue;
-      if (errno == ENOENT || errno == EPERM || errno == EOPNOTSUPP) unsupported = true;
-      else err = last_error("linkat", temp);
-      temp.clear();
-      break;
-    }
-  }
-  if (close(fd) != 0 && !err) err = last_error("close", path);
-  if (err && !temp.empty()) unlink(temp.c_str());
-  return err;
-#else
-  (void)path, (void)data, (void)mode, (void)temp;
-  unsupported = true;
-  return std::nullopt;
-#endif
-}
-
-std::optional<IoError> write_named(const std::string& path, std::string_view data,
-                                   std::optional<std::uint32_t> mode, std::string& temp) {
+// A named temporary file beside path, open for writing.
+std::optional<IoError> open_named(const std::string& path, int& fd, std::string& temp) {
   temp = temp_name(path, 0, "-XXXXXX");
   set_pending(temp);
-  const int fd = mkstemp(temp.data());
+  fd = mkstemp(temp.data());
   if (fd < 0) {
     clear_pending();
+    temp.clear();
     return last_error("mkstemp", folder_part(path));
   }
   set_pending(temp);
-  std::optional<IoError> err = write_all(fd, data, path);
-  const mode_t bits = mode ? static_cast<mode_t>(*mode) : umask_mode();
-  if (!err && fchmod(fd, bits) != 0) err = last_error("fchmod", temp);
-  if (close(fd) != 0 && !err) err = last_error("close", temp);
-  if (err) unlink(temp.c_str());
+  return std::nullopt;
+}
+
+// Gives the unnamed file fd a temporary name; `unsupported` when the system cannot.
+std::optional<IoError> link_unnamed(int fd, const std::string& path, std::string& temp,
+                                    bool& unsupported) {
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  for (unsigned attempt = 0;; ++attempt) {
+    const std::string name = temp_name(path, attempt);
+    set_pending(name);
+    if (linkat(AT_FDCWD, proc, AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      temp = name;
+      return std::nullopt;
+    }
+    clear_pending();
+    if (errno == EEXIST && attempt < 100) continue;
+    if (errno == ENOENT || errno == EPERM || errno == EOPNOTSUPP) {
+      unsupported = true;
+      return std::nullopt;
+    }
+    return last_error("linkat", name);
+  }
+}
+
+// Where an unnamed file cannot get a name: its content copied to a named one, which
+// then takes fd's place.
+std::optional<IoError> copy_to_named(int& fd, const std::string& path, std::string& temp) {
+  const int from = fd;
+  std::optional<IoError> err = open_named(path, fd, temp);
+  char buf[1 << 16];
+  for (off_t at = 0; !err;) {
+    const ssize_t n = pread(from, buf, sizeof buf, at);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno != EINTR) err = last_error("read", path);
+      continue;
+    }
+    err = write_all(fd, std::string_view(buf, static_cast<std::size_t>(n)), path);
+    at += n;
+  }
+  close(from);
   return err;
 }
 
@@ -138,13 +137,35 @@ void reserve_large(std::string& s, std::size_t n) {
 #endif
 }
 
-std::optional<IoError> read_whole_file(const std::string& path, std::string& out) {
+void FileBytes::release() {
+  if (mapped_) munmap(const_cast<char*>(mapped_), mapped_size_);
+  mapped_ = nullptr;
+  mapped_size_ = 0;
+  buffer_.clear();
+}
+
+std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes) {
+  bytes.release();
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return last_error("open", path);
   struct stat st {};
   std::optional<IoError> err;
   if (fstat(fd, &st) != 0) err = last_error("fstat", path);
-  out.clear();
+  // Small files are read: for them a mapping costs more than the copy.
+  constexpr off_t kMapFrom = off_t(1) << 20;
+  if (!err && S_ISREG(st.st_mode) && st.st_size >= kMapFrom) {
+    const auto size = static_cast<std::size_t>(st.st_size);
+    void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (p != MAP_FAILED) {
+      madvise(p, size, MADV_SEQUENTIAL);
+      bytes.mapped_ = static_cast<const char*>(p);
+      bytes.mapped_size_ = size;
+      close(fd);
+      return std::nullopt;
+    }
+    // Not mappable (some special file systems): read it instead.
+  }
+  std::string& out = bytes.buffer_;
   if (!err && st.st_size > 0) reserve_large(out, static_cast<std::size_t>(st.st_size));
   char chunk[1 << 16];
   while (!err) {
@@ -171,26 +192,61 @@ std::optional<IoError> read_whole_file(const std::string& path, std::string& out
   return err;
 }
 
-std::optional<IoError> write_file_atomic(const std::string& path, std::string_view data,
+std::optional<IoError> AtomicWrite::open(const std::string& path,
                                          std::optional<std::uint32_t> mode) {
-  std::string temp;
-  bool unsupported = false;
-  std::optional<IoError> err = write_unnamed(path, data, mode, temp, unsupported);
-  if (!err && unsupported) err = write_named(path, data, mode, temp);
-  if (err) {
-    clear_pending();
-    return err;
+  discard();
+  path_ = path;
+  mode_ = mode;
+#ifdef O_TMPFILE
+  handle_ = ::open(folder_part(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (handle_ >= 0) {
+    named_ = false;
+    return std::nullopt;
   }
-  if (rename(temp.c_str(), path.c_str()) != 0) {
-    err = last_error("rename", path);
-    unlink(temp.c_str());
-  }
-  clear_pending();
+#endif
+  named_ = true;
+  int fd = -1;
+  auto err = open_named(path_, fd, temp_);
+  handle_ = fd;
   return err;
 }
 
+std::optional<IoError> AtomicWrite::write(std::string_view data) {
+  return write_all(static_cast<int>(handle_), data, path_);
+}
+
+std::optional<IoError> AtomicWrite::commit() {
+  std::optional<IoError> err;
+  const mode_t bits = mode_ ? static_cast<mode_t>(*mode_) : umask_mode();
+  int fd = static_cast<int>(handle_);
+  handle_ = -1;
+  if (fchmod(fd, bits) != 0) err = last_error("fchmod", named_ ? temp_ : path_);
+  if (!err && !named_) {
+    bool unsupported = false;
+    err = link_unnamed(fd, path_, temp_, unsupported);
+    if (!err && unsupported) {
+      named_ = true;
+      err = copy_to_named(fd, path_, temp_);
+      if (!err && fchmod(fd, bits) != 0) err = last_error("fchmod", temp_);
+    }
+  }
+  if (fd >= 0 && close(fd) != 0 && !err) err = last_error("close", named_ ? temp_ : path_);
+  if (!err && rename(temp_.c_str(), path_.c_str()) != 0) err = last_error("rename", path_);
+  if (!err) temp_.clear();  // it is the destination now
+  discard();
+  return err;
+}
+
+void AtomicWrite::discard() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+  if (!temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
+  clear_pending();
+}
+
 void install_cleanup_on_signals() {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) std::signal(sig, on_signal);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGBUS}) std::signal(sig, on_signal);
 }
 
 }  // namespace screnc

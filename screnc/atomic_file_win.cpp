@@ -91,7 +91,11 @@ std::optional<IoError> put_in_place(const std::string& temp, const std::string& 
 
 void reserve_large(std::string& s, std::size_t n) { s.reserve(n); }
 
-std::optional<IoError> read_whole_file(const std::string& path, std::string& out) {
+void FileBytes::release() { buffer_.clear(); }
+
+std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes) {
+  bytes.release();
+  std::string& out = bytes.buffer_;
   HANDLE h = CreateFileW(long_path(path).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -118,19 +122,42 @@ std::optional<IoError> read_whole_file(const std::string& path, std::string& out
   return err;
 }
 
-std::optional<IoError> write_file_atomic(const std::string& path, std::string_view data,
-                                         std::optional<std::uint32_t>) {
+std::optional<IoError> AtomicWrite::open(const std::string& path,
+                                         std::optional<std::uint32_t> mode) {
+  discard();
+  path_ = path;
+  mode_ = mode;
   HANDLE h = INVALID_HANDLE_VALUE;
-  std::string temp;
-  if (auto err = create_temp(path, h, temp)) return err;
-  const bool marked = set_delete_mark(h, true);
-  std::optional<IoError> err = write_all(h, data, path);
-  if (!err && marked && !set_delete_mark(h, false))
-    err = last_error("SetFileInformationByHandle", temp);
-  if (!CloseHandle(h) && !err) err = last_error("CloseHandle", temp);
-  if (!err) err = put_in_place(temp, path);
-  if (err && exists(temp)) DeleteFileW(long_path(temp).c_str());
+  if (auto err = create_temp(path, h, temp_)) {
+    temp_.clear();
+    return err;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  marked_ = set_delete_mark(h, true);
+  return std::nullopt;
+}
+
+std::optional<IoError> AtomicWrite::write(std::string_view data) {
+  return write_all(reinterpret_cast<HANDLE>(handle_), data, path_);
+}
+
+std::optional<IoError> AtomicWrite::commit() {
+  const HANDLE h = reinterpret_cast<HANDLE>(handle_);
+  handle_ = -1;
+  std::optional<IoError> err;
+  if (marked_ && !set_delete_mark(h, false)) err = last_error("SetFileInformationByHandle", temp_);
+  if (!CloseHandle(h) && !err) err = last_error("CloseHandle", temp_);
+  if (!err) err = put_in_place(temp_, path_);
+  if (!err) temp_.clear();
+  discard();
   return err;
+}
+
+void AtomicWrite::discard() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));  // marked: deleted
+  handle_ = -1;
+  if (!temp_.empty() && exists(temp_)) DeleteFileW(long_path(temp_).c_str());
+  temp_.clear();
 }
 
 void install_cleanup_on_signals() {

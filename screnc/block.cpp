@@ -81,6 +81,35 @@ constexpr Tables make_tables() {
 
 constexpr Tables kTables = make_tables();
 
+// What the encoder writes for a plain character below U+0080 at each position mod 64:
+// one character, or two for an escape, so that the inner loop has no branch per class.
+struct Output {
+  char first, second;
+  std::uint8_t size;
+};
+struct EncodeTable {
+  Output at[64][128]{};
+};
+
+constexpr EncodeTable make_encode_table() {
+  EncodeTable t{};
+  for (int pos = 0; pos < 64; ++pos) {
+    for (int c = 0; c < 128; ++c) {
+      Output& o = t.at[pos][c];
+      const char plain = static_cast<char>(c);
+      if (kTables.cls[c] == kSubstitute)
+        o = {static_cast<char>(kTables.encode[kPick[pos]][c]), 0, 1};
+      else if (kTables.cls[c] == kEscape)
+        o = {'@', static_cast<char>(kTables.escape[c]), 2};
+      else
+        o = {plain, 0, 1};
+    }
+  }
+  return t;
+}
+
+constexpr EncodeTable kEncode = make_encode_table();
+
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 int base64_value(unsigned c) {
@@ -169,18 +198,22 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
 
 }  // namespace
 
-void base64_u32(std::uint32_t v, char out[8]) {
-  // Bytes in little-endian order, then standard base64 of 4 bytes: 6 chars and "==".
+// base64_u32 written straight into the output.
+template <class C>
+inline void put_base64(std::uint32_t v, C* out) {
   const std::uint32_t b0 = v & 0xFF, b1 = (v >> 8) & 0xFF, b2 = (v >> 16) & 0xFF, b3 = v >> 24;
-  out[0] = kBase64[b0 >> 2];
-  out[1] = kBase64[((b0 & 3) << 4) | (b1 >> 4)];
-  out[2] = kBase64[((b1 & 15) << 2) | (b2 >> 6)];
-  out[3] = kBase64[b2 & 63];
-  out[4] = kBase64[b3 >> 2];
-  out[5] = kBase64[(b3 & 3) << 4];
-  out[6] = '=';
-  out[7] = '=';
+  out[0] = static_cast<C>(kBase64[b0 >> 2]);
+  out[1] = static_cast<C>(kBase64[((b0 & 3) << 4) | (b1 >> 4)]);
+  out[2] = static_cast<C>(kBase64[((b1 & 15) << 2) | (b2 >> 6)]);
+  out[3] = static_cast<C>(kBase64[b2 & 63]);
+  out[4] = static_cast<C>(kBase64[b3 >> 2]);
+  out[5] = static_cast<C>(kBase64[(b3 & 3) << 4]);
+  out[6] = static_cast<C>('=');
+  out[7] = static_cast<C>('=');
 }
+
+// Bytes in little-endian order, then standard base64 of 4 bytes: 6 chars and "==".
+void base64_u32(std::uint32_t v, char out[8]) { put_base64(v, out); }
 
 template <class C>
 void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
@@ -206,28 +239,18 @@ void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>
       extra += s.size - s.units;
       continue;
     }
-    switch (kTables.cls[c]) {
-      case kSubstitute:
-        *q++ = static_cast<C>(kTables.encode[kPick[pos & 63]][c]);
-        break;
-      case kEscape:
-        *q++ = static_cast<C>('@');
-        *q++ = static_cast<C>(kTables.escape[c]);
-        break;
-      default:
-        *q++ = static_cast<C>(c);
-        break;
-    }
+    const Output& o = kEncode.at[pos & 63][c];
+    q[0] = static_cast<C>(o.first);
+    q[1] = static_cast<C>(static_cast<unsigned char>(o.second));
+    q += o.size;
     sum += c;
     ++pos;
     ++p;
   }
 
-  char field[8];
-  base64_u32(static_cast<std::uint32_t>(static_cast<std::size_t>(q - body) - extra), field);
-  for (int k = 0; k < 8; ++k) len_field[k] = static_cast<C>(field[k]);
-  base64_u32(sum, field);
-  for (int k = 0; k < 8; ++k) *q++ = static_cast<C>(field[k]);
+  put_base64(static_cast<std::uint32_t>(static_cast<std::size_t>(q - body) - extra), len_field);
+  put_base64(sum, q);
+  q += 8;
   for (char c : {'^', '#', '~', '@'}) *q++ = static_cast<C>(c);
   out.resize(static_cast<std::size_t>(q - out.data()));
 }

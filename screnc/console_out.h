@@ -10,4 +10,8 @@ namespace screnc {
 
 void write_text(std::FILE* stream, std::string_view text);
 
+// Puts a standard stream in binary mode, so that every byte passes unchanged (Windows;
+// nothing to do on POSIX).
+void set_binary(std::FILE* stream);
+
 }  // namespace screnc

@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include "console_out.h"
@@ -16,5 +18,7 @@ void write_text(std::FILE* stream, std::string_view text) {
   }
   std::fwrite(text.data(), 1, text.size(), stream);
 }
+
+void set_binary(std::FILE* stream) { _setmode(_fileno(stream), _O_BINARY); }
 
 }  // namespace screnc

@@ -1,6 +1,7 @@
 // One file's bytes in, its encoded bytes out: byte order mark, character set, kind.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,14 @@ enum class FileStatus { Ok, BadFormat };
 // that was asked for (BOM or /cp) are BadFormat.
 FileStatus encode_file_bytes(std::string_view input, const KindOptions& kind,
                              std::optional<Charset> code_page, std::string& out);
+
+// What encode_file_stream hands on: the output, piece by piece, in order.
+using ByteSink = std::function<void(std::string_view bytes)>;
+
+// As encode_file_bytes, but the output goes to `sink` in pieces of about a megabyte, so
+// that only the input is held whole. BadFormat is decided before anything is handed on.
+FileStatus encode_file_stream(std::string_view input, const KindOptions& kind,
+                              std::optional<Charset> code_page, const ByteSink& sink);
 
 // The character set encode_file_bytes would use for text without a BOM.
 Charset charset_for(std::string_view text, std::optional<Charset> code_page);

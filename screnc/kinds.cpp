@@ -102,10 +102,21 @@ struct Writer {
   std::basic_string<C>& out;
   Charset cs;
   const C* copied;
+  const Drain<C>* drain = nullptr;
+  int held = 0;  // while above 0, out may still be cut back and must stay whole
 
+  void settle() {
+    if (drain && held == 0 && out.size() >= kDrainAt) (*drain)(out);
+  }
   void copy_to(const C* p) {
+    while (static_cast<std::size_t>(p - copied) > kDrainAt && drain && held == 0) {
+      out.append(copied, kDrainAt);
+      copied += kDrainAt;
+      settle();
+    }
     out.append(copied, static_cast<std::size_t>(p - copied));
     copied = p;
+    settle();
   }
   void literal(std::string_view s) {
     for (char c : s) out.push_back(static_cast<C>(c));
@@ -128,6 +139,7 @@ struct Writer {
     copy_to(from);
     encode_block(from, e, cs, out);
     copied = e;
+    settle();
     return true;
   }
 };
@@ -277,6 +289,7 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
 
   // Rewrite or add the language first, then the body; nothing changes when the body has
   // nothing to encode after its marker.
+  ++w.held;
   const std::size_t mark = w.out.size();
   const C* copied = w.copied;
   if (tag->language.found) {
@@ -296,6 +309,8 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
     w.copied = copied;
     tag_blocks(lt, body);
   }
+  --w.held;
+  w.settle();
   return close;
 }
 
@@ -433,8 +448,8 @@ Lang lang_from_name(std::string_view name) {
 
 template <class C>
 void encode_text(const C* begin, const C* end, Charset cs, const KindOptions& opt,
-                 std::basic_string<C>& out) {
-  Writer<C> w{out, cs, begin};
+                 std::basic_string<C>& out, const Drain<C>* drain) {
+  Writer<C> w{out, cs, begin, drain};
   switch (opt.kind) {
     case Kind::Plain: encode_plain(begin, end, w); break;
     case Kind::Html: encode_html(begin, end, opt.default_lang, w); break;
@@ -443,8 +458,8 @@ void encode_text(const C* begin, const C* end, Charset cs, const KindOptions& op
 }
 
 template void encode_text<char>(const char*, const char*, Charset, const KindOptions&,
-                                std::string&);
+                                std::string&, const Drain<char>*);
 template void encode_text<char16_t>(const char16_t*, const char16_t*, Charset,
-                                    const KindOptions&, std::u16string&);
+                                    const KindOptions&, std::u16string&, const Drain<char16_t>*);
 
 }  // namespace screnc

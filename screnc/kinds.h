@@ -9,6 +9,7 @@
 // it plain; the block starts with the next character.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,9 +37,18 @@ Lang default_lang_for(Kind kind, std::string_view ext);
 // "VBScript" / "JScript" / "JavaScript" (any case, with or without ".Encode").
 Lang lang_from_name(std::string_view name);
 
-// Encodes the text [begin, end) as a file of the given kind, appending to out.
+// Takes what was written to out so far and empties out, so that a large file's output
+// need not be held whole.
+template <class C>
+using Drain = std::function<void(std::basic_string<C>& out)>;
+
+// Encodes the text [begin, end) as a file of the given kind, appending to out. With a
+// drain, out is handed to it whenever about kDrainAt units have gathered (the caller
+// drains the rest at the end).
 template <class C>
 void encode_text(const C* begin, const C* end, Charset cs, const KindOptions& opt,
-                 std::basic_string<C>& out);
+                 std::basic_string<C>& out, const Drain<C>* drain = nullptr);
+
+inline constexpr std::size_t kDrainAt = std::size_t(1) << 20;
 
 }  // namespace screnc

@@ -8,6 +8,7 @@
 
 #include "atomic_file.h"
 #include "program.h"
+#include "serve.h"
 #include "wide_win.h"
 
 int wmain(int argc, wchar_t** argv) {
@@ -15,6 +16,7 @@ int wmain(int argc, wchar_t** argv) {
   std::vector<std::string> utf8;
   for (int k = 1; k < argc; ++k) utf8.push_back(screnc::to_utf8(argv[k]));
   const std::vector<std::string_view> args(utf8.begin(), utf8.end());
+  if (args.size() == 1 && args[0] == screnc::kServeFlag) return screnc::serve(stdin, stdout);
   const int status = screnc::run_program(args);
   std::fflush(stdout);
   return status;

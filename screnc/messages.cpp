@@ -83,8 +83,8 @@ std::string message_text(Msg id, std::string_view arg) {
 
 void Console::say(Msg id, std::string_view arg) const {
   if (silent_) return;
-  write_text(stdout, "\n");
-  write_text(stdout, message_text(id, arg));
+  put(stdout, "\n");
+  put(stdout, message_text(id, arg));
 }
 
 void Console::usage(Msg id, std::string_view arg) const {
@@ -96,8 +96,13 @@ void Console::system_failure(bool writing, std::string_view path, std::string_vi
   std::string line = "screnc: cannot ";
   line.append(writing ? "write '" : "read '").append(path).append("': ").append(reason);
   line += '\n';
-  std::fflush(stdout);
-  write_text(stderr, line);
+  if (!capture_) std::fflush(stdout);
+  put(stderr, line);
+}
+
+void Console::put(std::FILE* stream, std::string_view text) const {
+  if (capture_) capture_->append(text);
+  else write_text(stream, text);
 }
 
 }  // namespace screnc

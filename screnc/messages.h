@@ -4,6 +4,7 @@
 //   screnc: cannot write '/out/a.asp': No space left on device
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -30,7 +31,9 @@ std::string message_text(Msg id, std::string_view arg = {});
 
 class Console {
  public:
-  explicit Console(bool silent) : silent_(silent) {}
+  // With `capture`, what would go to stdout and stderr is appended there instead, in order.
+  explicit Console(bool silent, std::string* capture = nullptr)
+      : silent_(silent), capture_(capture) {}
   void say(Msg id, std::string_view arg = {}) const;
   // A usage error: the usage line, then the message.
   void usage(Msg id, std::string_view arg = {}) const;
@@ -38,7 +41,10 @@ class Console {
   void system_failure(bool writing, std::string_view path, std::string_view reason) const;
 
  private:
+  void put(std::FILE* stream, std::string_view text) const;
+
   bool silent_;
+  std::string* capture_;
 };
 
 }  // namespace screnc

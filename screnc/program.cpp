@@ -62,24 +62,33 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
     return false;
   }
 
-  std::string input;
+  FileBytes input;
   if (const auto err = read_whole_file(src, input)) {
     con.say(Msg::CannotRead, src);
     con.system_failure(false, src, err->reason);
     return false;
   }
-  std::string output;
-  reserve_large(output, input.size() + input.size() / 4 + 64);
-  if (encode_file_bytes(input, opt, job.code_page, output) != FileStatus::Ok) {
+  // The output goes to the new file as it is made; only the input is held whole.
+  const std::optional<std::uint32_t> mode =
+      job.in_place ? std::optional<std::uint32_t>(info.mode) : std::nullopt;
+  AtomicWrite file;
+  std::optional<IoError> write_err;
+  bool opened = false;
+  const ByteSink sink = [&](std::string_view piece) {
+    if (!opened) {
+      opened = true;
+      write_err = file.open(dst, mode);
+    }
+    if (!write_err && !piece.empty()) write_err = file.write(piece);
+  };
+  if (encode_file_stream(input.view(), opt, job.code_page, sink) != FileStatus::Ok) {
     con.say(Msg::BadFormat, src);
     return false;
   }
-  input = std::string();  // give the memory back before writing
-  const std::optional<std::uint32_t> mode =
-      job.in_place ? std::optional<std::uint32_t>(info.mode) : std::nullopt;
-  if (const auto err = write_file_atomic(dst, output, mode)) {
+  if (!write_err) write_err = file.commit();
+  if (write_err) {
     con.say(Msg::CannotWrite, dst);
-    con.system_failure(true, dst, err->reason);
+    con.system_failure(true, dst, write_err->reason);
     return false;
   }
   return true;
@@ -87,10 +96,10 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
 
 }  // namespace
 
-int run_program(const std::vector<std::string_view>& args) {
+int run_program(const std::vector<std::string_view>& args, std::string* capture) {
   const ParseResult parsed = parse_command_line(args);
   const CommandLine& line = parsed.line;
-  const Console con(line.silent);
+  const Console con(line.silent, capture);
   switch (parsed.error) {
     case ParseError::Unrecognized: con.usage(Msg::Unrecognized, parsed.culprit); return kFailure;
     case ParseError::Incomplete: con.usage(Msg::Incomplete, parsed.culprit); return kFailure;

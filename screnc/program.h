@@ -5,6 +5,7 @@
 // arguments as UTF-8 (on Windows from the wide command line, never the ANSI code page).
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace screnc {
 
 // Runs the command line argv[1..]; returns the exit status: 0 when at least one file
 // was encoded and written, else 255 (the classic tool's -1).
-int run_program(const std::vector<std::string_view>& args);
+// With `capture`, the messages for stdout and stderr are appended there instead, in the
+// order they would have been written.
+int run_program(const std::vector<std::string_view>& args, std::string* capture = nullptr);
 
 }  // namespace screnc

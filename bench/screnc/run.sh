@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Speed of screnc: encoding a 100 MB ASP-like page against `cat` of the same file, and
-# the start-up time of one process. Needs hyperfine and a built build/bin/screnc.
-#   bench/screnc/run.sh [SCRENC] [MEGABYTES]
+# Speed of screnc: encoding a 100 MB ASP-like page against `cat` of the same file, the
+# start-up time of one process, and N small files through one `screnc --serve` against
+# one process per file. Needs hyperfine and a built build/bin/screnc.
+#   bench/screnc/run.sh [SCRENC] [MEGABYTES] [SMALL_FILES]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 screnc=${1:-$here/../../build/bin/screnc}
 megabytes=${2:-100}
+small_files=${3:-2000}
 [ -x "$screnc" ] || { echo "bench: $screnc is not built (make build)" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -31,4 +33,45 @@ for name in ("cat", "screnc"):
     print(f"{name:7s} {mb:.0f} MB in {t*1000:.0f} ms: {mb/t:.0f} MB/s")
 print(f"start-up (encode one small file): median {start['median']*1000:.2f} ms, "
       f"mean {start['mean']*1000:.2f} ms")
+PY
+
+# N small pages: one process each, then all through one server (same output checked).
+python3 - "$screnc" "$work/small" "$small_files" <<'PY'
+import os, struct, subprocess, sys, time
+screnc, folder, n = sys.argv[1], sys.argv[2], int(sys.argv[3])
+os.makedirs(f"{folder}/src")
+os.makedirs(f"{folder}/per-process")
+os.makedirs(f"{folder}/served")
+page = b'<%@ LANGUAGE = VBScript %>\r\n<p><%= Now() %></p>\r\n<% x = x + 1 %>\r\n' * 20
+for i in range(n):
+    with open(f"{folder}/src/p{i}.asp", "wb") as f:
+        f.write(page)
+t0 = time.perf_counter()
+for i in range(n):
+    subprocess.run([screnc, "/s", f"{folder}/src/p{i}.asp", f"{folder}/per-process/p{i}.asp"],
+                   check=True)
+per_process = time.perf_counter() - t0
+t0 = time.perf_counter()
+srv = subprocess.Popen([screnc, "--serve"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+srv.stdin.write(b"screnc-serve 1\n")
+srv.stdin.flush()
+assert srv.stdout.read(15) == b"screnc-serve 1\n"
+for i in range(n):
+    args = [b"/s", f"{folder}/src/p{i}.asp".encode(), f"{folder}/served/p{i}.asp".encode()]
+    srv.stdin.write(struct.pack("<I", len(args)) +
+                    b"".join(struct.pack("<I", len(a)) + a for a in args))
+    srv.stdin.flush()
+    status, size = struct.unpack("<II", srv.stdout.read(8))
+    srv.stdout.read(size)
+    assert status == 0, status
+srv.stdin.close()
+srv.wait()
+served = time.perf_counter() - t0
+for i in range(n):
+    a = open(f"{folder}/per-process/p{i}.asp", "rb").read()
+    b = open(f"{folder}/served/p{i}.asp", "rb").read()
+    assert a == b, f"p{i}.asp differs"
+print(f"{n} small files: one process each {per_process*1000:.0f} ms "
+      f"({per_process/n*1e6:.0f} us a file), one server {served*1000:.0f} ms "
+      f"({served/n*1e6:.0f} us a file): {per_process/served:.1f}x")
 PY

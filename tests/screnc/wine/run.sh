@@ -6,7 +6,8 @@
 # a few hundred random pages in every kind, encoding and switch set, names with blanks
 # and non-ASCII letters, backslash and slash paths with drive letters (Wine maps Z: to
 # /) and the \\?\ prefix, long names, an existing destination replaced, the stderr line
-# of a failure under /s, and that a process killed while writing leaves nothing.
+# of a failure under /s, the serving mode (--serve), and that a process killed while
+# writing leaves nothing.
 #
 # Wine runs headless in its own prefix under build-windows/, with a wineserver that this
 # script starts and ends. Ends with "wine: N passed, M failed".
@@ -158,6 +159,44 @@ for other in "$rep/SRC.ASP" "$rep/hard link.asp"; do
   grep -q "Source and destination are the same" "$work/out.txt" && [ "$status" = 255 ] && pass ||
     fail "same file refused: $other"
 done
+
+# The serving mode: the handshake, then one request that succeeds (its output the same
+# as the Linux build's) and one that fails (status 255 and its stderr line), in one process.
+srv=$work/serve
+mkdir -p "$srv"
+printf '<%% Response.Write "s" %%>\r\n<script>x()</script>\r\n' > "$srv/page.asp"
+linux /s "$srv/page.asp" "$srv/linux.asp"
+serve_result=$(python3 - "$wine" "$exe" "$(winpath "$srv/page.asp")" "$(winpath "$srv/win.asp")" \
+  "$(winpath "$srv/missing.asp")" "$(winpath "$srv/never.asp")" <<'PY'
+import struct, subprocess, sys
+wine, exe, page, out, missing, never = sys.argv[1:]
+p = subprocess.Popen([wine, exe, "--serve"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+def ask(*args):
+    req = struct.pack("<I", len(args))
+    for a in args:
+        b = a.encode()
+        req += struct.pack("<I", len(b)) + b
+    p.stdin.write(req)
+    p.stdin.flush()
+    status, n = struct.unpack("<II", p.stdout.read(8))
+    return status, p.stdout.read(n).decode(errors="replace")
+p.stdin.write(b"screnc-serve 1\n")
+p.stdin.flush()
+hello = p.stdout.read(15)
+ok_status, ok_text = ask("/s", page, out)
+bad_status, bad_text = ask("/s", missing, never)
+p.stdin.close()
+code = p.wait()
+good = (hello == b"screnc-serve 1\n" and ok_status == 0 and ok_text == "" and
+        bad_status == 255 and bad_text.startswith("screnc: cannot read '%s': " % missing) and
+        code == 0)
+print("ok" if good else "hello=%r ok=%r %r bad=%r %r exit=%r" %
+      (hello, ok_status, ok_text, bad_status, bad_text, code))
+PY
+)
+[ "$serve_result" = ok ] && pass || fail "serve: $serve_result"
+same "serve output" "$srv/linux.asp" "$srv/win.asp"
+[ -e "$srv/win.asp" ] && pass || fail "serve: no output written"
 
 # Killed while writing a large page: the temporary file is gone with the process.
 kill_dir=$work/kill
