@@ -44,7 +44,9 @@ void ChopTrailingBlanks(std::u16string& s, std::size_t limit) {
 std::string IniEscapedValue(std::string_view value) {
   // A leading "@" marks a typed value ("@ByteArray(...)"); text that starts with one
   // doubles it.
-  const std::u16string units = Utf16FromUtf8(value.starts_with('@') ? "@" + std::string(value) : std::string(value));
+  std::string text = value.starts_with('@') ? "@" : "";
+  text.append(value);
+  const std::u16string units = Utf16FromUtf8(text);
   std::string out;
   bool quote = false, escapeNextHexDigit = false;
   for (std::size_t i = 0; i < units.size(); ++i) {
@@ -82,7 +84,11 @@ std::string IniEscapedValue(std::string_view value) {
         }
     }
   }
-  if (quote || (!out.empty() && (out.front() == ' ' || out.back() == ' '))) out = '"' + out + '"';
+  if (quote || (!out.empty() && (out.front() == ' ' || out.back() == ' '))) {
+    std::string quoted(1, '"');
+    quoted.append(out).append(1, '"');
+    return quoted;
+  }
   return out;
 }
 
@@ -300,10 +306,11 @@ void IniDocument::Set(std::string_view section, std::string_view key, std::strin
   std::string insert = entry + eol;
   if (at == std::string::npos) {
     at = text_.size();
-    insert = (section.empty() ? "[General]" : "[" + IniEscapedKey(section) + "]") + eol + insert;
-    if (!text_.empty()) insert = eol + insert;
+    std::string header = text_.empty() ? "" : eol;
+    header.append("[").append(section.empty() ? "General" : IniEscapedKey(section)).append("]").append(eol);
+    insert = header.append(insert);
   }
-  if (at > 0 && text_[at - 1] != '\n' && text_[at - 1] != '\r') insert = eol + insert;
+  if (at > 0 && text_[at - 1] != '\n' && text_[at - 1] != '\r') insert = std::string(eol).append(insert);
   text_.insert(at, insert);
   Parse();
 }
