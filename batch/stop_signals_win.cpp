@@ -3,6 +3,7 @@
 #include "basShell.h"
 
 #include <atomic>
+#include <cstdio>
 #include <windows.h>
 
 namespace {
@@ -11,8 +12,11 @@ std::atomic<bool> g_signalled{false};
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event == CTRL_C_EVENT && g_signalled.exchange(true)) {
+    // The second Ctrl-C ends the program at once, with the status of a stopped run (the
+    // default handler's would be 0 under Wine).
     KillRunningEncoder();
-    return FALSE;  // the second Ctrl-C: the default handler ends the program
+    std::fflush(stdout);
+    ExitProcess(130);
   }
   g_signalled = true;
   // Closing the console gives a few seconds; the job object ends the encoder after that.
