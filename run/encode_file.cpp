@@ -40,6 +40,14 @@ FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings&
     result.reason = unlinked.reason();
     return result;
   }
+  // Another name of the source itself (a hard link, or a link the system does not show
+  // as one): the name is replaced, never written or removed through.
+  if (const std::optional<FileId> id = IdentityOf(source); id && IdentityOf(destination) == id) {
+    if (Status removed = RemoveName(destination); !removed.ok()) {
+      result.reason = removed.reason();
+      return result;
+    }
+  }
   if (HoldsNoText(source)) {
     result.reason = CopyFileAtomic(source, destination).reason();
     return result;
@@ -53,7 +61,7 @@ FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings&
 
   // Nothing may ship in place of a page that failed.
   if (Exists(destination)) {
-    if (Status removed = RemoveFile(destination); !removed.ok()) {
+    if (Status removed = RemoveName(destination); !removed.ok()) {
       result.reason += "; the file left there could not be removed: " + removed.reason();
     } else if (before) {
       result.reason += "; the earlier output was removed";

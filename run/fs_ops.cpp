@@ -1,6 +1,9 @@
 // The file operations that are the same on every platform, built on the per-platform ones.
 #include "fs_ops.h"
 
+#include "paths.h"
+
+#include <atomic>
 #include <cctype>
 
 namespace fs = std::filesystem;
@@ -13,6 +16,21 @@ Status MakeFolders(const fs::path& path, bool* existed) {
     if (Status s = MakeFolders(parent); !s.ok()) return s;
   }
   return MakeFolder(path);
+}
+
+fs::path TemporaryBeside(const fs::path& path) {
+  static std::atomic<unsigned> counter{0};
+  return JoinPath(path.parent_path(), TemporaryName(CurrentProcessId(), counter.fetch_add(1)));
+}
+
+Status RemoveName(const fs::path& path) {
+  const fs::path tmp = TemporaryBeside(path);
+  if (Status made = CreateExclusive(tmp, ""); !made.ok()) return made;
+  if (Status renamed = RenameOver(tmp, path); !renamed.ok()) {
+    RemoveFile(tmp);
+    return renamed;
+  }
+  return RemoveFile(path);
 }
 
 namespace {

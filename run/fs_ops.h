@@ -38,6 +38,14 @@ Status RemoveIfLink(const std::filesystem::path& path);
 // Removes the file `path`; one that is not there is fine.
 Status RemoveFile(const std::filesystem::path& path);
 
+// Removes the name `path` and never what it may lead to: a new empty file is renamed over
+// it, then removed. For a destination that may be another name of a file that must stay
+// (a hard link, or a link the system does not show as one, as Wine shows the host's).
+Status RemoveName(const std::filesystem::path& path);
+
+// Renames `from` to `to`, replacing the name `to` if it is there.
+Status RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // Removes from `folder` the temporary files that an earlier, interrupted run (or encoder)
 // left there: recognisable by name, and only those of a process that no longer runs.
 // Returns how many were removed.
@@ -83,6 +91,8 @@ std::optional<FileStamp> StampOf(const std::filesystem::path& path);
 
 // The name of a copy's temporary file: ".qw-<pid>-<n>.tmp".
 std::string TemporaryName(unsigned long pid, unsigned n);
+// A new temporary name of ours in the folder of `path`.
+std::filesystem::path TemporaryBeside(const std::filesystem::path& path);
 // Whether `name` is a temporary file of ours (".qw-<pid>-<n>.tmp") or of the encoder
 // (".<name>.screnc-<pid>-<hex>-<n>", possibly with "-XXXXXX" after it, or
 // ".screnc-<pid>-<hex>-<n>..."); `pid` is the process that made it.

@@ -4,7 +4,6 @@
 
 #include "text.h"
 
-#include <atomic>
 #include <csignal>
 #include <limits>
 #include <cerrno>
@@ -104,11 +103,6 @@ bool CopyBytes(int in, int out, int& err) {
   }
 }
 
-fs::path TemporaryBeside(const fs::path& to) {
-  static std::atomic<unsigned> counter{0};
-  return to.parent_path() / TemporaryName(static_cast<unsigned long>(::getpid()), counter.fetch_add(1));
-}
-
 // Writes `in` (a regular file of mode `mode`) to a new temporary file and renames it to `to`.
 Status WriteThenRename(int in, mode_t mode, const fs::path& to) {
   const fs::path tmp = TemporaryBeside(to);
@@ -184,6 +178,11 @@ Status RemoveIfLink(const fs::path& path) {
   struct stat st;
   if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return Status::Ok();
   if (::unlink(path.c_str()) != 0) return Status::FromErrno(errno, "unlink", path);
+  return Status::Ok();
+}
+
+Status RenameOver(const fs::path& from, const fs::path& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return Status::FromErrno(errno, "rename", to);
   return Status::Ok();
 }
 

@@ -1,10 +1,10 @@
 // File operations on Windows, through std::filesystem (wide paths throughout).
 #include "fs_ops.h"
 
+#include "paths.h"
 #include "text.h"
 
 #include <algorithm>
-#include <atomic>
 #include <windows.h>
 
 namespace fs = std::filesystem;
@@ -59,10 +59,28 @@ bool IsReparsePoint(const fs::path& path) {
   const DWORD a = GetFileAttributesW(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
-// Removes a link or junction itself, never what it points to.
-bool RemoveReparsePoint(const fs::path& path) {
-  const DWORD a = GetFileAttributesW(path.c_str());
-  return (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
+// Removes a link or junction itself, never what it points to: it is opened without being
+// followed and deleted through that handle. Where what was opened is the link's target
+// all the same (Wine shows the host's symbolic links to folders so), nothing is removed.
+Status RemoveReparsePoint(const fs::path& path) {
+  HANDLE h = CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError("CreateFileW", path);
+  BY_HANDLE_FILE_INFORMATION own;
+  Status status = GetFileInformationByHandle(h, &own) ? Status::Ok() : LastError("GetFileInformationByHandle", path);
+  const FileId ownId{own.dwVolumeSerialNumber,
+                     (static_cast<unsigned long long>(own.nFileIndexHigh) << 32) | own.nFileIndexLow};
+  if (status.ok() && IdentityOf(path) == ownId) {
+    status = Status::Fail("a link that cannot be removed without what it leads to, left as it is (" +
+                          ToDisplayPath(path) + ")");
+  }
+  FILE_DISPOSITION_INFO remove{TRUE};
+  if (status.ok() && !SetFileInformationByHandle(h, FileDispositionInfo, &remove, sizeof remove)) {
+    status = LastError("SetFileInformationByHandle", path);
+  }
+  CloseHandle(h);
+  return status;
 }
 }  // namespace
 
@@ -71,7 +89,7 @@ Status MakeFolder(const fs::path& path, bool* existed) {
   if (CreateDirectoryW(path.c_str(), nullptr)) return Status::Ok();
   const DWORD err = GetLastError();
   if (err == ERROR_ALREADY_EXISTS && IsReparsePoint(path)) {
-    if (!RemoveReparsePoint(path)) return LastError("RemoveDirectoryW", path);
+    if (Status removed = RemoveReparsePoint(path); !removed.ok()) return removed;
     if (CreateDirectoryW(path.c_str(), nullptr)) return Status::Ok();
     return LastError("CreateDirectoryW", path);
   }
@@ -85,7 +103,11 @@ Status MakeFolder(const fs::path& path, bool* existed) {
 
 Status RemoveIfLink(const fs::path& path) {
   if (!IsReparsePoint(path)) return Status::Ok();
-  if (!RemoveReparsePoint(path)) return LastError("DeleteFileW", path);
+  return RemoveReparsePoint(path);
+}
+
+Status RenameOver(const fs::path& from, const fs::path& to) {
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError("MoveFileExW", to);
   return Status::Ok();
 }
 
@@ -155,8 +177,7 @@ bool IsFolder(const fs::path& path) {
 }
 
 Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
-  static std::atomic<unsigned> counter{0};
-  const fs::path tmp = to.parent_path() / TemporaryName(GetCurrentProcessId(), counter.fetch_add(1));
+  const fs::path tmp = TemporaryBeside(to);
   if (!CopyFileW(from.c_str(), tmp.c_str(), TRUE)) {
     const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
     DeleteFileW(tmp.c_str());

@@ -87,8 +87,7 @@ Status ReplaceFile(const fs::path& file, const std::string& text) {
   fs::path target = file;
   if (fs::is_symlink(file, ec)) target = fs::weakly_canonical(file, ec);
   if (Status made = MakeFolders(target.parent_path()); !made.ok()) return made;
-  static unsigned counter = 0;
-  const fs::path tmp = JoinPath(target.parent_path(), TemporaryName(CurrentProcessId(), counter++));
+  const fs::path tmp = TemporaryBeside(target);
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     out << text;

@@ -151,6 +151,8 @@ void TestSafety::destinationLinksAreReplacedNotFollowed() {
   fs::create_directory_symlink(src_, dst_ / "sub");          // dst/sub -> src
   fs::create_symlink(src_ / "page.inc", dst_ / "page.inc");  // dst/page.inc -> src/page.inc
   fs::create_symlink(src_ / "logo.gif", dst_ / "logo.gif");
+  WriteFile(src_, "hard.inc", "<% hard %>");
+  fs::create_hard_link(src_ / "hard.inc", dst_ / "hard.inc");  // another name, not a link
   const RunOutcome out = Run();
   QCOMPARE(out.failed, 0);
   QCOMPARE(ReadBytes(src_ / "page.inc"), QByteArray("<% source %>"));
@@ -159,6 +161,8 @@ void TestSafety::destinationLinksAreReplacedNotFollowed() {
   for (const char* f : {"sub", "page.inc", "logo.gif"}) QVERIFY2(!fs::is_symlink(dst_ / f), f);
   QCOMPARE(ReadBytes(dst_ / "page.inc"), QByteArray("ENCODED\n<% source %>"));
   QCOMPARE(ReadBytes(dst_ / "sub/inner.inc"), QByteArray("ENCODED\n<% inner %>"));
+  QCOMPARE(ReadBytes(src_ / "hard.inc"), QByteArray("<% hard %>"));
+  QCOMPARE(ReadBytes(dst_ / "hard.inc"), QByteArray("ENCODED\n<% hard %>"));
 }
 
 void TestSafety::missingEncoderIsFoundBeforeAnythingIsWritten() {

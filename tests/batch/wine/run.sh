@@ -175,6 +175,29 @@ if [ "$have_screnc" = 1 ]; then
     'diff -r "$work/out-w" "$work/out-l" >/dev/null'
 fi
 
+# Links already in the destination that lead into the source: Wine shows the host's
+# links to folders as links that its own calls then follow, and links to files as
+# files. Whatever they are taken for, nothing in the source is written or removed.
+links=$work/links
+mkdir -p "$links/site/sub" "$links/site/empty" "$links/out"
+printf '<%% page %%>' > "$links/site/page.inc"
+printf 'gif' > "$links/site/logo.gif"
+printf '<%% inner %%>' > "$links/site/sub/inner.inc"
+ln "$links/site/page.inc" "$links/site/hard.inc"
+ln -s "$links/site/page.inc" "$links/out/page.inc"
+ln -s "$links/site/logo.gif" "$links/out/logo.gif"
+ln "$links/site/hard.inc" "$links/out/hard.inc"
+ln -s "$links/site" "$links/out/sub"
+ln -s "$links/site/empty" "$links/out/empty"
+tree_of() { (cd "$1" && find . | sort && find . -type f -exec md5sum {} + | sort); }
+tree_of "$links/site" > "$work/links-before.txt"
+win "$app" "$(winpath "$links/site")" "$(winpath "$links/out")"
+tree_of "$links/site" > "$work/links-after.txt"
+check "links in the destination: the source changed: $(diff "$work/links-before.txt" "$work/links-after.txt" | head -3)" \
+  'cmp -s "$work/links-before.txt" "$work/links-after.txt"'
+check "links in the destination: $(grep -c ' - ' "$work/w.out") failed" \
+  '[ -f "$links/out/page.inc" ] && [ ! -L "$links/out/page.inc" ] && [ ! -L "$links/out/logo.gif" ]'
+
 # A missing encoder is found before anything is written.
 win "$app_none" "$src" "$(winpath "$work/none")"
 check "missing encoder: exit $wstatus" '[ "$wstatus" = 2 ]'
