@@ -152,19 +152,18 @@ void frmEncrypt::Connect() {
   connect(mnuHelpHelp, &QAction::triggered, this, &frmEncrypt::mnuHelpHelp_Click);
 }
 
-// Records AppDir; the pickers open the folders of the last time, else the process's
-// current folder.
+// Records AppDir; the pickers open the folders of the last time (or the nearest folder
+// above one removed since), else the process's current folder.
 void frmEncrypt::Form_Load() {
   appDir_ = WithTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()),
                                   QDir::separator());
+  const Remembered last = ReadRemembered(store_);
   const QString current = CleanFolderPath(QDir::currentPath());
-  for (auto [dir, drive, field] : {std::tuple{Dir1, Drive1, txtPath1}, std::tuple{Dir2, Drive2, txtPath2}}) {
-    dir->SetPath(current);
+  for (auto [dir, drive, field, remembered] : {std::tuple{Dir1, Drive1, txtPath1, last.source},
+                                               std::tuple{Dir2, Drive2, txtPath2, last.destination}}) {
+    dir->SetPath(remembered.isEmpty() ? current : NearestFolder(remembered));
     ShowOpened(dir, drive, field);
   }
-  const Remembered last = ReadRemembered(store_);
-  OpenFolders(last.source, last.destination);
-  lblStatus->clear();
 }
 
 void frmEncrypt::ShowWhereLeft() {
@@ -277,7 +276,8 @@ void frmEncrypt::EndOfRun(const RunOutcome& outcome) {
   const QString summary = SummaryText(outcome, progress_.ElapsedMs());
   lblStatus->setText(summary);
   if (summary.isEmpty() || progress_.ElapsedMs() < noticeAfterMs_) return;
-  if (QApplication::activeWindow() == nullptr) {
+  // Nothing while the user is at the window (or at a dialog of the program's).
+  if (!isActiveWindow() && QApplication::activeModalWidget() == nullptr) {
     notify_(QStringLiteral("%1: run ended").arg(kAppTitle), summary);
   }
 }
