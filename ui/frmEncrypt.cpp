@@ -22,6 +22,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPointer>
@@ -229,8 +230,10 @@ void frmEncrypt::OpenTyped(PathField* field, FolderList* dir, bool destination) 
 void frmEncrypt::OpenFolders(const QString& source, const QString& destination) {
   for (auto [text, dir, field, isDestination] :
        {std::tuple{source, Dir1, txtPath1, false}, std::tuple{destination, Dir2, txtPath2, true}}) {
-    const QString folder = TypedFolder(text, QDir::currentPath());
+    QString folder = TypedFolder(text, QDir::currentPath());
     if (folder.isEmpty()) continue;
+    // A file given (as "Open with" may): the folder that holds it.
+    if (const QFileInfo info(folder); info.isFile()) folder = CleanFolderPath(info.absolutePath());
     dir->SetPath(NearestFolder(folder));
     field->setText(folder);
     OpenTyped(field, dir, isDestination);
@@ -244,6 +247,7 @@ void frmEncrypt::Command1_Click() {
   const QPointer<QWidget> hadFocus = focusWidget();
   RememberFolders(store_, txtPath1->Folder(), txtPath2->Folder());
   progress_.Start();
+  events_.invalidate();
   lblStatus->clear();
   SetRunning(true);
   const RunOutcome outcome = RunEncoding(*this, store_);
@@ -276,8 +280,9 @@ void frmEncrypt::EndOfRun(const RunOutcome& outcome) {
   const QString summary = SummaryText(outcome, progress_.ElapsedMs());
   lblStatus->setText(summary);
   if (summary.isEmpty() || progress_.ElapsedMs() < noticeAfterMs_) return;
-  // Nothing while the user is at the window (or at a dialog of the program's).
-  if (!isActiveWindow() && QApplication::activeModalWidget() == nullptr) {
+  // Nothing while the user is at the window (or at a dialog of the program's), nor
+  // after the window was closed.
+  if (isVisible() && !isActiveWindow() && QApplication::activeModalWidget() == nullptr) {
     notify_(QStringLiteral("%1: run ended").arg(kAppTitle), summary);
   }
 }
@@ -361,8 +366,12 @@ void frmEncrypt::ShowMessage(const QString& text, MessageIcon icon, const QStrin
   MessageBox::Show(this, text, icon, title);
 }
 
+// Events are let in at most every few milliseconds: a run of small files calls this a
+// thousand times a second, and a person's click or key waits 10 ms at most.
 void frmEncrypt::ProcessEvents() {
   ShowFrame(false);
+  if (events_.isValid() && events_.elapsed() < kEventsEveryMs) return;
+  events_.start();
   QCoreApplication::processEvents();
 }
 

@@ -125,6 +125,8 @@ private:
   QString appDir_;
   RunProgress progress_;
   QElapsedTimer frame_;
+  QElapsedTimer events_;  // since events were last let in
+  static constexpr int kEventsEveryMs = 10;
   bool exitConfirmed_ = false;
   Notifier notify_;
   qint64 noticeAfterMs_ = 10000;
