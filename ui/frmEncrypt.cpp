@@ -259,16 +259,15 @@ void frmEncrypt::Command1_Click() {
   EndOfRun(outcome);
 }
 
-// Start is about to be disabled: when it has the focus, Stop takes it, so that Space or
-// Enter pressed again stops the run.
+// The pickers and Start are about to be disabled: when one of them has the focus, Stop
+// takes it (not the log), so that Space or Enter pressed again stops the run.
 void frmEncrypt::SetRunning(bool running) {
-  if (running && Command1->hasFocus()) {
+  const std::initializer_list<QWidget*> idleOnly{Command1, Drive1, Drive2, txtPath1, txtPath2, Dir1, Dir2};
+  if (running && std::find(idleOnly.begin(), idleOnly.end(), focusWidget()) != idleOnly.end()) {
     Command2->setEnabled(true);
     Command2->setFocus(Qt::OtherFocusReason);
   }
-  for (QWidget* w : std::initializer_list<QWidget*>{Command1, Drive1, Drive2, txtPath1, txtPath2, Dir1, Dir2}) {
-    w->setEnabled(!running);
-  }
+  for (QWidget* w : idleOnly) w->setEnabled(!running);
   mnuFileStart->setEnabled(!running);
   if (running) prgRun->setVisible(false);
   setWindowTitle(kAppTitle);
@@ -278,6 +277,11 @@ void frmEncrypt::SetRunning(bool running) {
 // the summary.
 void frmEncrypt::EndOfRun(const RunOutcome& outcome) {
   const QString summary = SummaryText(outcome, progress_.ElapsedMs());
+  // The bar ends at the files the run did, also when its last report came between frames.
+  if (!summary.isEmpty() && progress_.Known()) {
+    progress_.Update(outcome.files, progress_.Total());
+    ShowFrame(true);
+  }
   lblStatus->setText(summary);
   if (summary.isEmpty() || progress_.ElapsedMs() < noticeAfterMs_) return;
   // Nothing while the user is at the window (or at a dialog of the program's), nor

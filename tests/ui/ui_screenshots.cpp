@@ -12,10 +12,14 @@
 #include "frmAbout.h"
 #include "frmEncrypt.h"
 #include "frmSplash.h"
+#include "path_field.h"
 #include "ui_test_support.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QProgressBar>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
@@ -50,6 +54,12 @@ void SaveMenu(frmEncrypt& window, QMenu* menu, const QString& dir, const char* n
   menu->hide();
 }
 
+qint64 FileCount(const QString& folder) {
+  qint64 n = 0;
+  for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); it.next()) ++n;
+  return n;
+}
+
 // Grabs the window in a pause of the run once a good part of the files is done.
 void CatchRun(frmEncrypt& window, const QString& dir) {
   QMetaObject::invokeMethod(
@@ -59,7 +69,12 @@ void CatchRun(frmEncrypt& window, const QString& dir) {
           CatchRun(window, dir);
           return;
         }
-        window.RepaintLog();
+        // The progress as the run reports it: the site's files, those done so far.
+        window.ShowProgress(window.State().FilesDone - 1, FileCount(window.txtPath1->Folder()));
+        // The window draws what the run reported once per frame: wait for the next one.
+        QElapsedTimer frame;
+        frame.start();
+        while (!window.prgRun->isVisible() && frame.elapsed() < 1000) window.RepaintLog();
         QCoreApplication::processEvents();
         Save(&window, dir, "main-running");
       },
