@@ -182,11 +182,6 @@ void frmEncrypt::ShowWhereLeft() {
 
 void frmEncrypt::SetAppDir(const QString& dir) { appDir_ = WithTrailingSeparator(dir, QDir::separator()); }
 
-void frmEncrypt::SetNotifier(Notifier notifier, qint64 afterMs) {
-  notify_ = std::move(notifier);
-  noticeAfterMs_ = afterMs;
-}
-
 void frmEncrypt::Drive1_Change() { ChangeDrive(Drive1, Dir1); }
 void frmEncrypt::Drive2_Change() { ChangeDrive(Drive2, Dir2); }
 void frmEncrypt::Dir1_Change() { ShowOpened(Dir1, Drive1, txtPath1); }

@@ -41,9 +41,11 @@ public:
 
   // Tests: where the run looks for the encoder instead of the program's own folder.
   void SetAppDir(const QString& dir);
-  // Tests: how a run's end is told to the desktop, and after how long a run it is.
+  // Tests: how a run's end is told to the desktop (by default a desktop notification
+  // and a flash of the task bar entry), and after how long a run (10 s by default).
   using Notifier = std::function<void(const QString& summary, const QString& body)>;
-  void SetNotifier(Notifier notifier, qint64 afterMs);
+  void SetNotifier(Notifier notifier) { notify_ = std::move(notifier); }
+  void SetNoticeAfter(qint64 ms) { noticeAfterMs_ = ms; }
 
   // RunHost
   std::filesystem::path SourcePath() override;

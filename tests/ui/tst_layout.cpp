@@ -1,7 +1,6 @@
 // Every caption fits its control in the desktop's default font, twips turn into pixels
 // by the logical DPI and the layout scale, the main window grows (and no smaller than
-// its classic size), accessible names and the folder lists' focus mark, paths and
-// listings.
+// its classic size), the folder lists' focus mark, paths and listings.
 
 #include "Dialog.h"
 #include "folder_list.h"
@@ -74,8 +73,6 @@ private slots:
   void clientSizes();
   void mainWindowGrows_data();
   void mainWindowGrows();
-  void accessibleNames_data();
-  void accessibleNames();
   void folderListFocusMark();
   void trailingSeparator_data();
   void trailingSeparator();
@@ -188,28 +185,6 @@ void LayoutTest::mainWindowGrows() {
   QVERIFY(qAbs(after.width() - before.width() - wider * extra.width()) <= 1);
   QVERIFY(qAbs(after.height() - before.height() - taller * extra.height()) <= 1);
   if (toCorner) QCOMPARE(QPoint(client->width(), client->height()) - after.bottomRight(), cornerBefore);
-}
-
-void LayoutTest::accessibleNames_data() {
-  QTest::addColumn<QString>("window");
-  QTest::addColumn<QString>("control");
-  QTest::addColumn<QString>("name");
-  QTest::newRow("source folders") << "frmEncrypt" << "Dir1" << "Source folder";
-  QTest::newRow("destination folders") << "frmEncrypt" << "Dir2" << "Destination folder";
-  QTest::newRow("source drive") << "frmEncrypt" << "Drive1" << "Source drive";
-  QTest::newRow("destination drive") << "frmEncrypt" << "Drive2" << "Destination drive";
-  QTest::newRow("log") << "frmEncrypt" << "Text1" << "Progress log";
-  QTest::newRow("ASP language") << "Dialog" << "Combo1" << "Default Language for ASP files";
-  QTest::newRow("HTML language") << "Dialog" << "Combo2" << "Default Language for HTML files";
-}
-
-void LayoutTest::accessibleNames() {
-  QFETCH(QString, window);
-  QFETCH(QString, control);
-  QFETCH(QString, name);
-  RecordingStore store;
-  const auto w = MakeWindow(window, store);
-  QCOMPARE(w->findChild<QWidget*>(control)->accessibleName(), name);
 }
 
 // The focused folder list has a frame of two pixels in the highlight colour; the other

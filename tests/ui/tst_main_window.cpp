@@ -445,7 +445,8 @@ void MainWindowTest::endNotice() {
   QFETCH(bool, elsewhere);
   QFETCH(bool, notice);
   QStringList notices;
-  w_->SetNotifier([&](const QString& summary, const QString& body) { notices << summary + u'|' + body; }, afterMs);
+  w_->SetNotifier([&](const QString& summary, const QString& body) { notices << summary + u'|' + body; });
+  w_->SetNoticeAfter(afterMs);
   QWidget other;
   if (elsewhere) {
     DuringRun(w_, [&] {

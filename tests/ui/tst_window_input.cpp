@@ -210,9 +210,7 @@ void WindowInputTest::startArgs_data() {
   QTest::addColumn<QString>("destination");
   QTest::addColumn<bool>("help");
   QTest::addColumn<bool>("error");
-  QTest::newRow("none") << QStringList{} << "" << "" << false << false;
   QTest::newRow("source (Open with)") << QStringList{"/srv/site"} << "/srv/site" << "" << false << false;
-  QTest::newRow("both") << QStringList{"/srv/site", "/srv/out"} << "/srv/site" << "/srv/out" << false << false;
   QTest::newRow("help") << QStringList{"--help"} << "" << "" << true << false;
   QTest::newRow("folder after --") << QStringList{"--", "-site"} << "-site" << "" << false << false;
   QTest::newRow("unknown option") << QStringList{"-x"} << "" << "" << false << true;

@@ -58,7 +58,6 @@ private slots:
   void stopHeldWhileFilesGoBy();
   void windowManagerCloseAsks_data();
   void windowManagerCloseAsks();
-  void tabThroughTheWindow();
   void altLetterOpensMenu();
   void optionsByKeyboard();
   void windowManagerResizes();
@@ -136,17 +135,6 @@ void X11InputTest::windowManagerCloseAsks() {
   QCOMPARE(shown[0].text, QStringLiteral("Cancel current Action?"));
   QCOMPARE(w_->LogText().contains(QStringLiteral("\r\nStopped: ")), yes);
   QCOMPARE(w_->isVisible(), !yes);
-}
-
-void X11InputTest::tabThroughTheWindow() {
-  w_->Dir1->setFocus();
-  const QStringList order = {"Drive2", "txtPath2", "Dir2", "Text1", "Command1", "Drive1", "txtPath1", "Dir1"};
-  for (const QString& next : order) {
-    QVERIFY(Xdo({"key", "Tab"}));
-    QTRY_COMPARE(QApplication::focusWidget()->objectName(), next);
-  }
-  QVERIFY(Xdo({"key", "shift+Tab"}));
-  QTRY_COMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtPath1"));
 }
 
 // Alt+H opens Help and types nothing anywhere; Esc closes it.
