@@ -272,10 +272,13 @@ void frmEncrypt::SetRunning(bool running) {
 // the summary.
 void frmEncrypt::EndOfRun(const RunOutcome& outcome) {
   const QString summary = SummaryText(outcome, progress_.ElapsedMs());
-  // The bar ends at the files the run did, also when its last report came between frames.
-  if (!summary.isEmpty() && progress_.Known()) {
+  // The bar ends at the files the run did, also when its last report came between
+  // frames; a run that ended before its first file shows none.
+  if (!summary.isEmpty() && progress_.Known() && outcome.files > 0) {
     progress_.Update(outcome.files, progress_.Total());
     ShowFrame(true);
+  } else {
+    prgRun->setVisible(false);
   }
   lblStatus->setText(summary);
   if (summary.isEmpty() || progress_.ElapsedMs() < noticeAfterMs_) return;

@@ -28,8 +28,10 @@ QTextBlockFormat BlockFormatOf(EntryLook look) {
 
 EntryLook LookOf(const QString& entry) {
   static const QRegularExpression summary(QStringLiteral("^(Done|Stopped): \\d+ files, (\\d+) failed$"));
-  if (const QRegularExpressionMatch m = summary.match(entry); m.hasMatch()) {
-    return m.captured(2) == QLatin1String("0") ? EntryLook::Summary : EntryLook::FailedSummary;
+  if (entry.startsWith(QLatin1String("Done: ")) || entry.startsWith(QLatin1String("Stopped: "))) {
+    if (const QRegularExpressionMatch m = summary.match(entry); m.hasMatch()) {
+      return m.captured(2) == QLatin1String("0") ? EntryLook::Summary : EntryLook::FailedSummary;
+    }
   }
   if (!entry.contains(kReasonSeparator)) return EntryLook::Plain;
   const QString path = entry.startsWith(kProcessing) ? entry.mid(kProcessing.size()) : entry;
