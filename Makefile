@@ -5,7 +5,7 @@ SITE ?= examples/site
 OUT  ?= build/out
 
 .PHONY: deps build run run-batch screenshots package test build-asan test-asan fuzz bench \
-        windows test-windows clean
+        bench-window windows test-windows clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -22,11 +22,16 @@ run: build
 run-batch: build
 	@bash scripts/run-main.sh
 
-# Every window rendered to build/screenshots/*.png (offscreen, settings in memory).
+# Every window rendered to build/screenshots/<dpi>dpi/*.png at 96, 120 and 144 dpi
+# (offscreen, settings in memory): the main window at its first size, grown, during a
+# run and after it, its menus, Options, the splash and About.
+SHOT_DPIS ?= 96 120 144
 screenshots: deps
 	@cmake --preset default -DQW_BUILD_GUI=ON >/dev/null
 	@cmake --build --preset default -j $(JOBS) --target ui-screenshots fake-screnc
-	@QT_QPA_PLATFORM=offscreen ./build/tests/ui-screenshots build/screenshots $(SITE) build/tests/fake-screnc
+	@for dpi in $(SHOT_DPIS); do \
+	  QT_QPA_PLATFORM=offscreen QT_FONT_DPI=$$dpi ./build/tests/ui-screenshots build/screenshots/$${dpi}dpi $(SITE) build/tests/fake-screnc || exit 1; \
+	done
 
 # The Debian package, in build/.
 package: build
@@ -64,6 +69,10 @@ fuzz: deps
 
 bench: build
 	@bash bench/run.sh
+
+# The window's run against quillward-batch, offscreen and under Xvfb (bench/README.md).
+bench-window: build
+	@bash bench/window/run.sh
 
 clean:
 	rm -rf build build-asan build-fuzz build-windows

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # CI: builds the Debian package, installs it with dpkg, runs the installed
-# quillward-batch on the sample site and checks its output, then removes the package.
+# quillward-batch on the sample site and checks its output, starts the installed window
+# as the desktop entry's "Open with" does (under Xvfb and openbox) and checks that it
+# opened the folder given, then removes the package.
 # BUILD_DIR: the build folder (default build, the default preset's).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,3 +43,26 @@ XDG_CONFIG_HOME="$out/config" /usr/bin/quillward-batch --set chkASP=1 --set chkH
 ! cmp -s examples/site/default.asp "$out/site/default.asp" || fail "default.asp was not encoded"
 cmp -s examples/site/robots.txt "$out/site/robots.txt" || fail "robots.txt was not copied unchanged"
 echo "ci-deb: the installed package encoded examples/site: $(tail -n 1 "$out/log.txt")"
+
+# The installed window, started as "Open with Quillward" starts it (the desktop entry
+# passes the folder, %f), then closed by the window manager: it opened that folder,
+# and remembered it on closing.
+grep -qx 'Exec=quillward %f' /usr/share/applications/quillward.desktop || fail "the desktop entry passes no folder"
+gui=$out/gui
+mkdir -p "$gui/config" "$gui/home"
+XDG_CONFIG_HOME=$gui/config HOME=$gui/home bash tests/ui/x11/x11_session.sh bash -c '
+  /usr/bin/quillward "$1" & pid=$!
+  # Alt+F4 to every Quillward window until the program has ended: first the splash,
+  # if it is still there, then the main window.
+  for _ in $(seq 1 300); do
+    kill -0 "$pid" 2>/dev/null || break
+    for w in $(xdotool search --onlyvisible --name "^Quillward\$" 2>/dev/null); do
+      xdotool windowactivate --sync "$w" key alt+F4 2>/dev/null || true
+    done
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null && { kill "$pid"; echo "ci-deb: the window did not close" >&2; exit 1; }
+  wait "$pid"' _ "$PWD/examples/site" || fail "the installed window did not run and close"
+grep -qx "LastSource=$PWD/examples/site" "$gui/config/Quillward/Quillward.conf" \
+  || { cat "$gui/config/Quillward/Quillward.conf" >&2; fail "the window did not open the folder it was given"; }
+echo "ci-deb: the installed window opened the folder it was given and closed by the window manager"

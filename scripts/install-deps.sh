@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-qpa-plugins                   # the X11 display plugin, for the window under a real X server
+  xvfb xauth openbox xdotool x11-utils  # the window's tests under an X server, a window manager and real input
+  dbus                              # a private session bus for the end-of-run notice's test
   clang libclang-rt-14-dev          # libFuzzer for the encoder's scanners
   fonts-dejavu-core fonts-liberation2
   dpkg-dev file                     # CPack's .deb generator

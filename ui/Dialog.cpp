@@ -63,6 +63,8 @@ void Dialog::BuildControls() {
   Label3 = MakeLabel(QStringLiteral("Default Language for HTML files"), this, TwipsRect(45, 510, 2520, 240), "Label3");
   Combo2 = Named(new ComboBox(this), "Combo2");
   Combo2->setGeometry(TwipsRect(2505, 465, 1845, 315));
+  Combo1->setAccessibleName(Label1->text());
+  Combo2->setAccessibleName(Label3->text());
   for (ComboBox* combo : {Combo1, Combo2}) {
     combo->addItem(QStringLiteral("VBScript"), 0);
     combo->addItem(QStringLiteral("JScript"), 0);
@@ -98,6 +100,7 @@ void Dialog::BuildFrame() {
   Check2->setGeometry(TwipsRect(300, 1335, 1950, 240));
   txtDefxt = Named(new QLineEdit(Frame1), "txtDefxt");
   txtDefxt->setGeometry(TwipsRect(300, 1680, 2745, 285));
+  txtDefxt->setAccessibleName(QStringLiteral("Other File Extensions that are ASP"));
   Label5 = MakeLabel(QStringLiteral("Other File Extensions that are ASP"), Frame1, TwipsRect(3105, 1725, 2715, 180), "Label5");
   Label4 = MakeLabel(QStringLiteral("All these file types will be encoded. Other files will be copied to the "
                                     "same relative path in the target directory unchanged."),
@@ -167,7 +170,7 @@ void Dialog::Combo1_KeyUp() { Combo1->SetLocked(false); }
 void Dialog::Combo2_KeyDown() { Combo2->SetLocked(true); }
 void Dialog::Combo2_KeyUp() { Combo2->SetLocked(false); }
 
-// Enter presses the button that has the focus and nothing else; Esc presses nothing.
+// Enter presses the button that has the focus and nothing else; Esc is Cancel.
 void Dialog::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
@@ -175,7 +178,10 @@ void Dialog::keyPressEvent(QKeyEvent* event) {
       if (auto* button = qobject_cast<QPushButton*>(focusWidget())) button->click();
       event->accept();
       return;
-    case Qt::Key_Escape: event->accept(); return;
+    case Qt::Key_Escape:
+      event->accept();
+      CancelButton->click();
+      return;
     default: QDialog::keyPressEvent(event);
   }
 }

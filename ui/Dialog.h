@@ -40,7 +40,7 @@ public:
   QPushButton* CancelButton;
 
 protected:
-  // Neither button is the default or the cancel button: Esc presses nothing.
+  // Neither button is the default: Enter presses only a focused button. Esc is Cancel.
   void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -36,6 +36,18 @@ void ComboBox::SetLocked(bool locked) {
 
 namespace {
 
+// Keys that choose from the list or open it, and change no text.
+bool Chooses(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_F4: return !(event->modifiers() & Qt::ControlModifier);
+    default: return false;
+  }
+}
+
 // Keys that move the focus or answer the window; everything else may change the combo.
 bool ReachesWindow(const QKeyEvent* event) {
   switch (event->key()) {
@@ -54,6 +66,11 @@ void ComboBox::keyPressEvent(QKeyEvent* event) {
   emit KeyDown();
   if (!locked_) {
     QComboBox::keyPressEvent(event);
+  } else if (Chooses(event)) {
+    QComboBox::keyPressEvent(event);
+  } else if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
+    if (count() > 0) setCurrentIndex(event->key() == Qt::Key_Home ? 0 : count() - 1);
+    event->accept();
   } else if (ReachesWindow(event)) {
     event->ignore();
   } else {
@@ -72,6 +89,21 @@ void ComboBox::inputMethodEvent(QInputMethodEvent* event) {
     return;
   }
   QComboBox::inputMethodEvent(event);
+}
+
+Button::Button(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+  setAutoDefault(false);
+  setDefault(false);
+}
+
+void Button::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat() &&
+      (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    event->accept();
+    click();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
 }
 
 LineControl::LineControl(QWidget* parent, int x1, int x2, int y, int width, QColor color)

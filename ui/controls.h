@@ -1,13 +1,14 @@
 #pragma once
 // Small controls the forms are built from, where a stock Qt widget behaves differently
 // from what the forms promise: a three-valued check box that clicks between 0 and 1, a
-// combo box that can be locked against the keyboard, a plain line, and a frame that
-// reports clicks on its own empty area.
+// combo box that can be locked against typing, a button that Enter presses while it has
+// the focus, a plain line, and a frame that reports clicks on its own empty area.
 
 #include <QCheckBox>
 #include <QColor>
 #include <QComboBox>
 #include <QFrame>
+#include <QPushButton>
 #include <QWidget>
 
 class QKeyEvent;
@@ -25,8 +26,10 @@ protected:
   void nextCheckState() override;
 };
 
-// An editable combo box that reports its key events and, while locked, lets no key
-// change its text or its choice. Tab, Enter and Esc still reach the window.
+// An editable combo box that reports its key events and, while locked, lets no typed key
+// change its text: the arrow keys, Page Up and Down, Home and End still move the choice
+// through the list, and Alt+Down, Alt+Up and F4 open the list. Tab, Enter and Esc still
+// reach the window.
 class ComboBox : public QComboBox {
   Q_OBJECT
 public:
@@ -45,6 +48,17 @@ protected:
 
 private:
   bool locked_ = false;
+};
+
+// A push button that Enter presses too while it has the focus, as Space does. It is never
+// the window's default button: Enter elsewhere presses nothing.
+class Button : public QPushButton {
+  Q_OBJECT
+public:
+  Button(const QString& caption, QWidget* parent);
+
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A horizontal line from x1 to x2 (pixels, in the parent), `width` pixels thick from

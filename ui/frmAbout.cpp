@@ -78,5 +78,5 @@ void frmAbout::StartSysInfo() {
   const QString viewer = FindSysInfoViewer(*system_);
   if (!viewer.isEmpty() && system_->StartDetached(viewer)) return;
   MessageBox::Show(this, QStringLiteral("System Information Is Unavailable At This Time"), MessageIcon::None,
-                   kAppTitle);
+                   kAppTitle, MsgButtons::Ok, SysInfoSearchText());
 }

@@ -12,6 +12,12 @@
 
 namespace {
 
+// The splash's fonts grow with its layout, so it keeps its proportions on a desktop with
+// a larger default font.
+QFont SplashFont(const QString& family, double points, bool bold) {
+  return NamedFont(family, points * LayoutScale(), bold);
+}
+
 QLabel* MakeLabel(QWidget* parent, const QRect& rect, const QFont& font, const char* name) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
@@ -53,13 +59,13 @@ void frmSplash::BuildControls() {
   imgLogo->setScaledContents(true);
   imgLogo->setPixmap(ProgramIcon().pixmap(QSize(48, 48)));
   const QString tahoma = QStringLiteral("Tahoma");
-  lblCompanyProduct = MakeLabel(Frame1, TwipsRect(1320, 180, 3090, 435), NamedFont(tahoma, 18, true), "lblCompanyProduct");
-  lblProductName = MakeLabel(Frame1, TwipsRect(1320, 615, 1590, 495), NamedFont(tahoma, 20.25, true), "lblProductName");
-  lblVersion = MakeLabel(Frame1, TwipsRect(5970, 1305, 885, 285), NamedFont(QStringLiteral("Arial"), 12, true), "lblVersion");
+  lblCompanyProduct = MakeLabel(Frame1, TwipsRect(1320, 180, 3090, 435), SplashFont(tahoma, 18, true), "lblCompanyProduct");
+  lblProductName = MakeLabel(Frame1, TwipsRect(1320, 615, 1590, 495), SplashFont(tahoma, 20.25, true), "lblProductName");
+  lblVersion = MakeLabel(Frame1, TwipsRect(5970, 1305, 885, 285), SplashFont(QStringLiteral("Arial"), 12, true), "lblVersion");
   lblVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  lblCopyright = MakeLabel(Frame1, TwipsRect(4560, 1665, 2415, 255), NamedFont(tahoma, 8.25, false), "lblCopyright");
+  lblCopyright = MakeLabel(Frame1, TwipsRect(4560, 1665, 2415, 255), SplashFont(tahoma, 8.25, false), "lblCopyright");
   lblCopyright->setText(kCopyright);
-  lblCompany = MakeLabel(Frame1, TwipsRect(4560, 1875, 2415, 255), NamedFont(tahoma, 8.25, false), "lblCompany");
+  lblCompany = MakeLabel(Frame1, TwipsRect(4560, 1875, 2415, 255), SplashFont(tahoma, 8.25, false), "lblCompany");
   lblCompany->setText(kMakerName);
 }
 

@@ -1,23 +1,91 @@
 #include "log_box.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
+namespace {
+
+const QString kProcessing = QStringLiteral("Processing ... ");
+const QString kReasonSeparator = QStringLiteral(" - ");
+
+QTextCharFormat CharFormatOf(EntryLook look) {
+  QTextCharFormat format;
+  if (look == EntryLook::Failed || look == EntryLook::FailedSummary) format.setForeground(QColor(0xB0, 0x00, 0x00));
+  if (look == EntryLook::Summary || look == EntryLook::FailedSummary) format.setFontWeight(QFont::Bold);
+  return format;
+}
+
+QTextBlockFormat BlockFormatOf(EntryLook look) {
+  QTextBlockFormat format;
+  if (look == EntryLook::Failed) format.setBackground(QColor(0xFF, 0xE4, 0xE4));
+  return format;
+}
+
+}  // namespace
+
+EntryLook LookOf(const QString& entry) {
+  static const QRegularExpression summary(QStringLiteral("^(Done|Stopped): \\d+ files, (\\d+) failed$"));
+  if (entry.startsWith(QLatin1String("Done: ")) || entry.startsWith(QLatin1String("Stopped: "))) {
+    if (const QRegularExpressionMatch m = summary.match(entry); m.hasMatch()) {
+      return m.captured(2) == QLatin1String("0") ? EntryLook::Summary : EntryLook::FailedSummary;
+    }
+  }
+  if (!entry.contains(kReasonSeparator)) return EntryLook::Plain;
+  const QString path = entry.startsWith(kProcessing) ? entry.mid(kProcessing.size()) : entry;
+  return QFileInfo::exists(path) ? EntryLook::Plain : EntryLook::Failed;
+}
+
 LogBox::LogBox(QWidget* parent) : QPlainTextEdit(parent) {
+  setReadOnly(true);
+  setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  setFocusPolicy(Qt::StrongFocus);
+  setTabChangesFocus(true);
+  setAcceptDrops(false);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // A long run's log is several megabytes; an undo history of it would be as large again.
   setUndoRedoEnabled(false);
+  frame_.start();
 }
 
-void LogBox::Append(const QString& entry) {
+void LogBox::Append(const QString& entry, EntryLook look) { pending_.append({entry, look}); }
+
+bool LogBox::AtEnd() const {
+  const QScrollBar* bar = verticalScrollBar();
+  return bar->value() >= bar->maximum();
+}
+
+void LogBox::Flush() {
+  frame_.restart();
+  if (pending_.isEmpty()) return;
+  const bool follow = AtEnd();
   QTextCursor cursor(document());
+  cursor.beginEditBlock();
   cursor.movePosition(QTextCursor::End);
-  cursor.insertBlock();
-  cursor.insertText(entry);
+  for (const Pending& p : pending_) {
+    const QTextCharFormat format = CharFormatOf(p.look);
+    cursor.insertBlock(BlockFormatOf(p.look), format);
+    cursor.insertText(p.text, format);
+  }
+  cursor.endEditBlock();
+  pending_.clear();
+  if (follow) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+bool LogBox::FlushIfDue() {
+  if (frame_.elapsed() < kFrameMs) return false;
+  Flush();
+  return true;
+}
+
+void LogBox::Clear() {
+  pending_.clear();
+  clear();
 }
 
 QString LogBox::Text() const {
@@ -26,12 +94,6 @@ QString LogBox::Text() const {
     if (block != document()->begin()) text += QStringLiteral("\r\n");
     text += block.text();
   }
+  for (const Pending& p : pending_) text += QStringLiteral("\r\n") + p.text;
   return text;
-}
-
-bool LogBox::ScrollFromTop(int lines) {
-  QScrollBar* bar = verticalScrollBar();
-  const int before = bar->value();
-  bar->setValue(qBound(0, lines, bar->maximum()));
-  return bar->value() != before;
 }

@@ -1,20 +1,46 @@
 #pragma once
-// The log box: multi-line, editable, wrapping, with a vertical scroll bar. The run
-// appends entries cheaply (in proportion to the entry, not the log); the log's text is
-// the box's lines joined by CR LF, so typed text is part of it.
+// The log box: read-only (selectable and copyable), wrapping, with a vertical scroll bar;
+// Tab leaves it. Entries are queued and shown in one edit per frame (Flush), so a run of
+// thousands of files costs one layout and one repaint per frame instead of per file.
+// The view follows the log's end, like a terminal, unless the user has scrolled up to
+// read. Failed entries and the run's summary stand out by colour; the text itself is
+// exactly the entries, lines joined by CR LF.
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QStringList>
+
+enum class EntryLook { Plain, Failed, Summary, FailedSummary };
+
+// How an entry of the run's log is shown. A failed entry reads "<path> - <reason>"; a
+// path that itself holds " - " is told apart by its existing on disk.
+EntryLook LookOf(const QString& entry);
 
 class LogBox : public QPlainTextEdit {
   Q_OBJECT
 public:
   explicit LogBox(QWidget* parent);
 
-  // A line break, then `entry`.
-  void Append(const QString& entry);
-  // The whole log, lines joined by CR LF.
+  // Queues a line break, then `entry`; shown at the next Flush.
+  void Append(const QString& entry, EntryLook look = EntryLook::Plain);
+  // Shows every queued entry in one edit and keeps the end in view when it was in view.
+  void Flush();
+  // Flush, at most once per frame (kFrameMs). True when it flushed.
+  bool FlushIfDue();
+  // Empties the log, the queue included.
+  void Clear();
+  // The whole log, queued entries included, lines joined by CR LF.
   QString Text() const;
-  // Scrolls `lines` lines down from the first line, as far as the box allows; a count
-  // below 0 shows the first line. Returns true when the view moved.
-  bool ScrollFromTop(int lines);
+  // True when the view shows the log's last line.
+  bool AtEnd() const;
+
+  static constexpr int kFrameMs = 50;
+
+private:
+  struct Pending {
+    QString text;
+    EntryLook look;
+  };
+  QList<Pending> pending_;
+  QElapsedTimer frame_;
 };

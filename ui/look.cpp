@@ -27,8 +27,6 @@ QFont NamedFont(const QString& family, double points, bool bold) {
   return font;
 }
 
-QFont DefaultFont() { return NamedFont(QStringLiteral("Liberation Sans"), 7.5, false); }
-
 // The icons are compiled into this static library; its resources need registering.
 static void LoadIconResources() { Q_INIT_RESOURCE(icons); }
 
@@ -46,7 +44,6 @@ void ApplyProgramLook(QApplication& app) {
   QApplication::setApplicationName(kAppTitle);
   QApplication::setApplicationVersion(
       QStringLiteral("%1.%2.%3").arg(QW_VERSION_MAJOR).arg(QW_VERSION_MINOR).arg(QW_VERSION_PATCH));
-  QApplication::setFont(DefaultFont());
   app.setWindowIcon(ProgramIcon());
 }
 

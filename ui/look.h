@@ -20,16 +20,13 @@ QString VersionText(int major, int minor, int revision);
 // The version text of this program.
 QString VersionText();
 
-// The default font of every window: an Arial-metric sans serif of 7.5 pt, about the
-// size of the classic 8 pt dialog font, so the windows' twip sizes hold their captions.
-QFont DefaultFont();
 // A font by family (with metric-compatible fallbacks), point size and weight.
 QFont NamedFont(const QString& family, double points, bool bold);
 
 // The program's icon in all its sizes.
 QIcon ProgramIcon();
 
-// Sets the application's name, version, font and icon.
+// Sets the application's name, version and icon. The font stays the desktop's own.
 void ApplyProgramLook(QApplication& app);
 
 // Moves `window` so that it stands in the middle of the screen it is on.

@@ -1,6 +1,8 @@
 #include "message_box.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
 #include <QQueue>
 
 namespace {
@@ -35,16 +37,19 @@ MsgAnswer Answered(Seam& seam, MsgButtons buttons) {
 }  // namespace
 
 MsgAnswer MessageBox::Show(QWidget* parent, const QString& text, MessageIcon icon,
-                           const QString& title, MsgButtons buttons) {
+                           const QString& title, MsgButtons buttons, const QString& detail) {
   Seam& seam = TheSeam();
   if (seam.testMode) {
-    seam.shown.append({text, icon, title, buttons});
+    seam.shown.append({text, icon, title, buttons, detail});
     return Answered(seam, buttons);
   }
+  const QPointer<QWidget> hadFocus = QApplication::focusWidget();
   QMessageBox box(ToQt(icon), title, text,
                   buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                   parent);
+  if (!detail.isEmpty()) box.setInformativeText(detail);
   const int pressed = box.exec();
+  if (hadFocus && hadFocus->isEnabled() && hadFocus->isVisible()) hadFocus->setFocus(Qt::OtherFocusReason);
   if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
   return pressed == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Message boxes, with a seam for tests. In test mode no box is shown: each is recorded
 // and answered from a queue of answers, or with its safe answer (OK, or No for a
-// question), so a test can never hang on a modal box.
+// question), so a test can never hang on a modal box. The control that had the focus
+// before a box has it again after.
 
 #include "run_host.h"
 
@@ -18,13 +19,15 @@ struct ShownMessage {
   MessageIcon icon = MessageIcon::None;
   QString title;
   MsgButtons buttons = MsgButtons::Ok;
+  QString detail;
 };
 
 class MessageBox {
 public:
-  // Shows a modal box and returns the button pressed.
+  // Shows a modal box and returns the button pressed. `detail`, when given, is shown
+  // under the text in the box's smaller type.
   static MsgAnswer Show(QWidget* parent, const QString& text, MessageIcon icon, const QString& title,
-                        MsgButtons buttons = MsgButtons::Ok);
+                        MsgButtons buttons = MsgButtons::Ok, const QString& detail = QString());
 
   // Tests: switches the seam on (nothing is shown from then on) or off.
   static void SetTestMode(bool on);

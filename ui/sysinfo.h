@@ -68,5 +68,8 @@ QString FindDesktopViewer(SysInfoSystem& system);
 
 // This platform's lookup.
 QString FindSysInfoViewer(SysInfoSystem& system);
+// When no viewer was found: which were looked for and how to name one; empty where the
+// lookup is the registry's (Windows).
+QString SysInfoSearchText();
 // This platform's real system, reading settings from `store`.
 std::unique_ptr<SysInfoSystem> MakeSysInfoSystem(const SettingsStore& store);

@@ -1,5 +1,6 @@
-// Every caption fits its control in the default font, twips turn into pixels by the
-// logical DPI, and the folder lists' paths and listings.
+// Every caption fits its control in the desktop's default font, twips turn into pixels
+// by the logical DPI and the layout scale, the main window grows (and no smaller than
+// its classic size), the folder lists' focus mark, paths and listings.
 
 #include "Dialog.h"
 #include "folder_list.h"
@@ -24,7 +25,13 @@
 namespace {
 
 std::unique_ptr<QWidget> MakeWindow(const QString& name, SettingsStore& store) {
-  if (name == QLatin1String("frmEncrypt")) return std::make_unique<frmEncrypt>(store);
+  if (name == QLatin1String("frmEncrypt")) {
+    // At its least size, laid out.
+    auto window = std::make_unique<frmEncrypt>(store);
+    window->resize(window->minimumSizeHint());
+    window->show();
+    return window;
+  }
   if (name == QLatin1String("Dialog")) return std::make_unique<Dialog>(store);
   if (name == QLatin1String("frmSplash")) return std::make_unique<frmSplash>();
   return std::make_unique<frmAbout>(store);
@@ -64,6 +71,9 @@ private slots:
   void twipsFollowTheDpi();
   void clientSizes_data();
   void clientSizes();
+  void mainWindowGrows_data();
+  void mainWindowGrows();
+  void folderListFocusMark();
   void trailingSeparator_data();
   void trailingSeparator();
   void cleanFolderPath_data();
@@ -110,7 +120,8 @@ void LayoutTest::captionFits() {
 
 void LayoutTest::twipsFollowTheDpi() {
   const double dpi = LogicalDpiX();
-  QCOMPARE(TwipsX(1440), qRound(dpi));
+  QVERIFY(LayoutScale() >= 1.0);
+  QCOMPARE(TwipsX(1440), qRound(dpi * LayoutScale()));
   QCOMPARE(TwipsX(0), 0);
   // Edges are rounded, so neighbours that touch in twips touch in pixels.
   const QRect left = TwipsRect(0, 0, 1000, 100);
@@ -135,6 +146,64 @@ void LayoutTest::clientSizes() {
   const auto w = MakeWindow(window, store);
   QCOMPARE(w->size(), TwipsSize(width, height));
   QCOMPARE(w->minimumSize(), w->maximumSize());  // not resizable
+}
+
+void LayoutTest::mainWindowGrows_data() {
+  QTest::addColumn<QString>("control");
+  QTest::addColumn<double>("wider");    // share of the extra width it grows by
+  QTest::addColumn<double>("taller");   // share of the extra height
+  QTest::addColumn<bool>("toCorner");   // keeps its distance to the lower right corner
+  QTest::newRow("source folders") << "Dir1" << 0.5 << 0.5 << false;
+  QTest::newRow("destination folders") << "Dir2" << 0.5 << 0.5 << false;
+  QTest::newRow("log") << "Text1" << 1.0 << 0.5 << false;
+  QTest::newRow("source path") << "txtPath1" << 0.5 << 0.0 << false;
+  QTest::newRow("Start") << "Command1" << 0.0 << 0.0 << true;
+  QTest::newRow("Stop") << "Command2" << 0.0 << 0.0 << true;
+}
+
+// The client area's least size is the classic window's; what it grows beyond goes to
+// the folder lists and the log, and the buttons keep to the corner.
+void LayoutTest::mainWindowGrows() {
+  QFETCH(QString, control);
+  QFETCH(double, wider);
+  QFETCH(double, taller);
+  QFETCH(bool, toCorner);
+  RecordingStore store;
+  frmEncrypt window(store);
+  window.resize(1, 1);  // no smaller than the least size
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QWidget* client = window.centralWidget();
+  QCOMPARE(client->size(), TwipsSize(7620, 6645));
+  QWidget* c = window.findChild<QWidget*>(control);
+  const QRect before = c->geometry();
+  const QPoint cornerBefore = QPoint(client->width(), client->height()) - before.bottomRight();
+  const QSize extra(300, 200);
+  window.resize(window.size() + extra);
+  QTRY_COMPARE(client->size(), TwipsSize(7620, 6645) + extra);
+  const QRect after = c->geometry();
+  QVERIFY(qAbs(after.width() - before.width() - wider * extra.width()) <= 1);
+  QVERIFY(qAbs(after.height() - before.height() - taller * extra.height()) <= 1);
+  if (toCorner) QCOMPARE(QPoint(client->width(), client->height()) - after.bottomRight(), cornerBefore);
+}
+
+// The focused folder list has a frame of two pixels in the highlight colour; the other
+// list does not.
+void LayoutTest::folderListFocusMark() {
+  RecordingStore store;
+  frmEncrypt window(store);
+  window.show();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  window.Dir2->setFocus();
+  QTRY_VERIFY(window.Dir2->hasFocus());
+  const QColor highlight = window.Dir2->palette().color(QPalette::Highlight);
+  const QImage focused = window.Dir2->grab().toImage();
+  const QImage other = window.Dir1->grab().toImage();
+  const int y = focused.height() / 2;
+  for (int x : {0, 1}) {
+    QCOMPARE(focused.pixelColor(x, y), highlight);
+    QVERIFY(other.pixelColor(x, y) != highlight);
+  }
 }
 
 void LayoutTest::trailingSeparator_data() {

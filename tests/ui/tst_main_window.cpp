@@ -1,36 +1,20 @@
 // The main window as the run's host: Start and File, Start; what is usable during a run;
-// Stop, Exit and the close button during a run (with the stand-in encoder); the drive
-// lists; the log and ScrollText.
+// Stop by a held mouse press, Space and Enter while files go by; Exit and the close
+// button during a run; Options and About not holding the run; progress, the log's
+// colours and its following the end; the summary and the desktop notice; drive lists.
 
 #include "drive_list.h"
-#include "folder_list.h"
-#include "frmEncrypt.h"
 #include "log_box.h"
-#include "ui_test_support.h"
+#include "window_fixture.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QTextBlock>
 #include <QTimer>
-#include <functional>
 
 namespace {
-
-void WriteFile(const QString& path, const QByteArray& body) {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(body);
-}
-
-// Runs `action` in the run's first pause, after its first file.
-void DuringRun(frmEncrypt& window, std::function<void()> action) {
-  QMetaObject::invokeMethod(&window, std::move(action), Qt::QueuedConnection);
-}
 
 int CountLines(const QString& log, const QString& prefix) {
   int n = 0;
@@ -38,70 +22,58 @@ int CountLines(const QString& log, const QString& prefix) {
   return n;
 }
 
+// The files the run's summary line counts: "Stopped: 12 files, 0 failed" gives 12.
+int SummaryFiles(const QString& log) {
+  const QString last = log.split(QStringLiteral("\r\n")).last();
+  return last.section(u' ', 1, 1).toInt();
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
   Q_OBJECT
 private slots:
-  void initTestCase();
+  void initTestCase() { PrepareWindowTests(); }
   void init();
-  void cleanup();
+  void cleanup() { f_.reset(); }
 
   void freshWindow();
   void startRunsTheWalk_data();
   void startRunsTheWalk();
   void enabledDuringRun_data();
   void enabledDuringRun();
+  void heldStopStops_data();
+  void heldStopStops();
   void actionDuringRun_data();
   void actionDuringRun();
-  void optionsOpenDuringRun();
-  void identicalFoldersAreRefused();
+  void dialogsDoNotHoldTheRun_data();
+  void dialogsDoNotHoldTheRun();
+  void refusalKeepsTheFocus();
   void exitWhenIdleAsksNothing();
   void helpHelpDoesNothing();
   void pickingADrive_data();
   void pickingADrive();
-  void logKeepsEntriesAndTypedText();
-  void scrollText_data();
-  void scrollText();
+  void logIsReadOnly();
+  void logFollowsItsEnd_data();
+  void logFollowsItsEnd();
+  void entryLooks_data();
+  void entryLooks();
+  void failedLineStandsOut();
+  void progressInBarAndTitle();
+  void endNotice_data();
+  void endNotice();
 
 private:
-  std::unique_ptr<QTemporaryDir> temp_;
-  std::unique_ptr<RecordingStore> store_;
-  std::unique_ptr<frmEncrypt> window_;
-  QString src_, dst_;
+  std::unique_ptr<WindowFixture> f_;
+  frmEncrypt* w_ = nullptr;
 };
 
-void MainWindowTest::initTestCase() { PrepareWindowTests(); }
-
-// A small site of 6 files in 2 folders, an encoder beside a private AppDir, and a window
-// showing the site as source and an empty folder as destination.
 void MainWindowTest::init() {
-  temp_ = std::make_unique<QTemporaryDir>();
-  QVERIFY(temp_->isValid());
-  src_ = temp_->filePath(QStringLiteral("site"));
-  dst_ = temp_->filePath(QStringLiteral("out"));
-  for (const char* name : {"a.js", "b.js", "c.txt", "d.js", "sub/e.js", "sub/f.txt"}) {
-    WriteFile(src_ + u'/' + QString::fromLatin1(name), QByteArrayLiteral("var x = 1;\n"));
-  }
-  QVERIFY(QDir().mkpath(dst_));
-  const QString bin = temp_->filePath(QStringLiteral("bin"));
-  QVERIFY(QDir().mkpath(bin));
-  QVERIFY(QFile::link(qEnvironmentVariable("QW_TEST_FAKE_SCRENC"), bin + QStringLiteral("/screnc")));
-  store_ = std::make_unique<RecordingStore>();
-  store_->Set(QStringLiteral("chkJS"), QStringLiteral("1"));
-  window_ = std::make_unique<frmEncrypt>(*store_);
-  window_->SetAppDir(bin);
-  QCOMPARE(window_->Dir1->SetPath(src_), FolderAccess::Ok);
-  QCOMPARE(window_->Dir2->SetPath(dst_), FolderAccess::Ok);
-  window_->show();
-  QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  f_ = std::make_unique<WindowFixture>();
+  const bool longRun = QByteArray(QTest::currentTestFunction()) == "heldStopStops";
+  QVERIFY(f_->Make(longRun ? 1000 : 0));
+  w_ = f_->window.get();
   MessageBox::TakeShown();
-}
-
-void MainWindowTest::cleanup() {
-  window_.reset();
-  store_.reset();
-  temp_.reset();
 }
 
 void MainWindowTest::freshWindow() {
@@ -110,9 +82,11 @@ void MainWindowTest::freshWindow() {
   const QString current = QDir::toNativeSeparators(QDir::currentPath());
   QCOMPARE(fresh.Dir1->Path(), current);
   QCOMPARE(fresh.Dir2->Path(), current);
+  QCOMPARE(fresh.txtPath1->text(), current);
   QCOMPARE(fresh.Drive1->Drive(), fresh.Drive2->Drive());
   QVERIFY(!fresh.Command2->isEnabled());
   QVERIFY(fresh.Command1->isEnabled());
+  QCOMPARE(fresh.windowTitle(), QStringLiteral("Quillward"));
   QCOMPARE(QtText(ToDisplayPath(fresh.AppDir())),
            QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + QDir::separator());
 }
@@ -126,21 +100,27 @@ void MainWindowTest::startRunsTheWalk_data() {
 void MainWindowTest::startRunsTheWalk() {
   QFETCH(bool, fromMenu);
   if (fromMenu) {
-    window_->mnuFileStart->trigger();
+    w_->mnuFileStart->trigger();
   } else {
-    QTest::mouseClick(window_->Command1, Qt::LeftButton);
+    QTest::mouseClick(w_->Command1, Qt::LeftButton);
   }
-  const QString log = window_->LogText();
-  QVERIFY2(log.startsWith(QStringLiteral("\r\nProcessing ... ") + QDir::toNativeSeparators(src_)), qPrintable(log));
+  const QString log = w_->LogText();
+  QVERIFY2(log.startsWith(QStringLiteral("\r\nProcessing ... ") + f_->Native(f_->src)), qPrintable(log));
   QCOMPARE(CountLines(log, QStringLiteral("Processing ... ")), 2);
   QVERIFY2(log.endsWith(QStringLiteral("Done: 6 files, 0 failed")), qPrintable(log));
-  QFile encoded(dst_ + QStringLiteral("/sub/e.js"));
+  QFile encoded(f_->dst + QStringLiteral("/sub/e.js"));
   QVERIFY(encoded.open(QIODevice::ReadOnly));
   QVERIFY(encoded.readAll().startsWith("ENCODED\n"));
-  QVERIFY(!window_->Command2->isEnabled());
-  QVERIFY(window_->Command1->isEnabled());
-  QVERIFY(window_->Dir1->isEnabled());
-  QVERIFY(!window_->State().Busy);
+  QVERIFY(!w_->Command2->isEnabled());
+  QVERIFY(w_->Command1->isEnabled());
+  QVERIFY(w_->Dir1->isEnabled());
+  QVERIFY(!w_->State().Busy);
+  // Everything was shown: nothing waits for a later frame, and the summary is in the
+  // status line too.
+  QCOMPARE(w_->Text1->Text(), w_->Text1->toPlainText().replace(u'\n', QStringLiteral("\r\n")));
+  QVERIFY2(w_->lblStatus->text().startsWith(QStringLiteral("Done: 6 files, 0 failed, in ")),
+           qPrintable(w_->lblStatus->text()));
+  QVERIFY(w_->Text1->AtEnd());
 }
 
 void MainWindowTest::enabledDuringRun_data() {
@@ -154,6 +134,8 @@ void MainWindowTest::enabledDuringRun_data() {
   QTest::newRow("Help, About") << "mnuHelpAbout" << true;
   QTest::newRow("source drive") << "Drive1" << false;
   QTest::newRow("destination drive") << "Drive2" << false;
+  QTest::newRow("source path") << "txtPath1" << false;
+  QTest::newRow("destination path") << "txtPath2" << false;
   QTest::newRow("source folder") << "Dir1" << false;
   QTest::newRow("destination folder") << "Dir2" << false;
   QTest::newRow("log") << "Text1" << true;
@@ -163,50 +145,86 @@ void MainWindowTest::enabledDuringRun() {
   QFETCH(QString, control);
   QFETCH(bool, enabled);
   auto isEnabled = [this, control] {
-    if (auto* w = window_->findChild<QWidget*>(control)) return w->isEnabled();
-    return window_->findChild<QAction*>(control)->isEnabled();
+    if (auto* w = w_->findChild<QWidget*>(control)) return w->isEnabled();
+    return w_->findChild<QAction*>(control)->isEnabled();
   };
   int seen = -1;
-  DuringRun(*window_, [&] { seen = window_->State().Busy ? int(isEnabled()) : -1; });
-  window_->Command1->click();
+  DuringRun(w_, [&] { seen = w_->State().Busy ? int(isEnabled()) : -1; });
+  w_->Command1->click();
   QCOMPARE(seen, int(enabled));
   const bool idle = control != QLatin1String("Command2");
   QCOMPARE(isEnabled(), idle);
 }
 
+void MainWindowTest::heldStopStops_data() {
+  QTest::addColumn<QString>("how");
+  QTest::newRow("mouse held 100 ms") << "mouse";
+  QTest::newRow("Space held 100 ms") << "space";
+  QTest::newRow("Enter") << "enter";
+}
+
+// Stop is pressed in one pause of the run and let go 100 ms later, while more files are
+// processed in between: the click still counts, and the run stops soon after.
+void MainWindowTest::heldStopStops() {
+  QFETCH(QString, how);
+  int doneAtPress = 0;
+  DuringRun(w_, [&] {
+    QVERIFY(w_->Command2->hasFocus());  // Start passed the focus on to Stop
+    doneAtPress = w_->State().FilesDone;
+    if (how == QLatin1String("mouse")) {
+      QTest::mousePress(w_->Command2, Qt::LeftButton);
+      QTimer::singleShot(100, w_, [this] { QTest::mouseRelease(w_->Command2, Qt::LeftButton); });
+    } else if (how == QLatin1String("space")) {
+      QTest::keyPress(w_->Command2, Qt::Key_Space);
+      QTimer::singleShot(100, w_, [this] { QTest::keyRelease(w_->Command2, Qt::Key_Space); });
+    } else {
+      QTest::keyClick(w_->Command2, Qt::Key_Return);
+    }
+  });
+  w_->Command1->setFocus();
+  QTest::keyClick(w_->Command1, Qt::Key_Space);
+  const QString log = w_->LogText();
+  QVERIFY2(log.endsWith(QStringLiteral(" files, 0 failed")) && log.contains(QStringLiteral("\r\nStopped: ")),
+           qPrintable(log.right(200)));
+  const int done = SummaryFiles(log);
+  QVERIFY2(done < 1006, qPrintable(QString::number(done)));
+  if (how != QLatin1String("enter")) QVERIFY2(done > doneAtPress, "no file went by while the button was held");
+  QVERIFY(w_->Command1->hasFocus());  // back where it was when the run started
+}
+
 void MainWindowTest::actionDuringRun_data() {
   QTest::addColumn<QString>("action");
   QTest::addColumn<bool>("stops");
-  QTest::addColumn<bool>("asks");
   QTest::addColumn<bool>("windowGoes");
-  QTest::newRow("Stop") << "stop" << true << false << false;
-  QTest::newRow("Exit, answered No") << "exit-no" << false << true << false;
-  QTest::newRow("Exit, answered Yes") << "exit-yes" << true << true << true;
-  QTest::newRow("close button") << "close" << true << false << true;
+  QTest::newRow("Stop") << "stop" << true << false;
+  QTest::newRow("Exit, answered No") << "exit-no" << false << false;
+  QTest::newRow("Exit, answered Yes") << "exit-yes" << true << true;
+  QTest::newRow("close button, answered No") << "close-no" << false << false;
+  QTest::newRow("close button, answered Yes") << "close-yes" << true << true;
 }
 
 // The action lands in the pause after the first file: a stopping one ends the run there.
+// Exit and the close button ask the same question.
 void MainWindowTest::actionDuringRun() {
   QFETCH(QString, action);
   QFETCH(bool, stops);
-  QFETCH(bool, asks);
   QFETCH(bool, windowGoes);
-  DuringRun(*window_, [&] {
-    if (action == QLatin1String("stop")) QTest::mouseClick(window_->Command2, Qt::LeftButton);
-    if (action.startsWith(QLatin1String("exit"))) {
-      MessageBox::SetNextAnswer(action == QLatin1String("exit-yes") ? MsgAnswer::Yes : MsgAnswer::No);
-      window_->mnuFileExit->trigger();
-    }
-    if (action == QLatin1String("close")) window_->close();
+  QString statusWhileAsking;
+  DuringRun(w_, [&] {
+    if (action == QLatin1String("stop")) QTest::mouseClick(w_->Command2, Qt::LeftButton);
+    if (action.endsWith(QLatin1String("-yes"))) MessageBox::SetNextAnswer(MsgAnswer::Yes);
+    if (action.startsWith(QLatin1String("exit"))) w_->mnuFileExit->trigger();
+    if (action.startsWith(QLatin1String("close"))) w_->close();
   });
-  window_->Command1->click();
+  w_->Command1->click();
 
-  const QString log = window_->LogText();
+  const QString log = w_->LogText();
   QCOMPARE(log.endsWith(QStringLiteral("Stopped: 1 files, 0 failed")), stops);
   QCOMPARE(log.endsWith(QStringLiteral("Done: 6 files, 0 failed")), !stops);
-  QCOMPARE(QFile::exists(dst_ + QStringLiteral("/b.js")), !stops);
-  QCOMPARE(QDir(dst_ + QStringLiteral("/sub")).exists(), !stops);
+  QCOMPARE(QFile::exists(f_->dst + QStringLiteral("/b.js")), !stops);
+  QCOMPARE(QDir(f_->dst + QStringLiteral("/sub")).exists(), !stops);
   const QList<ShownMessage> shown = MessageBox::TakeShown();
+  const bool asks = action != QLatin1String("stop");
   QCOMPARE(shown.size(), asks ? 1 : 0);
   if (asks) {
     QCOMPARE(shown[0].text, QStringLiteral("Cancel current Action?"));
@@ -214,57 +232,61 @@ void MainWindowTest::actionDuringRun() {
     QCOMPARE(shown[0].icon, MessageIcon::Question);
     QCOMPARE(shown[0].buttons, MsgButtons::YesNo);
   }
-  QCOMPARE(window_->isVisible(), !windowGoes);
-  QVERIFY(!window_->State().StopRequested);  // never carried into the next run
-  QVERIFY(!window_->Command2->isEnabled());
+  QCOMPARE(w_->isVisible(), !windowGoes);
+  QVERIFY(!w_->State().StopRequested);  // never carried into the next run
+  QVERIFY(!w_->Command2->isEnabled());
 }
 
-// A modal window opened in a pause keeps the run waiting until it closes.
-void MainWindowTest::optionsOpenDuringRun() {
-  QString modal;
-  int filesWhileOpen = -1;
-  DuringRun(*window_, [&] {
-    QTimer::singleShot(0, [&] {
-      QWidget* w = QApplication::activeModalWidget();
-      modal = w ? w->objectName() : QString();
-      filesWhileOpen = window_->State().FilesDone;
-      if (w) w->close();
-    });
-    window_->mnuFileOpt->trigger();
-  });
-  window_->Command1->click();
-  QCOMPARE(modal, QStringLiteral("Dialog"));
-  QCOMPARE(filesWhileOpen, 2);  // the run waited after its first file
-  QVERIFY(window_->LogText().endsWith(QStringLiteral("Done: 6 files, 0 failed")));
+void MainWindowTest::dialogsDoNotHoldTheRun_data() {
+  QTest::addColumn<QString>("menu");
+  QTest::addColumn<QString>("dialog");
+  QTest::newRow("File, Options") << "mnuFileOpt" << "Dialog";
+  QTest::newRow("Help, About") << "mnuHelpAbout" << "frmAbout";
 }
 
-void MainWindowTest::identicalFoldersAreRefused() {
-  QCOMPARE(window_->Dir2->SetPath(src_), FolderAccess::Ok);
-  window_->Text1->setPlainText(QStringLiteral("earlier log"));
-  window_->Command1->click();
+// Options and About opened during a run are modal, but the run goes on to its end.
+void MainWindowTest::dialogsDoNotHoldTheRun() {
+  QFETCH(QString, menu);
+  QFETCH(QString, dialog);
+  DuringRun(w_, [&] { w_->findChild<QAction*>(menu)->trigger(); });
+  w_->Command1->click();
+  QVERIFY(w_->LogText().endsWith(QStringLiteral("Done: 6 files, 0 failed")));
+  QWidget* open = QApplication::activeModalWidget();
+  QVERIFY(open);
+  QCOMPARE(open->objectName(), dialog);
+  QVERIFY(open->isVisible());
+  open->close();
+  QTRY_VERIFY(!w_->findChild<QWidget*>(dialog));  // destroyed when closed
+}
+
+// A refused run shows its message and leaves the focus on Start, not in the log.
+void MainWindowTest::refusalKeepsTheFocus() {
+  w_->OpenFolders(QString(), f_->src);
+  w_->Command1->setFocus();
+  QTest::keyClick(w_->Command1, Qt::Key_Space);
   const QList<ShownMessage> shown = MessageBox::TakeShown();
   QCOMPARE(shown.size(), 1);
   QCOMPARE(shown[0].text, QStringLiteral("Source and Destination Paths can not be the same!"));
   QCOMPARE(shown[0].title, QStringLiteral("Source Encode"));
   QCOMPARE(shown[0].icon, MessageIcon::Warning);
-  QCOMPARE(window_->LogText(), QStringLiteral("earlier log"));
-  QVERIFY(!window_->Command2->isEnabled());
-  QVERIFY(window_->Command1->isEnabled());
+  QVERIFY(w_->Command1->hasFocus());
+  QVERIFY(!w_->Command2->isEnabled());
+  QCOMPARE(w_->windowTitle(), QStringLiteral("Quillward"));
 }
 
 void MainWindowTest::exitWhenIdleAsksNothing() {
-  window_->mnuFileExit->trigger();
+  w_->mnuFileExit->trigger();
   QVERIFY(MessageBox::TakeShown().isEmpty());
-  QVERIFY(!window_->isVisible());
+  QVERIFY(!w_->isVisible());
 }
 
 void MainWindowTest::helpHelpDoesNothing() {
-  const QString log = window_->LogText();
-  window_->mnuHelpHelp->trigger();
+  const QString log = w_->LogText();
+  w_->mnuHelpHelp->trigger();
   QVERIFY(MessageBox::TakeShown().isEmpty());
   QVERIFY(QApplication::activeModalWidget() == nullptr);
-  QVERIFY(window_->isVisible());
-  QCOMPARE(window_->LogText(), log);
+  QVERIFY(w_->isVisible());
+  QCOMPARE(w_->LogText(), log);
 }
 
 void MainWindowTest::pickingADrive_data() {
@@ -277,61 +299,165 @@ void MainWindowTest::pickingADrive_data() {
 // the drive picked.
 void MainWindowTest::pickingADrive() {
   QFETCH(bool, available);
-  const QString there = QDir::toNativeSeparators(temp_->path());
-  const QString picked = QDir::toNativeSeparators(temp_->filePath(QStringLiteral("volume")));
+  const QString there = f_->Native(f_->temp.path());
+  const QString picked = f_->Native(f_->temp.filePath(QStringLiteral("volume")));
   if (available) QVERIFY(QDir().mkpath(picked));
-  window_->Drive2->SetVolumes({{there, QString()}, {picked, QStringLiteral("label")}});
-  window_->Drive2->setCurrentIndex(window_->Drive2->findData(picked));
-  QCOMPARE(window_->Drive2->Drive(), picked);
+  w_->Drive2->SetVolumes({{there, QString()}, {picked, QStringLiteral("label")}});
+  w_->Drive2->setCurrentIndex(w_->Drive2->findData(picked));
+  QCOMPARE(w_->Drive2->Drive(), picked);
   const QList<ShownMessage> shown = MessageBox::TakeShown();
   if (available) {
     QVERIFY(shown.isEmpty());
-    QCOMPARE(window_->Dir2->Path(), picked);
+    QCOMPARE(w_->Dir2->Path(), picked);
+    QCOMPARE(w_->txtPath2->text(), picked);
   } else {
     QCOMPARE(shown.size(), 1);
     QCOMPARE(shown[0].text, QStringLiteral("Device Unavailable!"));
     QCOMPARE(shown[0].title, QStringLiteral("Encode Website"));
     QCOMPARE(shown[0].icon, MessageIcon::Critical);
-    QCOMPARE(window_->Dir2->Path(), QDir::toNativeSeparators(dst_));
+    QCOMPARE(w_->Dir2->Path(), f_->Native(f_->dst));
   }
-  QCOMPARE(window_->Dir1->Path(), QDir::toNativeSeparators(src_));
+  QCOMPARE(w_->Dir1->Path(), f_->Native(f_->src));
 }
 
-void MainWindowTest::logKeepsEntriesAndTypedText() {
-  window_->ClearLog();
-  window_->AppendLog("one");
-  window_->Text1->setFocus();
-  window_->Text1->moveCursor(QTextCursor::End);
-  QTest::keyClicks(window_->Text1, QStringLiteral(" typed"));
-  window_->AppendLog("two");
-  QCOMPARE(window_->LogText(), QStringLiteral("\r\none typed\r\ntwo"));
+// Typing, Tab and pasting change nothing in the log; Tab leaves it; the text can be copied.
+void MainWindowTest::logIsReadOnly() {
+  w_->ClearLog();
+  w_->AppendLog("one");
+  w_->RepaintLog();
+  w_->Text1->Flush();
+  w_->Text1->setFocus();
+  QTest::keyClicks(w_->Text1, QStringLiteral("typed"));
+  QTest::keyClick(w_->Text1, Qt::Key_V, Qt::ControlModifier);
+  QCOMPARE(w_->LogText(), QStringLiteral("\r\none"));
+  QTest::keyClick(w_->Text1, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(w_->Text1->textCursor().selectedText(), QString(QChar::ParagraphSeparator) + QStringLiteral("one"));
+  QTest::keyClick(w_->Text1, Qt::Key_Tab);
+  QVERIFY(!w_->Text1->hasFocus());
+  QCOMPARE(w_->LogText(), QStringLiteral("\r\none"));
 }
 
-void MainWindowTest::scrollText_data() {
-  QTest::addColumn<int>("before");  // where the view was
-  QTest::addColumn<int>("lines");
-  QTest::addColumn<int>("top");  // -1: as far down as the box allows
-  QTest::newRow("zero scrolls nothing") << 0 << 0 << 0;
-  QTest::newRow("down from the first line") << 0 << 5 << 5;
-  QTest::newRow("from the first line, not from the view") << 40 << 5 << 5;
-  QTest::newRow("no further than the end") << 0 << 1000 << -1;
-  QTest::newRow("a negative count shows the first line") << 20 << -3 << 0;
+void MainWindowTest::logFollowsItsEnd_data() {
+  QTest::addColumn<bool>("scrolledUp");
+  QTest::newRow("at the end: follows") << false;
+  QTest::newRow("scrolled up to read: stays") << true;
 }
 
-void MainWindowTest::scrollText() {
-  QFETCH(int, before);
-  QFETCH(int, lines);
-  QFETCH(int, top);
-  window_->ClearLog();
-  for (int i = 0; i < 200; ++i) window_->AppendLog("entry " + std::to_string(i));
-  QScrollBar* bar = window_->Text1->verticalScrollBar();
-  QTRY_VERIFY(bar->maximum() > 100);
-  bar->setValue(before);
-  window_->Command1->setFocus();
-  QVERIFY(window_->Command1->hasFocus());
-  window_->ScrollText(static_cast<qint16>(lines));
-  QCOMPARE(bar->value(), top < 0 ? bar->maximum() : top);
-  QVERIFY(window_->Command1->hasFocus());
+void MainWindowTest::logFollowsItsEnd() {
+  QFETCH(bool, scrolledUp);
+  LogBox* log = w_->Text1;
+  log->Clear();
+  for (int i = 0; i < 300; ++i) log->Append(QStringLiteral("entry %1").arg(i));
+  log->Flush();
+  QScrollBar* bar = log->verticalScrollBar();
+  QVERIFY(bar->maximum() > 100);
+  QVERIFY(log->AtEnd());
+  if (scrolledUp) bar->setValue(20);
+  for (int i = 0; i < 300; ++i) log->Append(QStringLiteral("more %1").arg(i));
+  log->Flush();
+  QCOMPARE(log->AtEnd(), !scrolledUp);
+  if (scrolledUp) QCOMPARE(bar->value(), 20);
+}
+
+void MainWindowTest::entryLooks_data() {
+  QTest::addColumn<QString>("entry");
+  QTest::addColumn<int>("look");
+  const QString dashed = QStringLiteral("spring - sale.htm");  // a real file with " - " in its name
+  QTest::newRow("file") << "a.js" << int(EntryLook::Plain);
+  QTest::newRow("name with a dash") << dashed << int(EntryLook::Plain);
+  QTest::newRow("failed file") << "a.js - encoder exited with status 3" << int(EntryLook::Failed);
+  QTest::newRow("failed file with a dash") << dashed + " - encoder wrote no output" << int(EntryLook::Failed);
+  QTest::newRow("folder") << "Processing ... sub" << int(EntryLook::Plain);
+  QTest::newRow("folder not listed") << "Processing ... sub - Permission denied" << int(EntryLook::Failed);
+  QTest::newRow("summary") << "Done: 6 files, 0 failed" << int(EntryLook::Summary);
+  QTest::newRow("summary with failures") << "Stopped: 6 files, 2 failed" << int(EntryLook::FailedSummary);
+}
+
+void MainWindowTest::entryLooks() {
+  QFETCH(QString, entry);
+  QFETCH(int, look);
+  QVERIFY(WriteFile(f_->src + QStringLiteral("/spring - sale.htm")));
+  // Entries name full paths; the rows name them relative to the site.
+  const bool named = !entry.startsWith(QLatin1String("Done")) && !entry.startsWith(QLatin1String("Stopped"));
+  QString full = entry;
+  if (named) {
+    const QString processing = QStringLiteral("Processing ... ");
+    full = entry.startsWith(processing) ? processing + f_->Native(f_->src + u'/' + entry.mid(processing.size()))
+                                        : f_->Native(f_->src + u'/' + entry);
+  }
+  QCOMPARE(int(LookOf(full)), look);
+}
+
+// A run in which one encoder call fails: its line is drawn apart, the others are not.
+void MainWindowTest::failedLineStandsOut() {
+  qputenv("QW_FAKE_FAIL_MATCH", "b.js");
+  w_->Command1->click();
+  qunsetenv("QW_FAKE_FAIL_MATCH");
+  const QString failedEntry = f_->Native(f_->src + QStringLiteral("/b.js - "));
+  int failedLines = 0;
+  for (QTextBlock b = w_->Text1->document()->begin(); b.isValid(); b = b.next()) {
+    const bool failed = b.text().startsWith(failedEntry);
+    const QColor colour = b.charFormat().foreground().color();
+    QCOMPARE(b.blockFormat().hasProperty(QTextFormat::BackgroundBrush), failed);
+    if (failed) {
+      ++failedLines;
+      QVERIFY(colour.red() > 150 && colour.green() < 50);
+    }
+  }
+  QCOMPARE(failedLines, 1);
+  QVERIFY(w_->LogText().endsWith(QStringLiteral("Done: 6 files, 1 failed")));
+  QVERIFY(w_->lblStatus->text().startsWith(QStringLiteral("Done: 6 files, 1 failed")));
+}
+
+// What the run reports through ShowProgress: counting, then files done of the total;
+// the title shows the share while the run goes and the plain title after.
+void MainWindowTest::progressInBarAndTitle() {
+  QString counting, bar, title, afterTitle;
+  DuringRun(w_, [&] {
+    w_->ShowProgress(0, 40);
+    QTRY_COMPARE((w_->RepaintLog(), w_->prgRun->format()), QStringLiteral("Counting files: 40"));
+    counting = w_->prgRun->format();
+    w_->ShowProgress(10, 40);
+    QTRY_COMPARE((w_->RepaintLog(), w_->windowTitle()), QStringLiteral("25% - Quillward"));
+    bar = w_->prgRun->text();
+    title = w_->windowTitle();
+  });
+  w_->Command1->click();
+  QCOMPARE(counting, QStringLiteral("Counting files: 40"));
+  QCOMPARE(bar, QStringLiteral("10 of 40 files"));
+  QCOMPARE(title, QStringLiteral("25% - Quillward"));
+  QCOMPARE(w_->windowTitle(), QStringLiteral("Quillward"));
+  QVERIFY(w_->prgRun->isVisible());
+  QVERIFY(w_->prgRun->accessibleName().size() > 0);
+}
+
+void MainWindowTest::endNotice_data() {
+  QTest::addColumn<qint64>("afterMs");
+  QTest::addColumn<bool>("elsewhere");  // another window has the focus when the run ends
+  QTest::addColumn<bool>("notice");
+  QTest::newRow("long run, user elsewhere") << qint64(0) << true << true;
+  QTest::newRow("long run, window has the focus") << qint64(0) << false << false;
+  QTest::newRow("short run, user elsewhere") << qint64(3600000) << true << false;
+}
+
+void MainWindowTest::endNotice() {
+  QFETCH(qint64, afterMs);
+  QFETCH(bool, elsewhere);
+  QFETCH(bool, notice);
+  QStringList notices;
+  w_->SetNotifier([&](const QString& summary, const QString& body) { notices << summary + u'|' + body; });
+  w_->SetNoticeAfter(afterMs);
+  QWidget other;
+  if (elsewhere) {
+    DuringRun(w_, [&] {
+      other.show();
+      other.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&other));
+    });
+  }
+  w_->Command1->click();
+  QCOMPARE(notices.size(), notice ? 1 : 0);
+  if (notice) QVERIFY2(notices[0].contains(QStringLiteral("|Done: 6 files, 0 failed, in ")), qPrintable(notices[0]));
 }
 
 QTEST_MAIN(MainWindowTest)

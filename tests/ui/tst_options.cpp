@@ -1,5 +1,6 @@
 // The Options dialog: what it shows for what is stored, what OK writes, that Cancel, the
-// close button and Esc write nothing, and the combo boxes' key lock.
+// close button and Esc write nothing, and the combo boxes' keys: typing refused, choosing
+// from the list with the arrows, Alt+Down and F4.
 
 #include "Dialog.h"
 #include "controls.h"
@@ -23,9 +24,9 @@ private slots:
   void checkBoxClickToggles();
   void closingWritesNothing_data();
   void closingWritesNothing();
-  void escAndEnterPressNothing();
-  void keyNeverChangesCombo_data();
-  void keyNeverChangesCombo();
+  void escCancelsEnterPressesFocused();
+  void keysOnCombo_data();
+  void keysOnCombo();
   void comboUnlocksWhenKeyComesUp();
   void mouseChoiceIsStored();
   void changeIsShownAgainAfterOk();
@@ -144,41 +145,55 @@ void OptionsTest::closingWritesNothing() {
   QCOMPARE(reopened.txtDefxt->text(), QStringLiteral("*.inc"));
 }
 
-// Neither button is the default or the cancel button: Enter presses only a focused button.
-void OptionsTest::escAndEnterPressNothing() {
+// Neither button is the default: Enter presses only a focused button. Esc is Cancel.
+void OptionsTest::escCancelsEnterPressesFocused() {
   RecordingStore store;
   Dialog dialog(store);
   dialog.show();
   QVERIFY(QTest::qWaitForWindowActive(&dialog));
   dialog.chkASP->setFocus();
-  QTest::keyClick(dialog.chkASP, Qt::Key_Escape);
   QTest::keyClick(dialog.chkASP, Qt::Key_Return);
   QVERIFY(dialog.isVisible());
   QVERIFY(store.writes.isEmpty());
-  dialog.OKButton->setFocus();
-  QTest::keyClick(dialog.OKButton, Qt::Key_Return);
+  QTest::keyClick(dialog.chkASP, Qt::Key_Space);  // a change that Esc throws away
+  QTest::keyClick(dialog.chkASP, Qt::Key_Escape);
   QVERIFY(!dialog.isVisible());
+  QCOMPARE(dialog.result(), int(QDialog::Rejected));
+  QVERIFY(store.writes.isEmpty());
+  Dialog again(store);
+  again.show();
+  QVERIFY(QTest::qWaitForWindowActive(&again));
+  again.OKButton->setFocus();
+  QTest::keyClick(again.OKButton, Qt::Key_Return);
+  QVERIFY(!again.isVisible());
   QVERIFY(!store.writes.isEmpty());
 }
 
-void OptionsTest::keyNeverChangesCombo_data() {
+void OptionsTest::keysOnCombo_data() {
   QTest::addColumn<QString>("combo");
   QTest::addColumn<int>("key");
-  QTest::newRow("Combo1 letter") << "Combo1" << int(Qt::Key_X);
-  QTest::newRow("Combo1 down arrow") << "Combo1" << int(Qt::Key_Down);
-  QTest::newRow("Combo1 up arrow") << "Combo1" << int(Qt::Key_Up);
-  QTest::newRow("Combo1 page down") << "Combo1" << int(Qt::Key_PageDown);
-  QTest::newRow("Combo1 end") << "Combo1" << int(Qt::Key_End);
-  QTest::newRow("Combo1 backspace") << "Combo1" << int(Qt::Key_Backspace);
-  QTest::newRow("Combo1 delete") << "Combo1" << int(Qt::Key_Delete);
-  QTest::newRow("Combo2 letter") << "Combo2" << int(Qt::Key_J);
-  QTest::newRow("Combo2 down arrow") << "Combo2" << int(Qt::Key_Down);
-  QTest::newRow("Combo2 backspace") << "Combo2" << int(Qt::Key_Backspace);
+  QTest::addColumn<int>("modifiers");
+  QTest::addColumn<QString>("text");  // the combo's text after the key
+  QTest::addColumn<bool>("opens");    // the list drops down
+  const int none = Qt::NoModifier;
+  QTest::newRow("letter is refused") << "Combo1" << int(Qt::Key_X) << none << "VBScript" << false;
+  QTest::newRow("backspace is refused") << "Combo1" << int(Qt::Key_Backspace) << none << "VBScript" << false;
+  QTest::newRow("delete is refused") << "Combo2" << int(Qt::Key_Delete) << none << "VBScript" << false;
+  QTest::newRow("Ctrl+V is refused") << "Combo2" << int(Qt::Key_V) << int(Qt::ControlModifier) << "VBScript" << false;
+  QTest::newRow("down arrow chooses the next") << "Combo1" << int(Qt::Key_Down) << none << "JScript" << false;
+  QTest::newRow("End chooses the last") << "Combo2" << int(Qt::Key_End) << none << "JScript" << false;
+  QTest::newRow("up arrow at the first stays") << "Combo1" << int(Qt::Key_Up) << none << "VBScript" << false;
+  QTest::newRow("Alt+Down opens the list") << "Combo1" << int(Qt::Key_Down) << int(Qt::AltModifier) << "VBScript" << true;
+  QTest::newRow("F4 opens the list") << "Combo2" << int(Qt::Key_F4) << none << "VBScript" << true;
 }
 
-void OptionsTest::keyNeverChangesCombo() {
+// Typed text never reaches a combo box; choosing from its list works from the keyboard.
+void OptionsTest::keysOnCombo() {
   QFETCH(QString, combo);
   QFETCH(int, key);
+  QFETCH(int, modifiers);
+  QFETCH(QString, text);
+  QFETCH(bool, opens);
   RecordingStore store;
   store.Set(combo, QStringLiteral("VBScript"));
   Dialog dialog(store);
@@ -187,12 +202,19 @@ void OptionsTest::keyNeverChangesCombo() {
   auto* box = dialog.findChild<ComboBox*>(combo);
   box->setFocus();
   box->lineEdit()->setCursorPosition(3);
-  const int index = box->currentIndex();
-  QTest::keyClick(box, Qt::Key(key));
-  QCOMPARE(box->currentText(), QStringLiteral("VBScript"));
-  QCOMPARE(box->currentIndex(), index);
+  QTest::keyClick(box, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+  QCOMPARE(box->currentText(), text);
+  QCOMPARE(box->view()->isVisible(), opens);
+  if (opens) {
+    // In the open list the arrow keys move and Enter chooses.
+    QTest::keyClick(box->view(), Qt::Key_Down);
+    QTest::keyClick(box->view(), Qt::Key_Return);
+    QTRY_VERIFY(!box->view()->isVisible());
+    text = QStringLiteral("JScript");
+    QCOMPARE(box->currentText(), text);
+  }
   dialog.OKButton->click();
-  QCOMPARE(store.Get(combo), QStringLiteral("VBScript"));
+  QCOMPARE(store.Get(combo), text);
 }
 
 void OptionsTest::comboUnlocksWhenKeyComesUp() {

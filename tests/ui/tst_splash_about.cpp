@@ -154,6 +154,12 @@ void SplashAboutTest::systemInfo() {
     QCOMPARE(shown[0].title, QStringLiteral("Quillward"));
     QCOMPARE(shown[0].icon, MessageIcon::None);
     QCOMPARE(shown[0].buttons, MsgButtons::Ok);
+    // Which viewers were looked for and how to name one, where the lookup is not the registry's.
+    QCOMPARE(shown[0].detail, SysInfoSearchText());
+    if (!shown[0].detail.isEmpty()) {
+      QVERIFY(shown[0].detail.contains(kSysInfoPathKey));
+      QVERIFY(shown[0].detail.contains(kKnownViewers.first()));
+    }
   }
   QVERIFY(about.isVisible());
 }

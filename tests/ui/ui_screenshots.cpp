@@ -1,25 +1,30 @@
 // Renders every window to PNG, as a user would see it, for a look at the layout:
 //   ui-screenshots OUTDIR SITE ENCODER
-// main-idle, main-running (a run of SITE with ENCODER as the encoder, caught after some
-// files), main-file-menu, main-help-menu, options, splash and about. Settings live in
-// memory only. Run it in the offscreen platform (`make screenshots` does).
+// main-idle (the first size), main-resized (grown by half), main-running (a run of SITE
+// with ENCODER as the encoder, caught after some files), main-done (after the run),
+// main-file-menu, main-help-menu, options, splash and about. Settings live in memory
+// only. Run it in the offscreen platform; QT_FONT_DPI chooses the DPI (`make screenshots`
+// renders 96 and 144).
 
 #include "Dialog.h"
+#include "controls.h"
 #include "folder_list.h"
 #include "frmAbout.h"
 #include "frmEncrypt.h"
 #include "frmSplash.h"
+#include "path_field.h"
 #include "ui_test_support.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QProgressBar>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -49,17 +54,29 @@ void SaveMenu(frmEncrypt& window, QMenu* menu, const QString& dir, const char* n
   menu->hide();
 }
 
-// Grabs the window in a pause of the run once some files are done, then stops it.
+qint64 FileCount(const QString& folder) {
+  qint64 n = 0;
+  for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext(); it.next()) ++n;
+  return n;
+}
+
+// Grabs the window in a pause of the run once a good part of the files is done.
 void CatchRun(frmEncrypt& window, const QString& dir) {
   QMetaObject::invokeMethod(
       &window,
       [&window, dir] {
-        if (window.State().FilesDone < 12) {
+        if (window.State().FilesDone < 25) {
           CatchRun(window, dir);
           return;
         }
+        // The progress as the run reports it: the site's files, those done so far.
+        window.ShowProgress(window.State().FilesDone - 1, FileCount(window.txtPath1->Folder()));
+        // The window draws what the run reported once per frame: wait for the next one.
+        QElapsedTimer frame;
+        frame.start();
+        while (!window.prgRun->isVisible() && frame.elapsed() < 1000) window.RepaintLog();
+        QCoreApplication::processEvents();
         Save(&window, dir, "main-running");
-        window.Command2->click();
       },
       Qt::QueuedConnection);
 }
@@ -76,15 +93,20 @@ void MainWindowShots(const QString& dir, const QString& site, const QString& enc
 
   frmEncrypt window(store);
   window.SetAppDir(bin);
-  window.Dir1->SetPath(site);
-  window.Dir2->SetPath(out);
-  ShowAndWait(&window);
+  window.OpenFolders(site, out);
+  window.ShowWhereLeft();
+  QCoreApplication::processEvents();
   Save(&window, dir, "main-idle");
   SaveMenu(window, window.mnuFile, dir, "main-file-menu");
   SaveMenu(window, window.mnuHelp, dir, "main-help-menu");
+  window.resize(window.size() * 3 / 2);
+  QCoreApplication::processEvents();
+  Save(&window, dir, "main-resized");
+  window.resize(window.minimumSizeHint().width() * 5 / 4, window.minimumSizeHint().height() * 4 / 3);
   CatchRun(window, dir);
   window.Command1->click();
-  Save(&window, dir, "main-stopped");
+  QCoreApplication::processEvents();
+  Save(&window, dir, "main-done");
 }
 
 }  // namespace
