@@ -118,7 +118,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   }
   if (count.stopped) {  // Stop while the tree was being counted: nothing was done
     host.ClearLog();
-    host.AppendLog(QStringLiteral("Stopped: 0 files, 0 failed"));
+    host.AppendLog("Stopped: 0 files, 0 failed");
     host.RepaintLog();
     outcome.status = RunOutcome::Status::Stopped;
     return outcome;
