@@ -1,6 +1,7 @@
 #include "block.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -81,34 +82,37 @@ constexpr Tables make_tables() {
 
 constexpr Tables kTables = make_tables();
 
-// What the encoder writes for a plain character below U+0080 at each position mod 64:
-// one character, or two for an escape, so that the inner loop has no branch per class.
-struct Output {
-  char first, second;
-  std::uint8_t size;
-};
+// What the encoder writes for each byte at each position mod 64: the one output character
+// of a substituted or copied character, or kSpecial for a character that is escaped or at
+// or above U+0080 (no output character has that bit). Rows 64 to 71 repeat rows 0 to 7,
+// so that eight positions from any row are eight rows in a row.
+constexpr std::uint8_t kSpecial = 0x80;
+
 struct EncodeTable {
-  Output at[64][128]{};
+  std::uint8_t at[72][256]{};
 };
 
 constexpr EncodeTable make_encode_table() {
   EncodeTable t{};
-  for (int pos = 0; pos < 64; ++pos) {
-    for (int c = 0; c < 128; ++c) {
-      Output& o = t.at[pos][c];
-      const char plain = static_cast<char>(c);
-      if (kTables.cls[c] == kSubstitute)
-        o = {static_cast<char>(kTables.encode[kPick[pos]][c]), 0, 1};
-      else if (kTables.cls[c] == kEscape)
-        o = {'@', static_cast<char>(kTables.escape[c]), 2};
-      else
-        o = {plain, 0, 1};
-    }
+  for (int row = 0; row < 72; ++row) {
+    const int pos = row & 63;
+    for (int c = 0; c < 256; ++c)
+      t.at[row][c] = c >= 0x80 || kTables.cls[c] == kEscape ? kSpecial
+                     : kTables.cls[c] == kSubstitute
+                         ? kTables.encode[kPick[pos]][c]
+                         : static_cast<std::uint8_t>(c);
   }
   return t;
 }
 
 constexpr EncodeTable kEncode = make_encode_table();
+
+// The sum of the eight bytes in w, each below 0x80.
+inline std::uint32_t byte_sum(std::uint64_t w) {
+  constexpr std::uint64_t kEven = 0x00FF00FF00FF00FFULL;
+  const std::uint64_t pairs = (w & kEven) + ((w >> 8) & kEven);
+  return static_cast<std::uint32_t>((pairs * 0x0001000100010001ULL) >> 48);
+}
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
@@ -215,44 +219,70 @@ inline void put_base64(std::uint32_t v, C* out) {
 // Bytes in little-endian order, then standard base64 of 4 bytes: 6 chars and "==".
 void base64_u32(std::uint32_t v, char out[8]) { put_base64(v, out); }
 
+// The body is made in a buffer on the stack and appended piece by piece, so that out is
+// never grown by the worst case (and filled) only to be cut back. Bytes go eight at a
+// time while none of the eight is special; a group with one goes one at a time.
 template <class C>
 void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
   using U = std::make_unsigned_t<C>;
-  const std::size_t head = out.size();
-  // Worst case: every character escaped.
-  out.resize(head + 12 + 2 * static_cast<std::size_t>(end - begin) + 12);
-  C* q = out.data() + head;
-  for (char c : {'#', '@', '~', '^'}) *q++ = static_cast<C>(c);
-  C* const len_field = q;
-  q += 8;
-  C* const body = q;
+  constexpr std::size_t kRoom = 4096;
+  constexpr std::size_t kLargestStep = 4;  // output units for one input character, at most
+  C buf[kRoom];
 
+  const std::size_t head = out.size();
+  out.append({C('#'), C('@'), C('~'), C('^'), C(), C(), C(), C(), C(), C(), C(), C()});
   std::uint32_t sum = 0;
   std::uint32_t pos = 0;
-  std::size_t extra = 0;  // code units written beyond what LEN counts
+  std::size_t units = 0;  // what LEN counts: UTF-16 units of the body
   for (const C* p = begin; p < end;) {
-    const U c = static_cast<U>(*p);
-    if (c >= 0x80) {
-      const Step s = non_ascii_step(p, end, cs);
-      for (unsigned k = 0; k < s.size; ++k) *q++ = p[k];
-      p += s.size;
-      extra += s.size - s.units;
-      continue;
+    C* q = buf;
+    C* const full = buf + kRoom - 8 * kLargestStep;
+    while (p < end && q <= full) {
+      if constexpr (sizeof(C) == 1 && std::endian::native == std::endian::little) {
+        if (end - p >= 8) {
+          const std::uint8_t* row = kEncode.at[pos & 63];
+          const auto* u = reinterpret_cast<const unsigned char*>(p);
+          std::uint8_t mark = 0;
+#pragma GCC unroll 8
+          for (unsigned k = 0; k < 8; ++k) {
+            const std::uint8_t v = row[k * 256 + u[k]];
+            q[k] = static_cast<C>(v);
+            mark |= v;
+          }
+          if (!(mark & kSpecial)) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            sum += byte_sum(w);
+            pos += 8, units += 8, p += 8, q += 8;
+            continue;
+          }
+        }
+      }
+      for (const C* stop = p + 8; p < stop && p < end;) {
+        const U c = static_cast<U>(*p);
+        const std::uint8_t v = c < 0x80 ? kEncode.at[pos & 63][c] : kSpecial;
+        if (v != kSpecial) {
+          *q++ = static_cast<C>(v);
+          sum += c, ++pos, ++p, ++units;
+        } else if (c < 0x80) {
+          *q++ = static_cast<C>('@');
+          *q++ = static_cast<C>(kTables.escape[c]);
+          sum += c, ++pos, ++p, units += 2;
+        } else {
+          const Step s = non_ascii_step(p, end, cs);
+          for (unsigned k = 0; k < s.size; ++k) *q++ = p[k];
+          p += s.size;
+          units += s.units;
+        }
+      }
     }
-    const Output& o = kEncode.at[pos & 63][c];
-    q[0] = static_cast<C>(o.first);
-    q[1] = static_cast<C>(static_cast<unsigned char>(o.second));
-    q += o.size;
-    sum += c;
-    ++pos;
-    ++p;
+    out.append(buf, static_cast<std::size_t>(q - buf));
   }
-
-  put_base64(static_cast<std::uint32_t>(static_cast<std::size_t>(q - body) - extra), len_field);
-  put_base64(sum, q);
-  q += 8;
-  for (char c : {'^', '#', '~', '@'}) *q++ = static_cast<C>(c);
-  out.resize(static_cast<std::size_t>(q - out.data()));
+  C tail[12];
+  put_base64(sum, tail);
+  tail[8] = C('^'), tail[9] = C('#'), tail[10] = C('~'), tail[11] = C('@');
+  out.append(tail, 12);
+  put_base64(static_cast<std::uint32_t>(units), out.data() + head + 4);
 }
 
 template <class C>

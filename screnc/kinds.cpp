@@ -270,9 +270,13 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
   const auto tag = parse_attributes(lt, lt + 7, end, false, asp);
   if (!tag) return lt + 1;
   const C* body = tag->end;
-  const C* close = find_tag_ci(body, end, "/script");
   const Span& r = tag->runat;
   const bool server = r.found && equals_ci(lt + r.b, lt + r.e, "server");
+  if (asp && !server) {  // a client script of a page: scanning goes on in its body
+    tag_blocks(lt, body);
+    return body;
+  }
+  const C* close = find_tag_ci(body, end, "/script");
   Lang lang = default_lang;
   if (tag->language.found) {
     const C* vb = lt + tag->language.b;
@@ -281,7 +285,7 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
   } else if (tag->type.found) {
     lang = lang_of_type(lt + tag->type.b, lt + tag->type.e);
   }
-  if ((asp && !server) || close == end || lang == Lang::None || tag->src ||
+  if (close == end || lang == Lang::None || tag->src ||
       all_space(body, close)) {
     tag_blocks(lt, body);
     return body;

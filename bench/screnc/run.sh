@@ -35,6 +35,14 @@ print(f"start-up (encode one small file): median {start['median']*1000:.2f} ms, 
       f"mean {start['mean']*1000:.2f} ms")
 PY
 
+# The encoder alone, in memory, without the file system's share.
+core=$here/../../build/screnc/libscrenc_core.a
+if [ -f "$core" ] && command -v c++ >/dev/null; then
+  c++ -std=c++20 -O2 -I"$here/../../screnc" "$here/encode_loop.cpp" "$core" -o "$work/encode_loop"
+  echo -n "in memory: "
+  "$work/encode_loop" "$page" 10
+fi
+
 # N small pages: one process each, then all through one server (same output checked).
 python3 - "$screnc" "$work/small" "$small_files" <<'PY'
 import os, struct, subprocess, sys, time
