@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "atomic_file.h"
+#include "decode_page.h"
 #include "program.h"
 #include "serve.h"
 #include "wide_win.h"
@@ -17,6 +18,8 @@ int wmain(int argc, wchar_t** argv) {
   for (int k = 1; k < argc; ++k) utf8.push_back(screnc::to_utf8(argv[k]));
   const std::vector<std::string_view> args(utf8.begin(), utf8.end());
   if (args.size() == 1 && args[0] == screnc::kServeFlag) return screnc::serve(stdin, stdout);
+  if (!args.empty() && args[0] == screnc::kDecodeFlag)
+    return screnc::run_decode({args.begin() + 1, args.end()});
   const int status = screnc::run_program(args);
   std::fflush(stdout);
   return status;
