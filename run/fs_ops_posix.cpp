@@ -103,8 +103,10 @@ bool CopyBytes(int in, int out, int& err) {
   }
 }
 
-// Writes `in` (a regular file of mode `mode`) to a new temporary file and renames it to `to`.
-Status WriteThenRename(int in, mode_t mode, const fs::path& to) {
+// Writes `in` (a regular file with the status `st`) to a new temporary file, gives it the
+// source's modification time (as the platform copy on Windows does), and renames it to `to`.
+Status WriteThenRename(int in, const struct stat& st, const fs::path& to) {
+  const mode_t mode = st.st_mode;
   const fs::path tmp = TemporaryBeside(to);
   Fd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777));
   if (out.get() < 0) return Status::FromErrno(errno, "open", tmp);
@@ -113,6 +115,8 @@ Status WriteThenRename(int in, mode_t mode, const fs::path& to) {
     ::unlink(tmp.c_str());
     return Status::FromErrno(err, "write", tmp);
   }
+  const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  ::futimens(out.get(), times);  // a file system that keeps no times is no failure
   if (::close(out.release()) != 0) {
     err = errno;
     ::unlink(tmp.c_str());
@@ -247,7 +251,7 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   if (::fstat(in.get(), &st) != 0) return Status::FromErrno(errno, "fstat", from);
   if (!S_ISREG(st.st_mode)) return Status::Fail("not a regular file");
   ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
-  return WriteThenRename(in.get(), st.st_mode, to);
+  return WriteThenRename(in.get(), st, to);
 }
 
 std::optional<FileStamp> StampOf(const fs::path& path) {

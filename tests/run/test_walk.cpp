@@ -110,6 +110,11 @@ void TestWalk::copyReplacesAndLeavesNoTemporaries() {
   QCOMPARE(ReadBytes(dst_ / "logo.gif"), QByteArray("new bytes"));
   QCOMPARE((fs::status(dst_ / "logo.gif").permissions() & fs::perms::owner_all), fs::perms::owner_read | fs::perms::owner_write);
   QCOMPARE(std::distance(fs::directory_iterator(dst_), fs::directory_iterator()), 1);
+  // The copy keeps the source's modification time, so it sorts and caches like the source.
+  const auto old = fs::file_time_type(std::chrono::seconds(1000000000));
+  fs::last_write_time(src_ / "logo.gif", old);
+  Run();
+  QVERIFY(fs::last_write_time(dst_ / "logo.gif") == old);
 }
 
 void TestWalk::commandsPerKind() {
