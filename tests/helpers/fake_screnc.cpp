@@ -15,6 +15,8 @@
 //   QW_FAKE_MODE=hang-noterm the same, with SIGTERM ignored (only SIGKILL ends it)
 //   QW_FAKE_PID=path         write this process's id to path first
 //   QW_FAKE_FAIL_MATCH=text  for a SOURCE that contains text: exit 3 and write nothing
+//   `--serve` alone: exit 255 at once, with nothing recorded: an encoder that cannot
+//   serve, so the run falls back to one process per file
 //   QW_FAKE_INTERRUPT=text   for a SOURCE that contains text: send SIGINT to the parent
 //                            (as a Ctrl-C would), then work as usual
 #include <chrono>
@@ -39,6 +41,7 @@ static const char* Env(const char* name) {
 }
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--serve") == 0) return 255;
   if (const char* log = std::getenv("QW_FAKE_LOG")) {
     std::ofstream out(log, std::ios::binary | std::ios::app);
     for (int i = 1; i < argc; ++i) out.write(argv[i], std::strlen(argv[i]) + 1);
