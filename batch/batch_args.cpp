@@ -1,5 +1,6 @@
 #include "batch_args.h"
 
+#include "run_settings.h"
 #include "text.h"
 
 #include <algorithm>
@@ -89,6 +90,19 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       } else {
         out.overrides["EncoderTimeout"] = std::to_string(seconds);
       }
+    } else if (switches && (arg == "--jobs" || arg.starts_with("--jobs=") || arg == "-j")) {
+      std::string value;
+      if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        value = Text(args[++i]);
+      }
+      int jobs = 0;
+      if (!ParseInt(value, jobs) || jobs < 1 || jobs > kMaxJobs) {
+        out.error = "--jobs needs a number of workers from 1 to " + std::to_string(kMaxJobs) + ", got \"" + value + "\"";
+      } else {
+        out.overrides["Jobs"] = std::to_string(jobs);
+      }
     } else if (switches && arg.starts_with('-') && arg.size() > 1) {
       out.error = "unknown option \"" + arg + "\" (a path that begins with \"-\" goes after \"--\")";
     } else {
@@ -108,7 +122,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
 
 std::string BatchUsage() {
   return std::string(
-      "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--] SOURCE DESTINATION\n"
+      "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--]\n"
+      "                       SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -118,7 +133,9 @@ std::string BatchUsage() {
       "(1/0, true/false, yes/no, on/off), chkLangDirect (1: no @language directive),\n"
       "Combo1, Combo2 (VBScript or JScript), txtDefxt (extensions treated as ASP, e.g.\n"
       "\"*.inc *.lib\"). --timeout ends an encoder that works longer than SECONDS on\n"
-      "one file and fails that file (default 300; 0: no limit).\n"
+      "one file and fails that file (default 300; 0: no limit). --jobs copies and\n"
+      "encodes up to N files at once (default: the stored \"Jobs\", else the number of\n"
+      "cores); the log is the same, line for line, whatever N.\n"
       "\n"
       "Each log entry is printed as a line, as soon as it is done; messages go to\n"
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"

@@ -1,6 +1,6 @@
 #pragma once
 // The command line of quillward-batch:
-//   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--] SOURCE DESTINATION
+//   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--] SOURCE DESTINATION
 //   quillward-batch --help
 
 #include <filesystem>

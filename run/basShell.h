@@ -6,6 +6,7 @@
 
 #include "encoder_command.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -57,6 +58,12 @@ std::string EncoderProblem(const std::filesystem::path& program);
 // started is an ordinary outcome.
 ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl& control = {});
 
-// Ends the encoder that is running now, if any, at once. Safe to call from a signal
-// handler: a program about to end on a second Ctrl-C leaves no encoder behind.
+// Ends every encoder running now (one per worker: per-file processes and servers alike),
+// at once. Safe to call from a signal handler: a program about to end on a second Ctrl-C
+// leaves no encoder behind.
 void KillRunningEncoder();
+
+// The encoders KillRunningEncoder reaches: each noted when started and forgotten when
+// reaped. POSIX: the process group id; Windows: the process handle. Signal-safe.
+void NoteEncoderStarted(std::intptr_t process);
+void NoteEncoderEnded(std::intptr_t process);

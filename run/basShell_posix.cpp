@@ -29,7 +29,9 @@ using Clock = std::chrono::steady_clock;
 constexpr int kSliceMs = 50;
 constexpr size_t kKeptOutput = 4096;
 
-std::atomic<pid_t> g_running{0};  // process group of the encoder now running
+// Process groups of the encoders running now, one slot each.
+constexpr size_t kSlots = 256;
+std::atomic<pid_t> g_running[kSlots];
 
 // Frees the spawn attributes on every way out.
 struct SpawnSetup {
@@ -235,10 +237,10 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl
                              argv.data(), environ);
   if (rc != 0) return CouldNotStart(rc, command.program);
   writeEnd.reset();
-  g_running.store(pid);
+  NoteEncoderStarted(pid);
   ChildWatch watch(pid, readEnd.release(), control);
   ProcessOutcome out = watch.Wait();
-  g_running.store(0);
+  NoteEncoderEnded(pid);
   return out;
 }
 
@@ -250,7 +252,23 @@ std::string EncoderProblem(const std::filesystem::path& program) {
   return {};
 }
 
+void NoteEncoderStarted(std::intptr_t process) {
+  for (auto& slot : g_running) {
+    pid_t free = 0;
+    if (slot.compare_exchange_strong(free, static_cast<pid_t>(process))) return;
+  }
+}
+
+void NoteEncoderEnded(std::intptr_t process) {
+  for (auto& slot : g_running) {
+    pid_t mine = static_cast<pid_t>(process);
+    if (slot.compare_exchange_strong(mine, 0)) return;
+  }
+}
+
 void KillRunningEncoder() {
-  const pid_t pid = g_running.load();
-  if (pid > 0) ::kill(-pid, SIGKILL);
+  for (auto& slot : g_running) {
+    const pid_t pid = slot.load();
+    if (pid > 0) ::kill(-pid, SIGKILL);
+  }
 }

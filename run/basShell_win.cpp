@@ -16,7 +16,9 @@
 namespace {
 
 constexpr DWORD kSliceMs = 50;
-std::atomic<HANDLE> g_running{nullptr};
+// Handles of the encoders running now, one slot each.
+constexpr size_t kSlots = 256;
+std::atomic<HANDLE> g_running[kSlots];
 
 ProcessOutcome CouldNotStart(DWORD err, const std::filesystem::path& program) {
   ProcessOutcome out;
@@ -114,7 +116,7 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl
   Handle process(pi.hProcess), thread(pi.hThread);
   if (HANDLE job = EncoderJob()) AssignProcessToJobObject(job, process.get());
   ResumeThread(thread.get());
-  g_running.store(process.get());
+  NoteEncoderStarted(reinterpret_cast<std::intptr_t>(process.get()));
 
   std::string kept;
   const ULONGLONG startedAt = GetTickCount64();
@@ -133,7 +135,7 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl
       TerminateProcess(process.get(), 1);  // no gentler way to end a program without a console
     }
   }
-  g_running.store(nullptr);
+  NoteEncoderEnded(reinterpret_cast<std::intptr_t>(process.get()));
   ReadAvailable(readEnd.get(), kept);
 
   DWORD code = 0;
@@ -168,6 +170,22 @@ std::string EncoderProblem(const std::filesystem::path& program) {
   return {};
 }
 
+void NoteEncoderStarted(std::intptr_t process) {
+  for (auto& slot : g_running) {
+    HANDLE free = nullptr;
+    if (slot.compare_exchange_strong(free, reinterpret_cast<HANDLE>(process))) return;
+  }
+}
+
+void NoteEncoderEnded(std::intptr_t process) {
+  for (auto& slot : g_running) {
+    HANDLE mine = reinterpret_cast<HANDLE>(process);
+    if (slot.compare_exchange_strong(mine, nullptr)) return;
+  }
+}
+
 void KillRunningEncoder() {
-  if (HANDLE process = g_running.load()) TerminateProcess(process, 1);
+  for (auto& slot : g_running) {
+    if (HANDLE process = slot.load()) TerminateProcess(process, 1);
+  }
 }

@@ -34,7 +34,7 @@ bool HoldsNoText(const fs::path& path) {
 
 FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings& settings,
                        const fs::path& source, const fs::path& destination,
-                       const WaitControl& control) {
+                       const WaitControl& control, EncoderSession& encoder) {
   FileOutcome result;
   if (Status unlinked = RemoveIfLink(destination); !unlinked.ok()) {
     result.reason = unlinked.reason();
@@ -53,7 +53,7 @@ FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings&
     return result;
   }
   const std::optional<FileStamp> before = StampOf(destination);
-  const ProcessOutcome outcome = RunHiddenAndWait(
+  const ProcessOutcome outcome = encoder.Run(
       BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination)), control);
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
   result.reason = outcome.Succeeded() ? CheckOutput(before, destination) : outcome.Explained();

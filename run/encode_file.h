@@ -9,6 +9,7 @@
 // half-written one nor one from an earlier run that would ship an old page as current.
 
 #include "basShell.h"
+#include "encoder_session.h"
 #include "file_kind.h"
 #include "run_settings.h"
 
@@ -22,7 +23,8 @@ struct FileOutcome {
 
 FileOutcome EncodeFile(FileKind kind, const std::filesystem::path& appDir, const RunSettings& settings,
                        const std::filesystem::path& source,
-                       const std::filesystem::path& destination, const WaitControl& control);
+                       const std::filesystem::path& destination, const WaitControl& control,
+                       EncoderSession& encoder);
 
 // Whether `path` holds no text: no bytes, or only a UTF-8 or UTF-16 byte-order mark.
 bool HoldsNoText(const std::filesystem::path& path);

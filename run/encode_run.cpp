@@ -137,7 +137,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
-  walk.EncodeFolder(source, destination);
+  walk.Run(source, destination);
 
   outcome.status = walk.stopped ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed;
   outcome.files = walk.files;

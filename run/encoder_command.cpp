@@ -4,6 +4,8 @@
 #include "paths.h"
 #include "text.h"
 
+#include <type_traits>
+
 namespace {
 
 void Add(SwitchPart& part, const std::string& text) {
@@ -20,6 +22,17 @@ void AddLanguage(SwitchPart& part, const std::string& language) {
   part.text.append(" /l ").append(language);
   part.tokens.push_back("/l");
   part.tokens.push_back(language);
+}
+
+// A native string as the bytes a serving encoder is sent: a POSIX name unchanged (it
+// need not be UTF-8), a Windows one as UTF-8. The other branch is never built.
+template <typename Native>
+std::string RequestBytes(const Native& native) {
+  if constexpr (std::is_same_v<typename Native::value_type, char>) {
+    return native;
+  } else {
+    return Utf8FromWide(native);
+  }
 }
 
 }  // namespace
@@ -72,5 +85,8 @@ EncoderCommand BuildEncoderCommand(FileKind kind, const std::filesystem::path& a
   for (const std::string& token : part.tokens) cmd.arguments.push_back(NativeOfText(token));
   cmd.arguments.push_back(source.native());
   cmd.arguments.push_back(destination.native());
+  cmd.requestArguments = part.tokens;
+  cmd.requestArguments.push_back(RequestBytes(std::filesystem::path(source).make_preferred().native()));
+  cmd.requestArguments.push_back(RequestBytes(std::filesystem::path(destination).make_preferred().native()));
   return cmd;
 }

@@ -24,6 +24,9 @@ struct EncoderCommand {
   std::filesystem::path::string_type nativeText;  // the same from the native paths (Windows)
   std::filesystem::path program;       // <AppDir><encoder file name>
   std::vector<std::filesystem::path::string_type> arguments;  // argv[1..]
+  // What a serving encoder is sent for this file: the pieces of argv[1..] as bytes, POSIX
+  // names exactly as they are, Windows ones as the UTF-8 of the command text's pieces.
+  std::vector<std::string> requestArguments;
 };
 
 struct SwitchPart {

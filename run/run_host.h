@@ -32,6 +32,9 @@ public:
   // Appends one entry: a carriage return and line feed, then `entry`. Costs time in
   // proportion to the entry, not to the log.
   virtual void AppendLog(const std::string& entry) = 0;
+  // The entry appended last is a failure (a file or folder logged with its reason), for
+  // a window that shows those apart. Called right after that AppendLog.
+  virtual void MarkLastFailed() {}
   // Makes the log box repaint itself at once.
   virtual void RepaintLog() = 0;
   // Scrolls the log box `lines` lines down from its first line.

@@ -2,6 +2,9 @@
 
 #include "text.h"
 
+#include <algorithm>
+#include <thread>
+
 bool SettingIsSet(const std::string& stored) {
   double value = 0;
   return ParseNumber(stored, value) && value != 0.0;
@@ -23,5 +26,8 @@ RunSettings LoadRunSettings(const SettingsStore& store) {
   int timeout = 0;
   const bool isNumber = ParseInt(Trimmed(read("EncoderTimeout", "300")), timeout);
   s.TimeoutSeconds = isNumber && timeout >= 0 ? timeout : 300;
+  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  int jobs = 0;
+  s.Jobs = ParseInt(Trimmed(read("Jobs", "")), jobs) && jobs >= 1 ? std::min(jobs, kMaxJobs) : std::min(cores, kMaxJobs);
   return s;
 }

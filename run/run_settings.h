@@ -6,6 +6,7 @@
 #include <string>
 
 inline const std::string kSettingsSection = "Settings";
+inline constexpr int kMaxJobs = 64;
 
 struct RunSettings {
   bool EncodeAsp = false;    // "chkASP"
@@ -18,11 +19,12 @@ struct RunSettings {
   std::string AspSwitch;     // from "chkLangDirect": " /xl " when set, empty when cleared
   int TimeoutSeconds = 300;  // "EncoderTimeout": an encoder working longer on one file is
                              // ended and the file fails; 0: no limit
+  int Jobs = 1;              // "Jobs": files copied or encoded at once (default: the cores)
 };
 
 // Reads the keys in the order "chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
 // "txtDefxt", "chkLangDirect", each with its default (0, "VBScript", "JScript", "*.inc"),
-// then "EncoderTimeout" (300).
+// then "EncoderTimeout" (300), then "Jobs" (the number of cores; at least 1, at most 64).
 RunSettings LoadRunSettings(const SettingsStore& store);
 
 // A check-box value as the run reads it: numeric text that is not zero is true; text that

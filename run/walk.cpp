@@ -29,6 +29,25 @@ std::string LogEntry(const fs::path& path, const std::string& reason) {
   return reason.empty() ? shown : shown + " - " + reason;
 }
 
+namespace {
+// How far the walk may go ahead of the log, in files per worker.
+constexpr std::size_t kAheadPerWorker = 4;
+constexpr int kSliceMs = 50;
+}  // namespace
+
+FileResult DoFile(const FileJob& job, const fs::path& appDir, const RunSettings& settings,
+                  EncoderSession& session, const WaitControl& control) {
+  FileResult result;
+  if (job.kind == FileKind::Copy) {
+    result.reason = CopyFileAtomic(job.source, job.destination).reason();
+    return result;
+  }
+  const FileOutcome outcome = EncodeFile(job.kind, appDir, settings, job.source, job.destination, control, session);
+  result.reason = outcome.reason;
+  result.stopped = outcome.stopped;
+  return result;
+}
+
 Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits,
            std::optional<FileId> destinationRoot, long long total)
     : host_(host), settings_(settings), appDir_(host.AppDir()), control_(limits),
@@ -38,25 +57,35 @@ Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits
     host_.ProcessEvents();
     return host_.State().StopRequested;
   };
+  if (settings.Jobs > 1) {
+    WaitControl workerControl = control_;
+    workerControl.poll = [this] { return stopFlag_.load(); };  // the host is the walk's alone
+    workers_ = std::make_unique<FileWorkers>(
+        settings.Jobs,
+        [this](const FileJob& job, EncoderSession& session, const WaitControl& control) {
+          return DoFile(job, appDir_, settings_, session, control);
+        },
+        workerControl, stopFlag_);
+  }
+}
+
+void Walk::Run(const fs::path& source, const fs::path& destination) {
+  EncodeFolder(source, destination);
+  Collect(true);
 }
 
 void Walk::EncodeFolder(const fs::path& source, const fs::path& destination) {
   std::vector<FolderEntry> entries;
   if (Status listed = ListFolder(source, entries); !listed.ok()) {
-    FolderFailed(kProcessing + LogEntry(source, listed.reason()));
+    Queue({kProcessing + LogEntry(source, listed.reason()), true, nullptr, {}});
     return;
   }
-  host_.AppendLog(kProcessing + ToDisplayPath(source));
+  Queue({kProcessing + ToDisplayPath(source), false, nullptr, {}});
   SortByName(entries);
 
   for (const FolderEntry& e : entries) {
     if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
-    const fs::path from = JoinPath(source, e.name);
-    const std::string reason = e.type == FolderEntry::Type::Other
-                                   ? e.reason
-                                   : ProcessFile(e, from, JoinPath(destination, e.name));
-    if (!reason.empty()) ++failedFiles;
-    FileDone(LogEntry(from, reason));
+    HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name));
     if (stopped) return;
   }
   EnterSubfolders(entries, source, destination);
@@ -67,24 +96,25 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
   for (const FolderEntry& e : entries) {
     if (stopped || host_.State().StopRequested) {
       stopped = true;
+      stopFlag_ = true;
       return;
     }
     const fs::path from = JoinPath(source, e.name);
     if (e.type == FolderEntry::Type::FolderLink) {
-      FolderFailed(LogEntry(from, "link to a folder, not followed"));
+      Queue({LogEntry(from, "link to a folder, not followed"), true, nullptr, {}});
       continue;
     }
     if (e.type != FolderEntry::Type::Folder) continue;
     // The destination reached again from inside the source (a bind mount, say): walking
     // it would copy the copy into itself.
     if (destinationRoot_ && IdentityOf(from) == destinationRoot_) {
-      FolderFailed(kProcessing + LogEntry(from, "is the destination folder, not entered"));
+      Queue({kProcessing + LogEntry(from, "is the destination folder, not entered"), true, nullptr, {}});
       continue;
     }
     const fs::path to = JoinPath(destination, e.name);
     bool existed = false;
     if (Status made = MakeFolder(to, &existed); !made.ok()) {
-      FolderFailed(kProcessing + LogEntry(from, made.reason()));
+      Queue({kProcessing + LogEntry(from, made.reason()), true, nullptr, {}});
       continue;
     }
     if (existed) RemoveLeftoverTemporaries(to);
@@ -92,36 +122,90 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
   }
 }
 
-std::string Walk::ProcessFile(const FolderEntry& entry, const fs::path& source,
-                              const fs::path& destination) {
-  const FileKind kind = ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_);
-  if (kind == FileKind::Copy) {
-    const Status copied = CopyFileAtomic(source, destination);
-    if (copied.ok()) {
-      const std::string off = ScriptOptionOff(entry.displayName, settings_);
-      if (!off.empty()) ++leftPlain[off];
-    }
-    return copied.reason();
+// One file: its kind decided here, the work done here (one worker) or handed out.
+void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination) {
+  Pending pending{ToDisplayPath(source), false, nullptr, {}};
+  if (entry.type == FolderEntry::Type::Other) {
+    pending.file = std::make_shared<FileSlot>();
+    pending.file->result.reason = entry.reason;
+    pending.file->done = true;
+    Queue(std::move(pending));
+    return;
   }
-  const FileOutcome outcome = EncodeFile(kind, appDir_, settings_, source, destination, control_);
-  if (outcome.stopped) stopped = true;
-  return outcome.reason;
+  FileJob job{ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_), source, destination};
+  if (job.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
+  if (workers_) {
+    pending.file = workers_->Submit(std::move(job));
+  } else {
+    pending.file = std::make_shared<FileSlot>();
+    pending.file->result = DoFile(job, appDir_, settings_, session_, control_);
+    pending.file->done = true;
+  }
+  Queue(std::move(pending));
+}
+
+void Walk::Queue(Pending pending) {
+  if (pending.file) ++filesInHand_;
+  pending_.push_back(std::move(pending));
+  Collect(false);
+}
+
+void Walk::Collect(bool all) {
+  const std::size_t ahead = kAheadPerWorker * static_cast<std::size_t>(std::max(settings_.Jobs, 1));
+  while (!pending_.empty()) {
+    const Pending& front = pending_.front();
+    if (front.file && workers_ && !workers_->WaitFor(*front.file, 0)) {
+      if (!all && filesInHand_ <= ahead) return;
+      if (!WaitForResult(*front.file)) continue;
+    }
+    const Pending next = std::move(pending_.front());
+    pending_.pop_front();
+    if (next.file) --filesInHand_;
+    Log(next);
+  }
+}
+
+// A slice of waiting for a worker: the host's events run in between, on this thread.
+bool Walk::WaitForResult(const FileSlot& slot) {
+  if (workers_->WaitFor(slot, kSliceMs)) return true;
+  host_.ProcessEvents();
+  if (host_.State().StopRequested) stopFlag_ = true;
+  return false;
+}
+
+void Walk::Log(const Pending& pending) {
+  if (!pending.file) {
+    if (pending.folderFailed) FolderFailed(pending.line);
+    else host_.AppendLog(pending.line);
+    return;
+  }
+  if (pending.file->skipped) return;  // stopped before it was begun
+  const FileResult& result = pending.file->result;
+  if (result.stopped) stopped = true;
+  if (result.reason.empty() && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
+  if (!result.reason.empty()) ++failedFiles;
+  FileDone(result.reason.empty() ? pending.line : pending.line + " - " + result.reason, !result.reason.empty());
 }
 
 void Walk::FolderFailed(const std::string& entry) {
   ++failedFolders;
   host_.AppendLog(entry);
+  host_.MarkLastFailed();
 }
 
 // After each file: log it, show it, let events run, and honour a stop request.
-void Walk::FileDone(const std::string& entry) {
+void Walk::FileDone(const std::string& entry, bool failed) {
   ++files;
   host_.AppendLog(entry);
+  if (failed) host_.MarkLastFailed();
   host_.RepaintLog();
   RunState& state = host_.State();
   host_.ScrollText(static_cast<std::int16_t>(std::min<std::int32_t>(state.FilesDone, 32767)));
   if (state.FilesDone < std::numeric_limits<std::int32_t>::max()) ++state.FilesDone;
   host_.ShowProgress(files, std::max(total_, files));
   host_.ProcessEvents();
-  if (state.StopRequested) stopped = true;
+  if (state.StopRequested) {
+    stopped = true;
+    stopFlag_ = true;
+  }
 }

@@ -6,14 +6,26 @@
 // subfolder, whose destination folder is made before anything inside it. After every
 // file the log is shown and scrolled, progress reported, events run, and a stop request
 // ends the walk.
+//
+// With more than one worker (RunSettings::Jobs) the files are copied and encoded by the
+// workers while the walk goes on ahead (folders are still made before anything inside
+// them is handed out); the walk takes the results back in its own order and logs them,
+// so the log is line for line that of one worker. Only the walk's thread calls the
+// host: while it waits for a result it runs events every 50 ms. A stop lets the files
+// in hand finish (the encoder's grace time as with one worker) and leaves the rest.
 
 #include "basShell.h"
+#include "encoder_session.h"
+#include "file_workers.h"
 #include "fs_ops.h"
 #include "run_host.h"
 #include "run_settings.h"
 
+#include <atomic>
+#include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 
 class Walk {
@@ -21,7 +33,8 @@ public:
   Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits,
        std::optional<FileId> destinationRoot, long long total);
 
-  void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination);
+  // The whole tree: every file handed out is logged before this returns.
+  void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
 
   bool stopped = false;
   long long files = 0;
@@ -32,9 +45,23 @@ public:
   std::map<std::string, long long> leftPlain;
 
 private:
-  std::string ProcessFile(const FolderEntry& entry, const std::filesystem::path& source,
-                          const std::filesystem::path& destination);
-  void FileDone(const std::string& entry);
+  // A log line in the making: a folder's line, or a file whose result may still be due.
+  struct Pending {
+    std::string line;  // a folder's entry; for a file, its shown path
+    bool folderFailed = false;
+    std::shared_ptr<FileSlot> file;
+    std::string leftPlainKey;  // the Options key that left this script file plain
+  };
+
+  void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination);
+  void HandOut(const FolderEntry& entry, const std::filesystem::path& source,
+               const std::filesystem::path& destination);
+  void Queue(Pending pending);
+  // Logs the results that are there in order; `all`: waits for every one.
+  void Collect(bool all);
+  bool WaitForResult(const FileSlot& slot);
+  void Log(const Pending& pending);
+  void FileDone(const std::string& entry, bool failed);
   void FolderFailed(const std::string& entry);
   void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
                        const std::filesystem::path& destination);
@@ -45,7 +72,16 @@ private:
   WaitControl control_;
   std::optional<FileId> destinationRoot_;
   long long total_;
+  std::deque<Pending> pending_;
+  std::size_t filesInHand_ = 0;
+  std::atomic<bool> stopFlag_{false};  // the stop request, as the workers see it
+  EncoderSession session_;             // one worker: the files are done on this thread
+  std::unique_ptr<FileWorkers> workers_;
 };
+
+// One file copied or encoded: what a worker does. Never calls the host.
+FileResult DoFile(const FileJob& job, const std::filesystem::path& appDir, const RunSettings& settings,
+                  EncoderSession& session, const WaitControl& control);
 
 // Name order ignoring case (case-folded names compared by code point), ties broken by the
 // exact name, so that runs and logs are the same on every machine whatever order the

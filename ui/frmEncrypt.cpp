@@ -360,6 +360,7 @@ void frmEncrypt::AppendLog(const std::string& entry) {
   const QString text = QtText(entry);
   Text1->Append(text, LookOf(text));
 }
+void frmEncrypt::MarkLastFailed() { Text1->MarkLastFailed(); }
 void frmEncrypt::RepaintLog() { ShowFrame(false); }
 QString frmEncrypt::LogText() const { return Text1->Text(); }
 

@@ -55,6 +55,7 @@ public:
   void SetStopEnabled(bool enabled) override;
   void ClearLog() override;
   void AppendLog(const std::string& entry) override;
+  void MarkLastFailed() override;
   void RepaintLog() override;
   void ScrollText(std::int16_t lines) override;
   void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;

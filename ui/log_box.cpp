@@ -1,15 +1,11 @@
 #include "log_box.h"
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
 namespace {
-
-const QString kProcessing = QStringLiteral("Processing ... ");
-const QString kReasonSeparator = QStringLiteral(" - ");
 
 QTextCharFormat CharFormatOf(EntryLook look) {
   QTextCharFormat format;
@@ -26,16 +22,15 @@ QTextBlockFormat BlockFormatOf(EntryLook look) {
 
 }  // namespace
 
-EntryLook LookOf(const QString& entry) {
+EntryLook LookOf(const QString& entry, bool failed) {
+  if (failed) return EntryLook::Failed;
   static const QRegularExpression summary(QStringLiteral("^(Done|Stopped): \\d+ files, (\\d+) failed$"));
   if (entry.startsWith(QLatin1String("Done: ")) || entry.startsWith(QLatin1String("Stopped: "))) {
     if (const QRegularExpressionMatch m = summary.match(entry); m.hasMatch()) {
       return m.captured(2) == QLatin1String("0") ? EntryLook::Summary : EntryLook::FailedSummary;
     }
   }
-  if (!entry.contains(kReasonSeparator)) return EntryLook::Plain;
-  const QString path = entry.startsWith(kProcessing) ? entry.mid(kProcessing.size()) : entry;
-  return QFileInfo::exists(path) ? EntryLook::Plain : EntryLook::Failed;
+  return EntryLook::Plain;
 }
 
 LogBox::LogBox(QWidget* parent) : QPlainTextEdit(parent) {
@@ -54,6 +49,10 @@ LogBox::LogBox(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 void LogBox::Append(const QString& entry, EntryLook look) { pending_.append({entry, look}); }
+
+void LogBox::MarkLastFailed() {
+  if (!pending_.isEmpty()) pending_.last().look = EntryLook::Failed;
+}
 
 bool LogBox::AtEnd() const {
   const QScrollBar* bar = verticalScrollBar();

@@ -12,9 +12,9 @@
 
 enum class EntryLook { Plain, Failed, Summary, FailedSummary };
 
-// How an entry of the run's log is shown. A failed entry reads "<path> - <reason>"; a
-// path that itself holds " - " is told apart by its existing on disk.
-EntryLook LookOf(const QString& entry);
+// How an entry of the run's log is shown: `failed` as the run flagged it; the summary by
+// its text.
+EntryLook LookOf(const QString& entry, bool failed = false);
 
 class LogBox : public QPlainTextEdit {
   Q_OBJECT
@@ -23,6 +23,8 @@ public:
 
   // Queues a line break, then `entry`; shown at the next Flush.
   void Append(const QString& entry, EntryLook look = EntryLook::Plain);
+  // The entry appended last, not shown yet, is a failure.
+  void MarkLastFailed();
   // Shows every queued entry in one edit and keeps the end in view when it was in view.
   void Flush();
   // Flush, at most once per frame (kFrameMs). True when it flushed.

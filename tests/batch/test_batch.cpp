@@ -187,7 +187,7 @@ void TestBatch::awkwardNames() {
 
 void TestBatch::interruptStopsAfterCurrentFile() {
   for (const char* n : {"a.inc", "b.inc", "c.inc", "sub/d.inc"}) Write(Tmp("site") / n, n);
-  const Result r = Run({"site", "out"}, {{"QW_FAKE_INTERRUPT", "b.inc"}});
+  const Result r = Run({"--jobs", "1", "site", "out"}, {{"QW_FAKE_INTERRUPT", "b.inc"}});
   QCOMPARE(r.exitCode, 130);
   QCOMPARE(r.lines, QStringList({"Processing ... site", "site/a.inc", "site/b.inc", "Stopped: 2 files, 0 failed"}));
   QCOMPARE(Read(Tmp("out/b.inc")), std::string("ENCODED\nb.inc"));  // the current file was finished

@@ -65,6 +65,8 @@ struct WindowFixture {
     if (!QDir().mkpath(dst) || !QDir().mkpath(bin)) return false;
     if (!QFile::link(encoder, bin + QStringLiteral("/screnc"))) return false;
     store.Set(QStringLiteral("chkJS"), QStringLiteral("1"));
+    // One worker: the tests stop after exactly one file; workers are tested in run/ and batch/.
+    store.Set(QStringLiteral("Jobs"), QStringLiteral("1"));
     window = std::make_unique<frmEncrypt>(store);
     window->SetAppDir(bin);
     window->OpenFolders(src, dst);

@@ -1,0 +1,76 @@
+// What an encoder session does alike on every platform: the choice between the server
+// and a process per file, and the protocol's framing.
+#include "encoder_session.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void PutU32(std::string& out, std::uint32_t v) {
+  for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
+}
+
+std::uint32_t GetU32(const std::string& in, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(in[at + static_cast<std::size_t>(k)]);
+  return v;
+}
+
+}  // namespace
+
+bool EncoderSession::PerFileForced() {
+  const char* value = std::getenv("QUILLWARD_PER_FILE");
+  return value && std::strcmp(value, "1") == 0;
+}
+
+EncoderSession::EncoderSession(bool perFile) : perFile_(perFile) {}
+
+EncoderSession::~EncoderSession() = default;
+
+ProcessOutcome EncoderSession::Run(const EncoderCommand& command, const WaitControl& control) {
+  if (!perFile_ && !server_) {
+    server_ = ServerProcess::Start(command.program);
+    // Ours answers at once; anything else is served one process per file from now on.
+    if (!server_) perFile_ = true;
+  }
+  if (!server_) return RunHiddenAndWait(command, control);
+  ProcessOutcome out = server_->Ask(command.requestArguments, control);
+  if (server_->Ended()) server_.reset();  // the next file gets a fresh one
+  return out;
+}
+
+std::string RequestFrame(const std::vector<std::string>& arguments) {
+  std::string frame;
+  PutU32(frame, static_cast<std::uint32_t>(arguments.size()));
+  for (const std::string& a : arguments) {
+    PutU32(frame, static_cast<std::uint32_t>(a.size()));
+    frame += a;
+  }
+  return frame;
+}
+
+bool TakeAnswer(std::string& buffer, std::uint32_t& status, std::string& text) {
+  if (buffer.size() < 8) return false;
+  const std::uint32_t length = GetU32(buffer, 4);
+  if (buffer.size() - 8 < length) return false;
+  status = GetU32(buffer, 0);
+  text = buffer.substr(8, length);
+  buffer.erase(0, 8 + static_cast<std::size_t>(length));
+  return true;
+}
+
+ProcessOutcome AnswerOutcome(std::uint32_t status, const std::string& text) {
+  ProcessOutcome out;
+  out.how = ProcessOutcome::How::Exited;
+  out.code = static_cast<int>(status);
+  if (out.code != 0) out.reason = "encoder exit code " + std::to_string(out.code);
+  out.errorText = LastOutputLine(text);
+  return out;
+}
+
+std::string EndedByUsReason(ProcessOutcome::How how, const WaitControl& control) {
+  return how == ProcessOutcome::How::Stopped
+             ? "stopped: encoder ended"
+             : "encoder timed out after " + std::to_string(control.timeoutSeconds) + " s";
+}

@@ -1,0 +1,86 @@
+#pragma once
+// One encoder process for many files.
+//
+// The first file of a session starts `screnc --serve` (the encoder beside the program)
+// and shakes hands with it; each file is then one request: the same arguments a
+// per-file call gets, answered with that call's exit status and text (docs/screnc.md).
+// An encoder that does not answer the handshake (not ours, or an older one) is started
+// once per file for the rest of the session, exactly as RunHiddenAndWait does.
+//
+// The file's wait is the per-file wait: events every 50 ms, the time limit, a stop
+// request's grace time, then the request to end and the kill. A server that crashes,
+// hangs or is ended fails the file in hand with the same reason a per-file process
+// would give ("encoder killed by signal 9", "encoder timed out after 5 s", "stopped:
+// encoder ended"), its last error line after it, and the next file starts a fresh one.
+// Every server is noted for KillRunningEncoder and ended with its session.
+//
+// A session belongs to one thread at a time; a run has one per worker.
+
+#include "basShell.h"
+#include "encoder_command.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One running `screnc --serve`. The platform part (encoder_session_posix.cpp, _win.cpp).
+class ServerProcess {
+public:
+  // Starts `program --serve` and shakes hands; null when it does not answer in time or
+  // answers something else (that process is ended first).
+  static std::unique_ptr<ServerProcess> Start(const std::filesystem::path& program);
+  // Ends the process: its input closed, then killed if it is still there after a moment.
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  // One file. When this returns with anything but an answer, the process has ended.
+  ProcessOutcome Ask(const std::vector<std::string>& arguments, const WaitControl& control);
+  bool Ended() const;
+
+  struct Impl;
+  explicit ServerProcess(std::unique_ptr<Impl> impl);
+
+private:
+  std::unique_ptr<Impl> impl_;
+};
+
+class EncoderSession {
+public:
+  // `perFile`: never try the serving mode (one process per file throughout).
+  explicit EncoderSession(bool perFile = PerFileForced());
+  ~EncoderSession();
+  EncoderSession(const EncoderSession&) = delete;
+  EncoderSession& operator=(const EncoderSession&) = delete;
+
+  // The encoder on one file, through the server when there is one, else in a process of
+  // its own. Never throws.
+  ProcessOutcome Run(const EncoderCommand& command, const WaitControl& control);
+  // Whether files now go through a server (false before the first file).
+  bool Serving() const { return server_ != nullptr; }
+
+  // QUILLWARD_PER_FILE=1 in the environment: one process per file, as with an encoder
+  // that cannot serve (for comparing the two ways and for timing them).
+  static bool PerFileForced();
+
+private:
+  std::unique_ptr<ServerProcess> server_;
+  bool perFile_;
+};
+
+// The protocol's framing, alike on every platform: 32-bit little-endian numbers.
+std::string RequestFrame(const std::vector<std::string>& arguments);
+// Takes one whole answer (STATUS, LENGTH, text) off the front of `buffer`; false, and
+// `buffer` untouched, until all of it is there.
+bool TakeAnswer(std::string& buffer, std::uint32_t& status, std::string& text);
+// The outcome of an answered request, as the per-file call with that exit status and
+// output would have had it.
+ProcessOutcome AnswerOutcome(std::uint32_t status, const std::string& text);
+// The reason of a file whose encoder we ended ("stopped: encoder ended", "encoder timed
+// out after N s").
+std::string EndedByUsReason(ProcessOutcome::How how, const WaitControl& control);
+
+inline constexpr char kServeHello[] = "screnc-serve 1\n";
+inline constexpr std::size_t kServeHelloSize = sizeof kServeHello - 1;
+inline constexpr int kHandshakeMs = 2000;

@@ -1,0 +1,249 @@
+// A serving encoder on POSIX: posix_spawn with a socket pair as stdin and stdout (sent
+// to with MSG_NOSIGNAL, so a server that died is an error, not a SIGPIPE), stderr on a
+// pipe of its own, in a process group of its own; the wait polls in slices.
+#include "encoder_session.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kSliceMs = 50;
+constexpr std::size_t kKeptOutput = 4096;
+
+int ExitDescriptor(pid_t pid) {
+#if defined(__linux__) && defined(SYS_pidfd_open)
+  return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+  (void)pid;
+  return -1;
+#endif
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+// Reads what is there now; false once the other end has closed.
+bool ReadAvailable(int fd, std::string& into, bool keepTail) {
+  char buffer[8192];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      into.append(buffer, static_cast<std::size_t>(n));
+      if (keepTail && into.size() > 2 * kKeptOutput) into.erase(0, into.size() - kKeptOutput);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return n < 0;  // EAGAIN: open, nothing more for now
+  }
+}
+
+}  // namespace
+
+struct ServerProcess::Impl {
+  pid_t pid = 0;
+  int channel = -1;  // our end of the socket pair: requests out, answers in
+  int errors = -1;   // the server's stderr
+  int exitFd = -1;
+  bool ended = false;
+  int status = 0;
+  std::string answers, kept;
+
+  ~Impl() {
+    CloseFd(channel);
+    CloseFd(errors);
+    CloseFd(exitFd);
+  }
+  bool Reaped() {
+    if (ended) return true;
+    const pid_t r = ::waitpid(pid, &status, WNOHANG);
+    ended = r == pid || (r < 0 && errno == ECHILD);
+    if (ended) NoteEncoderEnded(pid);
+    return ended;
+  }
+  // Waits up to `ms` for the process to end by itself.
+  bool EndsWithin(int ms) {
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(ms);
+    while (!Reaped()) {
+      if (Clock::now() >= until) return false;
+      pollfd p{exitFd, POLLIN, 0};
+      ::poll(&p, exitFd >= 0 ? 1 : 0, exitFd >= 0 ? 10 : 2);
+    }
+    return true;
+  }
+  void Kill() {
+    if (Reaped()) return;
+    ::kill(-pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    ended = true;
+    NoteEncoderEnded(pid);
+  }
+  bool Handshake();
+};
+
+bool ServerProcess::Impl::Handshake() {
+  if (::send(channel, kServeHello, kServeHelloSize, MSG_NOSIGNAL) != static_cast<ssize_t>(kServeHelloSize)) return false;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kHandshakeMs);
+  while (answers.size() < kServeHelloSize) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd p{channel, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR) return false;
+    if (!ReadAvailable(channel, answers, false) && answers.size() < kServeHelloSize) return false;
+    if (answers.compare(0, answers.size(), kServeHello, std::min(answers.size(), kServeHelloSize)) != 0) return false;
+  }
+  answers.erase(0, kServeHelloSize);
+  return answers.empty();
+}
+
+ServerProcess::ServerProcess(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path& program) {
+  int pair[2], errPipe[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return nullptr;
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+    ::close(pair[0]);
+    ::close(pair[1]);
+    return nullptr;
+  }
+  auto impl = std::make_unique<Impl>();
+  impl->channel = pair[0];
+  impl->errors = errPipe[0];
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
+  posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  sigset_t defaults, none;
+  sigemptyset(&defaults);
+  for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE, SIGHUP}) sigaddset(&defaults, sig);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  char flag[] = "--serve";
+  char* argv[] = {const_cast<char*>(program.c_str()), flag, nullptr};
+  const int rc = posix_spawn(&impl->pid, program.c_str(), &actions, &attributes, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  ::close(pair[1]);
+  ::close(errPipe[1]);
+  if (rc != 0) {
+    impl->ended = true;
+    return nullptr;
+  }
+  NoteEncoderStarted(impl->pid);
+  impl->exitFd = ExitDescriptor(impl->pid);
+  ::fcntl(impl->channel, F_SETFL, ::fcntl(impl->channel, F_GETFL) | O_NONBLOCK);
+  ::fcntl(impl->errors, F_SETFL, ::fcntl(impl->errors, F_GETFL) | O_NONBLOCK);
+  if (!impl->Handshake()) {
+    impl->Kill();
+    return nullptr;
+  }
+  return std::make_unique<ServerProcess>(std::move(impl));
+}
+
+ServerProcess::~ServerProcess() {
+  if (!impl_->ended) {
+    CloseFd(impl_->channel);  // the end of input: an idle server ends with status 0
+    if (!impl_->EndsWithin(1000)) impl_->Kill();
+  }
+}
+
+bool ServerProcess::Ended() const { return impl_->ended; }
+
+ProcessOutcome ServerProcess::Ask(const std::vector<std::string>& arguments, const WaitControl& control) {
+  Impl& s = *impl_;
+  s.kept.clear();
+  const std::string frame = RequestFrame(arguments);
+  bool open = true;  // the channel still carries answers
+  for (std::size_t sent = 0; sent < frame.size();) {
+    pollfd p{s.channel, POLLOUT, 0};
+    ::poll(&p, 1, kSliceMs);
+    const ssize_t n = ::send(s.channel, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+    if (n > 0) sent += static_cast<std::size_t>(n);
+    else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      open = false;  // the server is gone; what ended it shows below
+      break;
+    }
+  }
+
+  const Clock::time_point started = Clock::now();
+  Clock::time_point polled = started;
+  std::optional<Clock::time_point> stopAt, termAt;
+  ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;
+  for (;;) {
+    pollfd fds[3];
+    nfds_t n = 0;
+    if (open) fds[n++] = {s.channel, POLLIN, 0};
+    if (s.errors >= 0) fds[n++] = {s.errors, POLLIN, 0};
+    if (s.exitFd >= 0) fds[n++] = {s.exitFd, POLLIN, 0};
+    const int timeout = !open && s.exitFd < 0 ? 5 : kSliceMs;
+    if (::poll(fds, n, timeout) < 0 && errno != EINTR) break;
+    if (open) open = ReadAvailable(s.channel, s.answers, false);
+    if (s.errors >= 0 && !ReadAvailable(s.errors, s.kept, true)) CloseFd(s.errors);
+    std::uint32_t status = 0;
+    std::string text;
+    if (!termAt && TakeAnswer(s.answers, status, text)) return AnswerOutcome(status, text);
+    if ((!open || termAt) && s.Reaped()) break;
+
+    const Clock::time_point now = Clock::now();
+    if (!stopAt && control.poll && now - polled >= std::chrono::milliseconds(kSliceMs)) {
+      polled = now;
+      if (control.poll()) stopAt = now;
+    }
+    if (!termAt) {
+      const bool timedOut = control.timeoutSeconds > 0 && now - started >= std::chrono::seconds(control.timeoutSeconds);
+      const bool graceOver = stopAt && now - *stopAt >= std::chrono::milliseconds(control.stopGraceMs);
+      if (timedOut || graceOver) {
+        endedBy = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
+        termAt = now;
+        ::kill(-s.pid, SIGTERM);
+      }
+    } else if (now - *termAt >= std::chrono::milliseconds(control.killGraceMs)) {
+      ::kill(-s.pid, SIGKILL);
+    }
+  }
+  if (!s.ended) s.Kill();
+  if (s.errors >= 0) ReadAvailable(s.errors, s.kept, true);
+
+  ProcessOutcome out;
+  out.errorText = LastOutputLine(s.kept);
+  if (endedBy != ProcessOutcome::How::Exited) {
+    out.how = endedBy;
+    out.code = WIFSIGNALED(s.status) ? WTERMSIG(s.status) : WEXITSTATUS(s.status);
+    out.reason = EndedByUsReason(endedBy, control);
+  } else if (WIFSIGNALED(s.status)) {
+    out.how = ProcessOutcome::How::Killed;
+    out.code = WTERMSIG(s.status);
+    out.reason = "encoder killed by signal " + std::to_string(out.code);
+  } else {
+    out.how = ProcessOutcome::How::Exited;
+    out.code = WEXITSTATUS(s.status);
+    // Ended without an answer: never a success, whatever its status.
+    out.reason = "encoder exit code " + std::to_string(out.code);
+  }
+  return out;
+}

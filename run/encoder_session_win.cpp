@@ -1,0 +1,201 @@
+// A serving encoder on Windows: CreateProcessW with pipes for stdin, stdout and stderr,
+// hidden, in a job object that ends it with the program; the answer is read as it comes
+// (PeekNamedPipe), the wait taken in short slices.
+#include "encoder_session.h"
+
+#include "text.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+constexpr ULONGLONG kSliceMs = 50;
+
+HANDLE ServerJob() {
+  static HANDLE job = [] {
+    HANDLE j = CreateJobObjectW(nullptr, nullptr);
+    if (j) {
+      JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+      info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+      SetInformationJobObject(j, JobObjectExtendedLimitInformation, &info, sizeof info);
+    }
+    return j;
+  }();
+  return job;
+}
+
+void CloseHandleOnce(HANDLE& h) {
+  if (h) CloseHandle(h);
+  h = nullptr;
+}
+
+// Reads what is there now; false once the other end has closed.
+bool ReadAvailable(HANDLE pipe, std::string& into, bool keepTail) {
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return false;
+    if (available == 0) return true;
+    char buffer[8192];
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr)) return false;
+    into.append(buffer, got);
+    if (keepTail && into.size() > 8192) into.erase(0, into.size() - 4096);
+  }
+}
+
+bool WriteAll(HANDLE pipe, const std::string& bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    DWORD wrote = 0;
+    if (!WriteFile(pipe, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &wrote, nullptr)) return false;
+    done += wrote;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct ServerProcess::Impl {
+  HANDLE process = nullptr, input = nullptr, output = nullptr, errors = nullptr;
+  bool ended = false;
+  std::string answers, kept;
+
+  ~Impl() {
+    CloseHandleOnce(input);
+    CloseHandleOnce(output);
+    CloseHandleOnce(errors);
+    CloseHandleOnce(process);
+  }
+  bool Reaped() {
+    if (!ended && WaitForSingleObject(process, 0) == WAIT_OBJECT_0) {
+      ended = true;
+      NoteEncoderEnded(reinterpret_cast<std::intptr_t>(process));
+    }
+    return ended;
+  }
+  void Kill() {
+    if (Reaped()) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, INFINITE);
+    Reaped();
+  }
+  bool Handshake() {
+    if (!WriteAll(input, std::string(kServeHello, kServeHelloSize))) return false;
+    const ULONGLONG until = GetTickCount64() + kHandshakeMs;
+    while (answers.size() < kServeHelloSize) {
+      const bool open = ReadAvailable(output, answers, false);
+      if (answers.compare(0, answers.size(), kServeHello, std::min(answers.size(), kServeHelloSize)) != 0) return false;
+      if (answers.size() >= kServeHelloSize) break;
+      if (!open || GetTickCount64() >= until || Reaped()) return false;
+      WaitForSingleObject(process, 1);
+    }
+    answers.erase(0, kServeHelloSize);
+    return answers.empty();
+  }
+};
+
+ServerProcess::ServerProcess(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path& program) {
+  SECURITY_ATTRIBUTES sa{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE inRead = nullptr, outWrite = nullptr, errWrite = nullptr;
+  auto impl = std::make_unique<Impl>();
+  if (!CreatePipe(&inRead, &impl->input, &sa, 1 << 16)) return nullptr;
+  if (!CreatePipe(&impl->output, &outWrite, &sa, 1 << 16) || !CreatePipe(&impl->errors, &errWrite, &sa, 0)) {
+    CloseHandleOnce(inRead);
+    CloseHandleOnce(outWrite);
+    return nullptr;
+  }
+  for (HANDLE ours : {impl->input, impl->output, impl->errors}) SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  si.wShowWindow = SW_HIDE;
+  si.hStdInput = inRead;
+  si.hStdOutput = outWrite;
+  si.hStdError = errWrite;
+  std::wstring text = L"\"" + std::filesystem::path(program).make_preferred().native() + L"\" --serve";
+  PROCESS_INFORMATION pi{};
+  const BOOL started = CreateProcessW(
+      nullptr, text.data(), nullptr, nullptr, TRUE,
+      NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
+      nullptr, nullptr, &si, &pi);
+  CloseHandleOnce(inRead);
+  CloseHandleOnce(outWrite);
+  CloseHandleOnce(errWrite);
+  if (!started) return nullptr;
+  impl->process = pi.hProcess;
+  if (HANDLE job = ServerJob()) AssignProcessToJobObject(job, pi.hProcess);
+  ResumeThread(pi.hThread);
+  CloseHandle(pi.hThread);
+  NoteEncoderStarted(reinterpret_cast<std::intptr_t>(impl->process));
+  if (!impl->Handshake()) {
+    impl->Kill();
+    return nullptr;
+  }
+  return std::make_unique<ServerProcess>(std::move(impl));
+}
+
+ServerProcess::~ServerProcess() {
+  if (!impl_->ended) {
+    CloseHandleOnce(impl_->input);  // the end of input: an idle server ends with status 0
+    if (WaitForSingleObject(impl_->process, 1000) != WAIT_OBJECT_0) impl_->Kill();
+    impl_->Reaped();
+  }
+}
+
+bool ServerProcess::Ended() const { return impl_->ended; }
+
+ProcessOutcome ServerProcess::Ask(const std::vector<std::string>& arguments, const WaitControl& control) {
+  Impl& s = *impl_;
+  s.kept.clear();
+  bool open = WriteAll(s.input, RequestFrame(arguments));
+  const ULONGLONG started = GetTickCount64();
+  ULONGLONG polled = started, stopAt = 0;
+  ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;
+  for (;;) {
+    if (open) open = ReadAvailable(s.output, s.answers, false);
+    ReadAvailable(s.errors, s.kept, true);
+    std::uint32_t status = 0;
+    std::string text;
+    if (endedBy == ProcessOutcome::How::Exited && TakeAnswer(s.answers, status, text)) {
+      return AnswerOutcome(status, text);
+    }
+    if (s.Reaped()) break;
+    WaitForSingleObject(s.process, open ? 1 : kSliceMs);
+    const ULONGLONG now = GetTickCount64();
+    if (!stopAt && control.poll && now - polled >= kSliceMs) {
+      polled = now;
+      if (control.poll()) stopAt = now;
+    }
+    if (endedBy != ProcessOutcome::How::Exited) continue;  // already ended; wait for it
+    const bool graceOver = stopAt && now - stopAt >= static_cast<ULONGLONG>(control.stopGraceMs);
+    const bool timedOut = control.timeoutSeconds > 0 &&
+                          now - started >= static_cast<ULONGLONG>(control.timeoutSeconds) * 1000;
+    if (graceOver || timedOut) {
+      endedBy = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
+      TerminateProcess(s.process, 1);
+    }
+  }
+  ReadAvailable(s.errors, s.kept, true);
+  DWORD code = 0;
+  GetExitCodeProcess(s.process, &code);
+  ProcessOutcome out;
+  out.errorText = LastOutputLine(ValidUtf8(s.kept));
+  out.code = static_cast<int>(code);
+  if (endedBy != ProcessOutcome::How::Exited) {
+    out.how = endedBy;
+    out.reason = EndedByUsReason(endedBy, control);
+  } else if (code >= 0xC0000000u && code != 0xFFFFFFFFu) {
+    out.how = ProcessOutcome::How::Killed;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(code));
+    out.reason = std::string("encoder ended by exception 0x") + hex;
+  } else {
+    out.how = ProcessOutcome::How::Exited;
+    out.reason = "encoder exit code " + std::to_string(out.code);  // ended without an answer
+  }
+  return out;
+}
