@@ -239,7 +239,7 @@ check "an encoder outlived its time limit" '! pgrep -f "app-fake.screnc.exe" >/d
 for presses in 1 2; do
   rm -rf "$work/out-c" "$work/pid"
   QW_FAKE_MODE=hang QW_FAKE_PID=$(winpath "$work/pid") \
-    timeout --foreground 60 "$wine" "$app_fake/quillward-batch.exe" "$(winpath "$small")" "$(winpath "$work/out-c")" \
+    timeout --foreground 60 "$wine" "$app_fake/quillward-batch.exe" --jobs 1 "$(winpath "$small")" "$(winpath "$work/out-c")" \
     >"$work/w.out" 2>"$work/w.err" &
   run=$!
   for _ in $(seq 600); do [ -s "$work/pid" ] && break; sleep 0.05; done
