@@ -8,8 +8,9 @@
 
 namespace {
 
-const std::array<std::string, 8> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
-                                               "chkLangDirect", "Combo1", "Combo2", "txtDefxt"};
+const std::array<std::string, 9> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
+                                               "chkLangDirect", "Combo1", "Combo2", "txtDefxt",
+                                               "chkVerify"};
 
 bool IsCheckBox(const std::string& key) { return key.starts_with("chk") || key == "Check2"; }
 
@@ -103,6 +104,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       } else {
         out.overrides["Jobs"] = std::to_string(jobs);
       }
+    } else if (switches && arg == "--verify") {
+      out.overrides["chkVerify"] = "1";
     } else if (switches && arg.starts_with('-') && arg.size() > 1) {
       out.error = "unknown option \"" + arg + "\" (a path that begins with \"-\" goes after \"--\")";
     } else {
@@ -122,8 +125,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
 
 std::string BatchUsage() {
   return std::string(
-      "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--]\n"
-      "                       SOURCE DESTINATION\n"
+      "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
+      "                       [--verify] [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -135,7 +138,9 @@ std::string BatchUsage() {
       "\"*.inc *.lib\"). --timeout ends an encoder that works longer than SECONDS on\n"
       "one file and fails that file (default 300; 0: no limit). --jobs copies and\n"
       "encodes up to N files at once (default: the stored \"Jobs\", else the number of\n"
-      "cores); the log is the same, line for line, whatever N.\n"
+      "cores); the log is the same, line for line, whatever N. --verify decodes each\n"
+      "encoded file again and fails it when its script text differs from the source\n"
+      "(the stored chkVerify, for this run only).\n"
       "\n"
       "Each log entry is printed as a line, as soon as it is done; messages go to\n"
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"

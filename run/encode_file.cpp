@@ -1,6 +1,7 @@
 #include "encode_file.h"
 
 #include "fs_ops.h"
+#include "verify.h"
 
 #include <algorithm>
 #include <fstream>
@@ -57,6 +58,7 @@ FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings&
       BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination)), control);
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
   result.reason = outcome.Succeeded() ? CheckOutput(before, destination) : outcome.Explained();
+  if (result.reason.empty() && settings.Verify) result.reason = VerifyEncodedFile(source, destination);
   if (result.reason.empty()) return result;
 
   // Nothing may ship in place of a page that failed.

@@ -29,5 +29,6 @@ RunSettings LoadRunSettings(const SettingsStore& store) {
   const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   int jobs = 0;
   s.Jobs = ParseInt(Trimmed(read("Jobs", "")), jobs) && jobs >= 1 ? std::min(jobs, kMaxJobs) : std::min(cores, kMaxJobs);
+  s.Verify = SettingIsSet(read("chkVerify", "0"));
   return s;
 }

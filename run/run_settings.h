@@ -20,11 +20,12 @@ struct RunSettings {
   int TimeoutSeconds = 300;  // "EncoderTimeout": an encoder working longer on one file is
                              // ended and the file fails; 0: no limit
   int Jobs = 1;              // "Jobs": files copied or encoded at once (default: the cores)
+  bool Verify = false;       // "chkVerify": each encoded file decoded and compared with its source
 };
 
 // Reads the keys in the order "chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
 // "txtDefxt", "chkLangDirect", each with its default (0, "VBScript", "JScript", "*.inc"),
-// then "EncoderTimeout" (300), then "Jobs" (the number of cores; at least 1, at most 64).
+// then "EncoderTimeout" (300), then "Jobs" (the number of cores; at least 1, at most 64), then "chkVerify" (0).
 RunSettings LoadRunSettings(const SettingsStore& store);
 
 // A check-box value as the run reads it: numeric text that is not zero is true; text that

@@ -43,6 +43,7 @@ private slots:
   void storedSettingsAndOverrides();
   void failedFileGivesOne();
   void awkwardNames();
+  void verifyFailsWrongOutput();
   void interruptStopsAfterCurrentFile();
   void checkBoxWords_data();
   void checkBoxWords();
@@ -169,6 +170,22 @@ void TestBatch::failedFileGivesOne() {
   QVERIFY(r.lines.contains(QStringLiteral("site/a.inc - encoder exit code 3")));
   QCOMPARE(r.lines.last(), QStringLiteral("Done: 2 files, 1 failed"));
   QCOMPARE(Read(Tmp("out/b.inc")), std::string("ENCODED\nb"));
+}
+
+// The stand-in writes plain text, not the page encoded: --verify fails the file, leaves
+// nothing in its place (not even an earlier output), and the other files go on.
+void TestBatch::verifyFailsWrongOutput() {
+  Write(Tmp("site/a.inc"), "<% x %>");
+  Write(Tmp("site/b.txt"), "copied");
+  Write(Tmp("out/a.inc"), "from an earlier run");
+  const Result r = Run({"--verify", "site", "out"});
+  QCOMPARE(r.exitCode, 1);
+  QCOMPARE(r.lines, QStringList({"Processing ... site",
+                                 "site/a.inc - verification failed: line 1 (byte 0 of the source): the source has "
+                                 "\"<% x %>\", the decoded output \"ENCODED\\n<% x %>\"; the earlier output was removed",
+                                 "site/b.txt", "Done: 2 files, 1 failed"}));
+  QVERIFY(!fs::exists(Tmp("out/a.inc")));
+  QCOMPARE(Read(Tmp("out/b.txt")), std::string("copied"));
 }
 
 void TestBatch::awkwardNames() {

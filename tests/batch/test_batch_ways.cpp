@@ -75,7 +75,8 @@ private slots:
   void sameTreeAndLog();
 
 private:
-  QString Run(const fs::path& source, const fs::path& destination, const QString& jobs, bool perFile);
+  QString Run(const fs::path& source, const fs::path& destination, const QString& jobs, bool perFile,
+              bool verify = false);
   QTemporaryDir tmp_;
   QString program_;
   fs::path randomSite_;
@@ -92,7 +93,8 @@ void TestBatchWays::initTestCase() {
 }
 
 // The log of one run into a fresh `destination`.
-QString TestBatchWays::Run(const fs::path& source, const fs::path& destination, const QString& jobs, bool perFile) {
+QString TestBatchWays::Run(const fs::path& source, const fs::path& destination, const QString& jobs, bool perFile,
+                           bool verify) {
   QProcess p;
   QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
   e.insert(QStringLiteral("XDG_CONFIG_HOME"), tmp_.filePath(QStringLiteral("config")));
@@ -100,6 +102,7 @@ QString TestBatchWays::Run(const fs::path& source, const fs::path& destination, 
   p.setProcessEnvironment(e);
   QStringList args;
   for (const char* key : {"chkASP", "chkHTML", "chkJS", "Check2"}) args << QStringLiteral("--set") << QString::fromLatin1(key) + QStringLiteral("=1");
+  if (verify) args << QStringLiteral("--verify");
   args << QStringLiteral("--jobs") << jobs << QString::fromStdString(source.string())
        << QString::fromStdString(destination.string());
   p.start(program_, args);
@@ -111,19 +114,24 @@ void TestBatchWays::sameTreeAndLog_data() {
   QTest::addColumn<QString>("site");
   QTest::addColumn<QString>("jobs");
   QTest::addColumn<bool>("perFile");
-  QTest::newRow("sample site, per-file process") << "sample" << "1" << true;
-  QTest::newRow("sample site, four workers") << "sample" << "4" << false;
-  QTest::newRow("random site, per-file process") << "random" << "1" << true;
-  QTest::newRow("random site, four workers") << "random" << "4" << false;
-  QTest::newRow("random site, four workers, per-file") << "random" << "4" << true;
+  QTest::addColumn<bool>("verify");
+  QTest::newRow("sample site, per-file process") << "sample" << "1" << true << false;
+  QTest::newRow("sample site, four workers") << "sample" << "4" << false << false;
+  QTest::newRow("sample site, verified") << "sample" << "1" << false << true;
+  QTest::newRow("random site, per-file process") << "random" << "1" << true << false;
+  QTest::newRow("random site, four workers") << "random" << "4" << false << false;
+  QTest::newRow("random site, four workers, per-file") << "random" << "4" << true << false;
+  QTest::newRow("random site, verified, four workers") << "random" << "4" << false << true;
 }
 
 // Against one worker through the server: the other way into the same destination path
-// (the first tree moved aside), so that the logs compare as they are.
+// (the first tree moved aside), so that the logs compare as they are. Verified, every
+// page our encoder wrote passes: the same log and the same tree.
 void TestBatchWays::sameTreeAndLog() {
   QFETCH(QString, site);
   QFETCH(QString, jobs);
   QFETCH(bool, perFile);
+  QFETCH(bool, verify);
   const fs::path source = site == QLatin1String("sample")
                               ? fs::path(qEnvironmentVariable("QW_SOURCE_DIR").toStdString()) / "examples/site"
                               : randomSite_;
@@ -133,7 +141,7 @@ void TestBatchWays::sameTreeAndLog() {
   fs::remove_all(kept);
   const QString first = Run(source, out, QStringLiteral("1"), false);
   fs::rename(out, kept);
-  const QString second = Run(source, out, jobs, perFile);
+  const QString second = Run(source, out, jobs, perFile, verify);
   QVERIFY(first.contains(QLatin1String("\nDone: ")));
   if (site == QLatin1String("random")) QVERIFY(first.contains(QLatin1String(" - encoder exit code 255")));
   QCOMPARE(second, first);

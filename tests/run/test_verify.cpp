@@ -1,0 +1,133 @@
+// The check of an encoded page against its source: pages our encoder wrote pass, in each
+// kind, encoding and way of marking the language; an output that says anything else
+// fails, and the reason points at the first difference.
+#include <QtTest>
+
+#include "encode_file.h"  // the encoder's (screnc_core comes first)
+#include "verify.h"
+
+#include <random>
+#include <string>
+
+using screnc::Kind;
+using screnc::KindOptions;
+using screnc::Lang;
+
+namespace {
+
+std::string Encoded(const std::string& source, Kind kind, bool directive = true, bool crlf = true) {
+  KindOptions opt;
+  opt.kind = kind;
+  opt.default_lang = kind == Kind::Asp ? Lang::VBScript : Lang::JScript;
+  opt.add_directive = directive;
+  opt.crlf_after_directive = crlf;
+  std::string out;
+  if (screnc::encode_file_bytes(source, opt, std::nullopt, out) != screnc::FileStatus::Ok) return "(not encoded)";
+  return out;
+}
+
+std::string Utf16LE(const std::string& ascii) {
+  std::string out("\xFF\xFE", 2);
+  for (const char c : ascii) (out += c) += '\0';
+  return out;
+}
+
+// Script text and markup for random pages: escapes, non-ASCII, language attributes in
+// several spellings; never `%>`, `</script` or a block marker.
+std::string RandomPage(std::mt19937& rng) {
+  static const std::vector<std::string> pieces = {
+      "<% x = 1 %>", "<%= \"\xC3\xA9t\xC3\xA9\" %>", "<p>text</p>\r\n", "\n", "\t<b>",
+      "<script>var a = '<';</script>", "<script language=\"javascript\">f(1);</script>",
+      "<SCRIPT LANGUAGE=VBScript RUNAT=Server>MsgBox 1</SCRIPT>", "<script type=\"text/javascript\">g();</script>",
+      "<script language='JScript' runat=\"server\">h(2)</script>", "<% If a > b Then %>yes<% End If %>"};
+  std::uniform_int_distribution<std::size_t> count(1, 15), pick(0, pieces.size() - 1);
+  std::string page = rng() % 3 == 0 ? "<%@ CODEPAGE=65001 %>\r\n" : "";
+  for (std::size_t n = count(rng); n > 0; --n) page += pieces[pick(rng)];
+  return page;
+}
+
+}  // namespace
+
+class TestVerify : public QObject {
+  Q_OBJECT
+private slots:
+  // What the encoder changes on purpose is not a difference.
+  void encoderChangesPass_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("directive");
+    QTest::addColumn<bool>("crlf");
+    QTest::addColumn<bool>("utf16");
+    const int asp = int(Kind::Asp), html = int(Kind::Html), plain = int(Kind::Plain);
+    QTest::newRow("directive added, CR LF") << "<% x = 1 %>\r\n" << asp << true << true << false;
+    QTest::newRow("directive added, LF") << "<% x = 1 %>\n" << asp << true << false << false;
+    QTest::newRow("no directive (/xl)") << "<% x = 1 %>\n" << asp << false << true << false;
+    QTest::newRow("directive completed") << "<%@ CODEPAGE=65001 %><% x %>" << asp << true << true << false;
+    QTest::newRow("directive completed, no blank") << "<%@CODEPAGE=65001%><% x %>" << asp << true << true << false;
+    QTest::newRow("directive renamed") << "<%@ language=\"vbscript\" %><% x %>" << asp << true << true << false;
+    QTest::newRow("script tag given a language") << "<script>var a;</script>" << html << true << true << false;
+    QTest::newRow("script tag, self-closing slash") << "<script src=a.js/><script>f()</script>" << html << true << true << false;
+    QTest::newRow("javascript renamed") << "<script language='javascript'>f()</script>" << html << true << true << false;
+    QTest::newRow("plain script") << "function f() {}\r\n" << plain << true << true << false;
+    QTest::newRow("UTF-16 page") << "<% x = \"a\" %>\r\n<script>f()</script>" << asp << true << true << true;
+    QTest::newRow("nothing to encode") << "<p>only text</p>" << html << true << true << false;
+  }
+  void encoderChangesPass() {
+    QFETCH(QString, source);
+    QFETCH(int, kind);
+    QFETCH(bool, directive);
+    QFETCH(bool, crlf);
+    QFETCH(bool, utf16);
+    const std::string page = utf16 ? Utf16LE(source.toStdString()) : source.toStdString();
+    const std::string encoded = Encoded(page, Kind(kind), directive, crlf);
+    QCOMPARE(QString::fromStdString(CompareDecoded(page, encoded)), QString());
+  }
+
+  void randomPagesPass() {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; ++round) {
+      const std::string page = RandomPage(rng);
+      for (const Kind kind : {Kind::Asp, Kind::Html}) {
+        const std::string reason = CompareDecoded(page, Encoded(page, kind, round % 2 == 0, round % 3 == 0));
+        QVERIFY2(reason.empty(), (page + "\n" + reason).c_str());
+      }
+    }
+  }
+
+  // Whatever else the output says is the first difference, with where it is.
+  void differencesFail_data() {
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QString>("reason");
+    const std::string page = "<p>one</p>\n<% x = 1 %>\n";
+    QTest::newRow("plain text in place of the page")
+        << QByteArray("<% x %>") << QByteArray("ENCODED\n<% x %>")
+        << "line 1 (byte 0 of the source): the source has \"<% x %>\", the decoded output \"ENCODED\\n<% x %>\"";
+    QTest::newRow("another page, encoded")
+        << QByteArray::fromStdString(page) << QByteArray::fromStdString(Encoded("<p>one</p>\n<% x = 2 %>\n", Kind::Asp))
+        << "line 2 (byte 18 of the source): the source has \"1 %>\\n\", the decoded output \"2 %>\\n\"";
+    QTest::newRow("output cut short")
+        << QByteArray::fromStdString(page) << QByteArray::fromStdString(page.substr(0, 12))
+        << "line 2 (byte 12 of the source): the source has \"% x = 1 %>\\n\", the decoded output (end of file)";
+    QTest::newRow("a language no encoder writes")
+        << QByteArray("<script language=VBScript>MsgBox 1</script>") << QByteArray("<script language=XScript>MsgBox 1</script>")
+        << "line 1 (byte 25 of the source): the source has \">MsgBox 1</script>\", the decoded output \" language=XScript>MsgBox\"";
+    QTest::newRow("damaged block")
+        << QByteArray("<% x %>") << QByteArray("<%#@~^AQAAAA==x^#~@%>") << "damaged";
+    QTest::newRow("byte order mark dropped")
+        << QByteArray::fromStdString(Utf16LE("<% x %>")) << QByteArray("<% x %>") << "the byte order mark differs";
+    QTest::newRow("UTF-16 text changed")
+        << QByteArray::fromStdString(Utf16LE("<% a %>")) << QByteArray::fromStdString(Utf16LE("<% b %>"))
+        << "line 1 (byte 8 of the source): the source has \"a %>\", the decoded output \"b %>\"";
+  }
+  void differencesFail() {
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, output);
+    QFETCH(QString, reason);
+    const QString got = QString::fromStdString(CompareDecoded(source.toStdString(), output.toStdString()));
+    QVERIFY2(got.contains(reason), qPrintable(got));
+  }
+};
+
+QTEST_GUILESS_MAIN(TestVerify)
+#include "test_verify.moc"
