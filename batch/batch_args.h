@@ -1,6 +1,7 @@
 #pragma once
 // The command line of quillward-batch:
-//   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--] SOURCE DESTINATION
+//   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify] [--]
+//                   SOURCE DESTINATION
 //   quillward-batch --help
 
 #include <filesystem>
