@@ -103,6 +103,17 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       } else {
         out.overrides["Jobs"] = std::to_string(jobs);
       }
+    } else if (switches && (arg == "--exclude" || arg.starts_with("--exclude="))) {
+      std::string pattern;
+      if (arg.size() > 9) {
+        pattern = arg.substr(10);
+      } else if (i + 1 < args.size()) {
+        pattern = Text(args[++i]);
+      }
+      if (pattern.empty()) out.error = "--exclude needs a PATTERN";
+      out.excludes.push_back(pattern);
+    } else if (switches && (arg == "--verbose" || arg == "-v")) {
+      out.verbose = true;
     } else if (switches && arg.starts_with('-') && arg.size() > 1) {
       out.error = "unknown option \"" + arg + "\" (a path that begins with \"-\" goes after \"--\")";
     } else {
@@ -122,8 +133,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
 
 std::string BatchUsage() {
   return std::string(
-      "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--]\n"
-      "                       SOURCE DESTINATION\n"
+      "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
+      "                       [--exclude PATTERN]... [--verbose] [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -136,6 +147,11 @@ std::string BatchUsage() {
       "one file and fails that file (default 300; 0: no limit). --jobs copies and\n"
       "encodes up to N files at once (default: the stored \"Jobs\", else the number of\n"
       "cores); the log is the same, line for line, whatever N.\n"
+      "\n"
+      "Entries named in a folder's .quillwardignore (the .gitignore pattern language)\n"
+      "or by the stored \"txtExclude\" (patterns for every site) are left out;\n"
+      "--exclude adds a PATTERN, anchored at SOURCE, that wins over both. --verbose\n"
+      "logs each entry left out as \"<path> - excluded\".\n"
       "\n"
       "Each log entry is printed as a line, as soon as it is done; messages go to\n"
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"
