@@ -15,6 +15,7 @@ private slots:
   void ignoreFile();
   void layers_data();
   void layers();
+  void unreadableIgnoreFile_data();
   void unreadableIgnoreFile();
   void excludedScriptsNeedNoEncoder();
 
@@ -127,14 +128,26 @@ void TestIgnoreWalk::layers() {
   QCOMPARE(out.files, copied.size());
 }
 
+void TestIgnoreWalk::unreadableIgnoreFile_data() {
+  QTest::addColumn<QString>("what");
+  QTest::addColumn<QString>("reason");
+  // Ways to fail a read whoever runs the test, root included.
+  QTest::newRow("a folder") << "folder" << "(read ";
+  QTest::newRow("a link to itself") << "loop" << "(read ";
+}
+
 void TestIgnoreWalk::unreadableIgnoreFile() {
-  // A folder where the ignore file should be: reading it fails whoever runs the test.
+  QFETCH(QString, what);
+  QFETCH(QString, reason);
   WriteFile(src_, "sub/a.txt");
-  fs::create_directories(src_ / "sub" / kIgnoreFileName);
+  const fs::path file = src_ / "sub" / kIgnoreFileName;
+  if (what == QLatin1String("folder")) fs::create_directories(file);
+  else fs::create_symlink(kIgnoreFileName, file);
   const RunOutcome out = Run({});
   const QString s = P(src_);
-  QCOMPARE(host_.entries.value(2).section(QStringLiteral(" - "), 0, 0), s + "/sub/.quillwardignore");
-  QVERIFY2(host_.entries.value(2).contains(QLatin1String("(read ")), qPrintable(host_.entries.value(2)));
+  const QString entry = host_.entries.value(2);
+  QCOMPARE(entry.section(QStringLiteral(" - "), 0, 0), s + "/sub/.quillwardignore");
+  QVERIFY2(entry.contains(reason), qPrintable(entry));
   QCOMPARE(out.failed, 1);
   QVERIFY(fs::exists(dst_ / "sub/a.txt"));  // the walk goes on, without the folder's rules
   QCOMPARE(host_.entries.last(), QStringLiteral("Done: 1 files, 1 failed"));
