@@ -106,6 +106,17 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       }
     } else if (switches && arg == "--verify") {
       out.overrides["chkVerify"] = "1";
+    } else if (switches && (arg == "--exclude" || arg.starts_with("--exclude="))) {
+      std::string pattern;
+      if (arg.size() > 9) {
+        pattern = arg.substr(10);
+      } else if (i + 1 < args.size()) {
+        pattern = Text(args[++i]);
+      }
+      if (pattern.empty()) out.error = "--exclude needs a PATTERN";
+      out.excludes.push_back(pattern);
+    } else if (switches && (arg == "--verbose" || arg == "-v")) {
+      out.verbose = true;
     } else if (switches && arg.starts_with('-') && arg.size() > 1) {
       out.error = "unknown option \"" + arg + "\" (a path that begins with \"-\" goes after \"--\")";
     } else {
@@ -126,7 +137,7 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
 std::string BatchUsage() {
   return std::string(
       "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
-      "                       [--verify] [--] SOURCE DESTINATION\n"
+      "                       [--verify] [--exclude PATTERN]... [--verbose] [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -141,6 +152,11 @@ std::string BatchUsage() {
       "cores); the log is the same, line for line, whatever N. --verify decodes each\n"
       "encoded file again and fails it when its script text differs from the source\n"
       "(the stored chkVerify, for this run only).\n"
+      "\n"
+      "Entries named in a folder's .quillwardignore (the .gitignore pattern language)\n"
+      "or by the stored \"txtExclude\" (patterns for every site) are left out;\n"
+      "--exclude adds a PATTERN, anchored at SOURCE, that wins over both. --verbose\n"
+      "logs each entry left out as \"<path> - excluded\".\n"
       "\n"
       "Each log entry is printed as a line, as soon as it is done; messages go to\n"
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"

@@ -1,7 +1,7 @@
 #pragma once
 // The command line of quillward-batch:
-//   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify] [--]
-//                   SOURCE DESTINATION
+//   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify]
+//                   [--exclude PATTERN]... [--verbose] [--] SOURCE DESTINATION
 //   quillward-batch --help
 
 #include <filesystem>
@@ -13,6 +13,8 @@ struct BatchArgs {
   bool help = false;
   std::filesystem::path source, destination;
   std::map<std::string, std::string> overrides;  // settings key (as the run knows it) -> value
+  std::vector<std::string> excludes;             // --exclude, in their order
+  bool verbose = false;                          // --verbose: excluded entries are logged
   std::string error;                             // set when the arguments cannot be used
 };
 

@@ -53,6 +53,10 @@ int main(int argc, char** argv) {
   }
   MemorySettingsStore settings(stored.get());
   for (const auto& [key, value] : args.overrides) settings.Write(kSettingsSection, key, value);
+  std::string excludes;
+  for (const std::string& pattern : args.excludes) excludes += pattern + '\n';
+  if (!excludes.empty()) settings.Write(kThisRunSection, "Exclude", excludes);
+  if (args.verbose) settings.Write(kThisRunSection, "Verbose", "1");
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   return ExitStatusOf(RunEncoding(host, settings));

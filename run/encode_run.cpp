@@ -86,6 +86,7 @@ std::string Summary(const Walk& walk) {
   std::string text = std::string(walk.stopped ? "Stopped" : "Done") + ": " + std::to_string(walk.files) +
                      " files, " + std::to_string(walk.failedFiles) + " failed";
   if (walk.failedFolders > 0) text += ", " + std::to_string(walk.failedFolders) + " folders failed";
+  if (walk.excluded > 0) text += ", " + std::to_string(walk.excluded) + " excluded";
   return text;
 }
 
@@ -143,6 +144,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   outcome.files = walk.files;
   outcome.failed = walk.failedFiles + walk.failedFolders;
   outcome.failedFolders = walk.failedFolders;
+  outcome.excluded = walk.excluded;
   if (const std::string warning = LeftPlainEntry(walk, outcome.leftPlain); !warning.empty()) {
     host.AppendLog(warning);
   }

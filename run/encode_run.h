@@ -12,7 +12,8 @@
 // Failures of single files and folders are logged as "<path> - <reason>"; the walk goes
 // on. When files that hold script were copied plain because their kind is off in
 // Options, one entry says so. A final entry sums up: "Done: N files, M failed" (or
-// "Stopped: ..."), with ", K folders failed" when folders could not be made or listed.
+// "Stopped: ..."), with ", K folders failed" when folders could not be made or listed
+// and ", X excluded" when the ignore rules left entries out.
 
 #include "run_host.h"
 #include "settings_store.h"
@@ -31,6 +32,7 @@ struct RunOutcome {
   long long failed = 0;         // log entries that carry a reason (files and folders)
   long long failedFolders = 0;  // of those, folders that could not be made or listed
   long long leftPlain = 0;      // script files copied plain because their kind is off
+  long long excluded = 0;       // entries left out by the ignore rules
 };
 
 // How long a stopped encoder may still finish its file, and how long it has to end

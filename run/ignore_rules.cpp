@@ -199,6 +199,8 @@ int ReadWhole(const std::filesystem::path& file, std::string& text) {
     const auto status = std::filesystem::status(file, ec);
     return ec ? ec.value() : status.type() == std::filesystem::file_type::not_found ? ENOENT : EIO;
   }
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) return EISDIR;  // opens, but reads as nothing
   std::ostringstream all;
   all << in.rdbuf();
   if (in.bad()) return errno != 0 ? errno : EIO;

@@ -45,6 +45,13 @@
 
 inline constexpr char kIgnoreFileName[] = ".quillwardignore";
 
+// The path of the entry `name` of the folder `folder`, both relative to the source root.
+inline std::string JoinRelative(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (!path.empty()) path += '/';
+  return path.append(name);
+}
+
 // Glob match of `pattern` against `text` (paths with `/`), with the rules above for
 // `*`, `?`, `[...]`, `\` and `**`. A malformed pattern (an unclosed `[`, a `\` at the end,
 // an unknown `[:class:]`) matches nothing.

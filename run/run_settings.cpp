@@ -1,5 +1,6 @@
 #include "run_settings.h"
 
+#include "ignore_rules.h"
 #include "text.h"
 
 #include <algorithm>
@@ -30,5 +31,13 @@ RunSettings LoadRunSettings(const SettingsStore& store) {
   int jobs = 0;
   s.Jobs = ParseInt(Trimmed(read("Jobs", "")), jobs) && jobs >= 1 ? std::min(jobs, kMaxJobs) : std::min(cores, kMaxJobs);
   s.Verify = SettingIsSet(read("chkVerify", "0"));
+  s.SiteExcludes = SplitPatternList(read("txtExclude", ""));
+  const std::string once = store.Read(kThisRunSection, "Exclude", "");
+  for (std::size_t at = 0; at < once.size();) {
+    const std::size_t end = std::min(once.find('\n', at), once.size());
+    if (end > at) s.CommandExcludes.push_back(once.substr(at, end - at));
+    at = end + 1;
+  }
+  s.Verbose = SettingIsSet(store.Read(kThisRunSection, "Verbose", "0"));
   return s;
 }

@@ -4,9 +4,13 @@
 #include "settings_store.h"
 
 #include <string>
+#include <vector>
 
 inline const std::string kSettingsSection = "Settings";
 inline constexpr int kMaxJobs = 64;
+// Not stored: what a front end sets for one run only (quillward-batch's --exclude,
+// one pattern a line, and --verbose), read from the run's in-memory settings.
+inline const std::string kThisRunSection = "ThisRun";
 
 struct RunSettings {
   bool EncodeAsp = false;    // "chkASP"
@@ -19,13 +23,17 @@ struct RunSettings {
   std::string AspSwitch;     // from "chkLangDirect": " /xl " when set, empty when cleared
   int TimeoutSeconds = 300;  // "EncoderTimeout": an encoder working longer on one file is
                              // ended and the file fails; 0: no limit
+  std::vector<std::string> SiteExcludes;     // "txtExclude": patterns for every site
+  std::vector<std::string> CommandExcludes;  // [ThisRun] "Exclude": --exclude, one a line
+  bool Verbose = false;                      // [ThisRun] "Verbose": excluded entries logged
   int Jobs = 1;              // "Jobs": files copied or encoded at once (default: the cores)
   bool Verify = false;       // "chkVerify": each encoded file decoded and compared with its source
 };
 
 // Reads the keys in the order "chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
 // "txtDefxt", "chkLangDirect", each with its default (0, "VBScript", "JScript", "*.inc"),
-// then "EncoderTimeout" (300), then "Jobs" (the number of cores; at least 1, at most 64), then "chkVerify" (0).
+// then "EncoderTimeout" (300), then "Jobs" (the number of cores; at least 1, at most 64), then
+// "chkVerify" (0), then "txtExclude" ("").
 RunSettings LoadRunSettings(const SettingsStore& store);
 
 // A check-box value as the run reads it: numeric text that is not zero is true; text that

@@ -1,6 +1,7 @@
 #include "tree_count.h"
 
 #include "file_kind.h"
+#include "ignore_rules.h"
 #include "paths.h"
 
 namespace fs = std::filesystem;
@@ -10,19 +11,31 @@ namespace {
 class Counter {
 public:
   Counter(const RunSettings& settings, const std::function<bool(long long)>& poll)
-      : settings_(settings), poll_(poll) {}
+      : settings_(settings), poll_(poll), ignore_(settings.SiteExcludes, settings.CommandExcludes) {}
 
-  void Count(const fs::path& folder) {
+  void Count(const fs::path& folder, const std::string& relative) {
     std::vector<FolderEntry> entries;
     if (!ListFolder(folder, entries).ok()) return;
+    ignore_.Push(folder, relative);  // an unreadable ignore file is the walk's to report
+    CountEntries(folder, relative, entries);
+    ignore_.Pop();
+  }
+
+  TreeCount result;
+
+private:
+  void CountEntries(const fs::path& folder, const std::string& relative, const std::vector<FolderEntry>& entries) {
     for (const FolderEntry& e : entries) {
       if (result.stopped) return;
       if (++seen_ % 1000 == 0 && poll_ && poll_(result.files)) {
         result.stopped = true;
         return;
       }
+      const bool isFolder = e.type == FolderEntry::Type::Folder || e.type == FolderEntry::Type::FolderLink;
+      const std::string path = JoinRelative(relative, e.displayName);
+      if (ignore_.Excluded(path, isFolder)) continue;
       if (e.type == FolderEntry::Type::Folder) {
-        Count(JoinPath(folder, e.name));
+        Count(JoinPath(folder, e.name), path);
       } else if (e.type == FolderEntry::Type::File || e.type == FolderEntry::Type::Other) {
         ++result.files;
         if (e.type == FolderEntry::Type::File &&
@@ -33,11 +46,9 @@ public:
     }
   }
 
-  TreeCount result;
-
-private:
   const RunSettings& settings_;
   const std::function<bool(long long)>& poll_;
+  IgnoreStack ignore_;
   long long seen_ = 0;
 };
 
@@ -46,6 +57,6 @@ private:
 TreeCount CountTree(const fs::path& source, const RunSettings& settings,
                     const std::function<bool(long long)>& poll) {
   Counter counter(settings, poll);
-  counter.Count(source);
+  counter.Count(source, "");
   return counter.result;
 }

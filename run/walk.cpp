@@ -51,7 +51,8 @@ FileResult DoFile(const FileJob& job, const fs::path& appDir, const RunSettings&
 Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits,
            std::optional<FileId> destinationRoot, long long total)
     : host_(host), settings_(settings), appDir_(host.AppDir()), control_(limits),
-      destinationRoot_(destinationRoot), total_(total) {
+      destinationRoot_(destinationRoot), total_(total),
+      ignore_(settings.SiteExcludes, settings.CommandExcludes) {
   control_.timeoutSeconds = settings.TimeoutSeconds;
   control_.poll = [this] {
     host_.ProcessEvents();
@@ -70,11 +71,11 @@ Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits
 }
 
 void Walk::Run(const fs::path& source, const fs::path& destination) {
-  EncodeFolder(source, destination);
+  EncodeFolder(source, destination, "");
   Collect(true);
 }
 
-void Walk::EncodeFolder(const fs::path& source, const fs::path& destination) {
+void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, const std::string& relative) {
   std::vector<FolderEntry> entries;
   if (Status listed = ListFolder(source, entries); !listed.ok()) {
     Queue({kProcessing + LogEntry(source, listed.reason()), true, nullptr, {}});
@@ -82,29 +83,52 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination) {
   }
   Queue({kProcessing + ToDisplayPath(source), false, nullptr, {}});
   SortByName(entries);
+  if (auto unreadable = ignore_.Push(source, relative)) {
+    Pending failure{LogEntry(unreadable->file, unreadable->message), false, nullptr, {}};
+    failure.entryFailed = true;
+    Queue(std::move(failure));
+  }
+  EncodeEntries(entries, source, destination, relative);
+  ignore_.Pop();
+}
 
+void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path& source,
+                         const fs::path& destination, const std::string& relative) {
   for (const FolderEntry& e : entries) {
     if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
-    HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name));
+    const fs::path from = JoinPath(source, e.name);
+    if (LeftOut(e, from, relative)) continue;
+    HandOut(e, from, JoinPath(destination, e.name));
     if (stopped) return;
   }
-  EnterSubfolders(entries, source, destination);
+  EnterSubfolders(entries, source, destination, relative);
+}
+
+bool Walk::LeftOut(const FolderEntry& entry, const fs::path& from, const std::string& relative) {
+  const bool isFolder = entry.type == FolderEntry::Type::Folder || entry.type == FolderEntry::Type::FolderLink;
+  const std::string path = JoinRelative(relative, entry.displayName);
+  if (!ignore_.Excluded(path, isFolder)) return false;
+  if (!isFolder && entry.displayName == kIgnoreFileName) return true;  // the rules themselves
+  ++excluded;
+  if (settings_.Verbose) Queue({LogEntry(from, "excluded"), false, nullptr, {}});
+  return true;
 }
 
 void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::path& source,
-                           const fs::path& destination) {
+                           const fs::path& destination, const std::string& relative) {
   for (const FolderEntry& e : entries) {
     if (stopped || host_.State().StopRequested) {
       stopped = true;
       stopFlag_ = true;
       return;
     }
+    if (e.type != FolderEntry::Type::Folder && e.type != FolderEntry::Type::FolderLink) continue;
     const fs::path from = JoinPath(source, e.name);
+    if (LeftOut(e, from, relative)) continue;
     if (e.type == FolderEntry::Type::FolderLink) {
       Queue({LogEntry(from, "link to a folder, not followed"), true, nullptr, {}});
       continue;
     }
-    if (e.type != FolderEntry::Type::Folder) continue;
     // The destination reached again from inside the source (a bind mount, say): walking
     // it would copy the copy into itself.
     if (destinationRoot_ && IdentityOf(from) == destinationRoot_) {
@@ -118,7 +142,7 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
       continue;
     }
     if (existed) RemoveLeftoverTemporaries(to);
-    EncodeFolder(from, to);
+    EncodeFolder(from, to, JoinRelative(relative, e.displayName));
   }
 }
 
@@ -175,7 +199,11 @@ bool Walk::WaitForResult(const FileSlot& slot) {
 
 void Walk::Log(const Pending& pending) {
   if (!pending.file) {
-    if (pending.folderFailed) FolderFailed(pending.line);
+    if (pending.entryFailed) {
+      ++failedFiles;
+      host_.AppendLog(pending.line);
+      host_.MarkLastFailed();
+    } else if (pending.folderFailed) FolderFailed(pending.line);
     else host_.AppendLog(pending.line);
     return;
   }

@@ -13,11 +13,19 @@
 // so the log is line for line that of one worker. Only the walk's thread calls the
 // host: while it waits for a result it runs events every 50 ms. A stop lets the files
 // in hand finish (the encoder's grace time as with one worker) and leaves the rest.
+//
+// Entries left out by the ignore rules (ignore_rules.h: each folder's ignore file, pushed
+// as the walk enters the folder and popped as it leaves, and the run's patterns) are
+// neither copied nor encoded, and an excluded folder is not entered nor made; they are
+// counted, and logged as "<path> - excluded" only when RunSettings::Verbose. The ignore
+// files themselves are never copied, counted or logged. An ignore file that cannot be read
+// is a failed entry "<path> - <reason>" and the folder is walked without its rules.
 
 #include "basShell.h"
 #include "encoder_session.h"
 #include "file_workers.h"
 #include "fs_ops.h"
+#include "ignore_rules.h"
 #include "run_host.h"
 #include "run_settings.h"
 
@@ -40,6 +48,7 @@ public:
   long long files = 0;
   long long failedFiles = 0;
   long long failedFolders = 0;
+  long long excluded = 0;  // entries left out by the ignore rules (not the ignore files)
   // Files that hold script but were copied plain because their kind is off, by the
   // Options key that is off.
   std::map<std::string, long long> leftPlain;
@@ -51,9 +60,15 @@ private:
     bool folderFailed = false;
     std::shared_ptr<FileSlot> file;
     std::string leftPlainKey;  // the Options key that left this script file plain
+    bool entryFailed = false;  // a failed entry that is neither a file nor a folder
   };
 
-  void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination);
+  void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination,
+                    const std::string& relative);
+  void EncodeEntries(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
+                     const std::filesystem::path& destination, const std::string& relative);
+  // Whether the entry is left out; counts it, and logs it when verbose.
+  bool LeftOut(const FolderEntry& entry, const std::filesystem::path& from, const std::string& relative);
   void HandOut(const FolderEntry& entry, const std::filesystem::path& source,
                const std::filesystem::path& destination);
   void Queue(Pending pending);
@@ -64,7 +79,7 @@ private:
   void FileDone(const std::string& entry, bool failed);
   void FolderFailed(const std::string& entry);
   void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
-                       const std::filesystem::path& destination);
+                       const std::filesystem::path& destination, const std::string& relative);
 
   RunHost& host_;
   const RunSettings& settings_;
@@ -77,6 +92,7 @@ private:
   std::atomic<bool> stopFlag_{false};  // the stop request, as the workers see it
   EncoderSession session_;             // one worker: the files are done on this thread
   std::unique_ptr<FileWorkers> workers_;
+  IgnoreStack ignore_;
 };
 
 // One file copied or encoded: what a worker does. Never calls the host.

@@ -30,6 +30,9 @@ void TestBatchArgs::parse_data() {
   QTest::newRow("lone dash is a path") << QStringList{"-", "b"} << "-" << "";
   QTest::newRow("dash path before --") << QStringList{"-a", "b"} << "" << "";
   QTest::newRow("key without =") << QStringList{"--set", "chkASP", "a", "b"} << "" << "";
+  QTest::newRow("exclude and verbose are not settings") << QStringList{"--exclude", "*.bak", "--exclude=.git/", "-v", "a", "b"} << "a" << "";
+  QTest::newRow("exclude without a pattern") << QStringList{"a", "b", "--exclude"} << "" << "";
+  QTest::newRow("exclude with an empty pattern") << QStringList{"--exclude=", "a", "b"} << "" << "";
   QTest::newRow("empty key") << QStringList{"--set", "=1", "a", "b"} << "" << "";
 }
 

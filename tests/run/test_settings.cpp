@@ -126,7 +126,8 @@ void TestSettings::readOrder() {
   ReadOrderStore store;
   LoadRunSettings(store);
   QCOMPARE(store.reads, QStringList({"chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
-                                     "txtDefxt", "chkLangDirect", "EncoderTimeout", "Jobs", "chkVerify"}));
+                                     "txtDefxt", "chkLangDirect", "EncoderTimeout", "Jobs", "chkVerify",
+                                     "txtExclude", "Exclude", "Verbose"}));
 }
 
 void TestSettings::overridesSitInFront() {
