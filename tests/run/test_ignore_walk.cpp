@@ -7,7 +7,7 @@
 
 #include <QtTest>
 
-class TestIgnoreWalk : public QObject {
+class TestIgnoreWalk : public QObject, protected RunTreeFixture {
   Q_OBJECT
 private slots:
   void init();
@@ -22,24 +22,10 @@ private slots:
 private:
   // settings: "key=value" pairs of [Settings]; `once`: [ThisRun] pairs
   RunOutcome Run(const QStringList& settings, const QStringList& once = {});
-  std::unique_ptr<QTemporaryDir> tmpDir_;
-  fs::path src_, dst_;
-  RecordingHost host_;
-  std::unique_ptr<FakeEncoderDir> fake_;
 };
 
 void TestIgnoreWalk::init() {
-  tmpDir_ = std::make_unique<QTemporaryDir>();
-  src_ = TempPath(*tmpDir_, "site");
-  dst_ = TempPath(*tmpDir_, "out");
-  fs::create_directories(src_);
-  host_ = RecordingHost();
-  fake_ = std::make_unique<FakeEncoderDir>();
-  host_.source = src_;
-  host_.destination = dst_;
-  host_.appDir = fake_->appDir();
-  qunsetenv("QW_FAKE_MODE");
-  qputenv("QW_FAKE_LOG", fake_->logPath().toLocal8Bit());
+  ResetTree(false, true);
 }
 
 RunOutcome TestIgnoreWalk::Run(const QStringList& settings, const QStringList& once) {

@@ -9,7 +9,7 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-class TestSafety : public QObject {
+class TestSafety : public QObject, protected RunTreeFixture {
   Q_OBJECT
 private slots:
   void init();
@@ -29,26 +29,11 @@ private slots:
 
 private:
   RunOutcome Run(const QStringList& settings = {}, StopTimes times = {});
-  std::unique_ptr<QTemporaryDir> tmpDir_;
-  fs::path src_, dst_;
-  RecordingHost host_;
-  std::unique_ptr<FakeEncoderDir> fake_;
 };
 
 void TestSafety::init() {
-  tmpDir_ = std::make_unique<QTemporaryDir>();
-  src_ = TempPath(*tmpDir_, "site");
-  dst_ = TempPath(*tmpDir_, "out");
-  fs::create_directories(src_);
-  fs::create_directories(dst_);
-  host_ = RecordingHost();
-  fake_ = std::make_unique<FakeEncoderDir>();
-  host_.source = src_;
-  host_.destination = dst_;
-  host_.appDir = fake_->appDir();
-  qunsetenv("QW_FAKE_MODE");
+  ResetTree(true, false);
   qunsetenv("QW_FAKE_PID");
-  qunsetenv("QW_FAKE_LOG");
 }
 
 RunOutcome TestSafety::Run(const QStringList& settings, StopTimes times) {

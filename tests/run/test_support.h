@@ -103,3 +103,31 @@ public:
 private:
   QTemporaryDir dir_;
 };
+
+// A fresh source folder "site" and destination "out" in a temporary folder, a host
+// pointed at them, and the stand-in encoder as its AppDir: what every walk test starts
+// from. The test classes derive from it beside QObject.
+class RunTreeFixture {
+protected:
+  // `makeDestination`: create "out" too; `logCalls`: the stand-in records its calls.
+  void ResetTree(bool makeDestination, bool logCalls) {
+    tmpDir_ = std::make_unique<QTemporaryDir>();
+    src_ = TempPath(*tmpDir_, "site");
+    dst_ = TempPath(*tmpDir_, "out");
+    fs::create_directories(src_);
+    if (makeDestination) fs::create_directories(dst_);
+    host_ = RecordingHost();
+    fake_ = std::make_unique<FakeEncoderDir>();
+    host_.source = src_;
+    host_.destination = dst_;
+    host_.appDir = fake_->appDir();
+    qunsetenv("QW_FAKE_MODE");
+    if (logCalls) qputenv("QW_FAKE_LOG", fake_->logPath().toLocal8Bit());
+    else qunsetenv("QW_FAKE_LOG");
+  }
+
+  std::unique_ptr<QTemporaryDir> tmpDir_;
+  fs::path src_, dst_;
+  RecordingHost host_;
+  std::unique_ptr<FakeEncoderDir> fake_;
+};

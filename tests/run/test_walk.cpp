@@ -5,7 +5,7 @@
 #include <QtTest>
 #include <sys/stat.h>
 
-class TestWalk : public QObject {
+class TestWalk : public QObject, protected RunTreeFixture {
   Q_OBJECT
 private slots:
   void init();
@@ -29,25 +29,10 @@ private slots:
 
 private:
   RunOutcome Run(const QStringList& settings = {});
-  std::unique_ptr<QTemporaryDir> tmpDir_;
-  fs::path src_, dst_;
-  RecordingHost host_;
-  std::unique_ptr<FakeEncoderDir> fake_;
 };
 
 void TestWalk::init() {
-  tmpDir_ = std::make_unique<QTemporaryDir>();
-  src_ = TempPath(*tmpDir_, "site");
-  dst_ = TempPath(*tmpDir_, "out");
-  fs::create_directories(src_);
-  fs::create_directories(dst_);
-  host_ = RecordingHost();
-  fake_ = std::make_unique<FakeEncoderDir>();
-  host_.source = src_;
-  host_.destination = dst_;
-  host_.appDir = fake_->appDir();
-  qunsetenv("QW_FAKE_MODE");
-  qputenv("QW_FAKE_LOG", fake_->logPath().toLocal8Bit());
+  ResetTree(true, true);
 }
 
 // settings: "key=value" pairs
