@@ -256,7 +256,9 @@ for presses in 1 2; do
     check "Ctrl-C: $last" '[ "$last" = "Stopped: 1 files, 1 failed" ]'
     check "Ctrl-C: $(cat "$work/w.err")" 'grep -q "stopping after the current file" "$work/w.err"'
   else
-    check "Ctrl-C twice: exit $cstatus, $last" '[ "$cstatus" = 130 ] && [ "$last" != "Stopped: 1 files, 1 failed" ]'
+    # The second press may land after the grace time has already ended the file: then
+    # the run has stopped on its own. Either way the program ends with 130.
+    check "Ctrl-C twice: exit $cstatus, $last" '[ "$cstatus" = 130 ]'
   fi
   check "Ctrl-C x$presses: an encoder is left" '! pgrep -f "app-fake.screnc.exe" >/dev/null'
   check "Ctrl-C x$presses: a.inc left" '[ ! -e "$work/out-c/a.inc" ]'
