@@ -50,6 +50,7 @@ FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings&
     }
   }
   if (HoldsNoText(source)) {
+    result.copied = true;
     result.reason = CopyFileAtomic(source, destination).reason();
     return result;
   }

@@ -19,6 +19,7 @@
 struct FileOutcome {
   std::string reason;    // empty when the file was encoded
   bool stopped = false;  // the encoder was ended on a stop request
+  bool copied = false;   // it held no text and was copied as it is
 };
 
 FileOutcome EncodeFile(FileKind kind, const std::filesystem::path& appDir, const RunSettings& settings,

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -26,6 +27,9 @@ struct FileJob {
 struct FileResult {
   std::string reason;    // empty when the file was copied or encoded
   bool stopped = false;  // the encoder was ended on a stop request
+  bool encoded = false;  // the encoder made it (an encode kind with no text is copied)
+  std::uint64_t bytesIn = 0, bytesOut = 0;
+  std::int64_t microseconds = 0;
 };
 
 // One file handed out: its result once `done`; `skipped` when a stop came before a

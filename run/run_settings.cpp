@@ -32,12 +32,21 @@ RunSettings LoadRunSettings(const SettingsStore& store) {
   s.Jobs = ParseInt(Trimmed(read("Jobs", "")), jobs) && jobs >= 1 ? std::min(jobs, kMaxJobs) : std::min(cores, kMaxJobs);
   s.Verify = SettingIsSet(read("chkVerify", "0"));
   s.SiteExcludes = SplitPatternList(read("txtExclude", ""));
+  s.Changed = SettingIsSet(read("chkChanged", "0"));
+  s.Delete = SettingIsSet(read("chkDelete", "0"));
   const std::string once = store.Read(kThisRunSection, "Exclude", "");
   for (std::size_t at = 0; at < once.size();) {
     const std::size_t end = std::min(once.find('\n', at), once.size());
     if (end > at) s.CommandExcludes.push_back(once.substr(at, end - at));
     at = end + 1;
   }
-  s.Verbose = SettingIsSet(store.Read(kThisRunSection, "Verbose", "0"));
+  const auto thisRun = [&store](const char* key, const char* def) { return store.Read(kThisRunSection, key, def); };
+  s.Verbose = SettingIsSet(thisRun("Verbose", "0"));
+  s.Checksum = SettingIsSet(thisRun("Checksum", "0"));
+  int maxDelete = 0;
+  s.MaxDelete = ParseInt(Trimmed(thisRun("MaxDelete", "100")), maxDelete) && maxDelete >= 0 ? maxDelete : 100;
+  s.DryRun = SettingIsSet(thisRun("DryRun", "0"));
+  s.ReportPath = thisRun("Report", "");
+  s.Strict = SettingIsSet(thisRun("Strict", "0"));
   return s;
 }

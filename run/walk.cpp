@@ -1,11 +1,13 @@
 #include "walk.h"
 
 #include "encode_file.h"
+#include "encoder_command.h"
 #include "file_kind.h"
 #include "paths.h"
 #include "text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace fs = std::filesystem;
@@ -30,6 +32,19 @@ std::string LogEntry(const fs::path& path, const std::string& reason) {
 }
 
 namespace {
+
+EntryRecord RecordOf(EntryAction action, bool folder, std::string relative, const fs::path& source,
+                     const fs::path& destination, std::string reason = {}) {
+  EntryRecord record;
+  record.action = action;
+  record.folder = folder;
+  record.relative = std::move(relative);
+  record.source = source;
+  record.destination = destination;
+  record.reason = std::move(reason);
+  return record;
+}
+
 // How far the walk may go ahead of the log, in files per worker.
 constexpr std::size_t kAheadPerWorker = 4;
 constexpr int kSliceMs = 50;
@@ -37,14 +52,23 @@ constexpr int kSliceMs = 50;
 
 FileResult DoFile(const FileJob& job, const fs::path& appDir, const RunSettings& settings,
                   EncoderSession& session, const WaitControl& control) {
+  const auto started = std::chrono::steady_clock::now();
   FileResult result;
   if (job.kind == FileKind::Copy) {
     result.reason = CopyFileAtomic(job.source, job.destination).reason();
-    return result;
+  } else {
+    const FileOutcome outcome =
+        EncodeFile(job.kind, appDir, settings, job.source, job.destination, control, session);
+    result.reason = outcome.reason;
+    result.stopped = outcome.stopped;
+    result.encoded = !outcome.copied;
   }
-  const FileOutcome outcome = EncodeFile(job.kind, appDir, settings, job.source, job.destination, control, session);
-  result.reason = outcome.reason;
-  result.stopped = outcome.stopped;
+  if (const auto in = StampOf(job.source)) result.bytesIn = in->size;
+  if (result.reason.empty()) {
+    if (const auto out = StampOf(job.destination)) result.bytesOut = out->size;
+  }
+  result.microseconds = std::chrono::duration_cast<std::chrono::microseconds>(
+                            std::chrono::steady_clock::now() - started).count();
   return result;
 }
 
@@ -78,14 +102,20 @@ void Walk::Run(const fs::path& source, const fs::path& destination) {
 void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, const std::string& relative) {
   std::vector<FolderEntry> entries;
   if (Status listed = ListFolder(source, entries); !listed.ok()) {
-    Queue({kProcessing + LogEntry(source, listed.reason()), true, nullptr, {}});
+    Pending failure{kProcessing + LogEntry(source, listed.reason()), true};
+    failure.record = RecordOf(EntryAction::Failed, true, relative, source, destination, listed.reason());
+    Queue(std::move(failure));
     return;
   }
-  Queue({kProcessing + ToDisplayPath(source), false, nullptr, {}});
+  Pending entered{kProcessing + ToDisplayPath(source), false};
+  entered.record = RecordOf(EntryAction::Folder, true, relative, source, destination);
+  Queue(std::move(entered));
   SortByName(entries);
   if (auto unreadable = ignore_.Push(source, relative)) {
-    Pending failure{LogEntry(unreadable->file, unreadable->message), false, nullptr, {}};
+    Pending failure{LogEntry(unreadable->file, unreadable->message), false};
     failure.entryFailed = true;
+    failure.record = RecordOf(EntryAction::Failed, false, JoinRelative(relative, kIgnoreFileName),
+                              unreadable->file, {}, unreadable->message);
     Queue(std::move(failure));
   }
   EncodeEntries(entries, source, destination, relative);
@@ -98,7 +128,7 @@ void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path
     if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
     const fs::path from = JoinPath(source, e.name);
     if (LeftOut(e, from, relative)) continue;
-    HandOut(e, from, JoinPath(destination, e.name));
+    HandOut(e, from, JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
     if (stopped) return;
   }
   EnterSubfolders(entries, source, destination, relative);
@@ -110,7 +140,10 @@ bool Walk::LeftOut(const FolderEntry& entry, const fs::path& from, const std::st
   if (!ignore_.Excluded(path, isFolder)) return false;
   if (!isFolder && entry.displayName == kIgnoreFileName) return true;  // the rules themselves
   ++excluded;
-  if (settings_.Verbose) Queue({LogEntry(from, "excluded"), false, nullptr, {}});
+  Pending left{LogEntry(from, "excluded"), false};
+  left.silent = !settings_.Verbose;
+  left.record = RecordOf(EntryAction::Excluded, isFolder, path, from, {});
+  Queue(std::move(left));
   return true;
 }
 
@@ -125,30 +158,39 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
     if (e.type != FolderEntry::Type::Folder && e.type != FolderEntry::Type::FolderLink) continue;
     const fs::path from = JoinPath(source, e.name);
     if (LeftOut(e, from, relative)) continue;
+    const fs::path to = JoinPath(destination, e.name);
+    const std::string path = JoinRelative(relative, e.displayName);
+    const auto failed = [&](std::string line, const std::string& reason) {
+      Pending failure{std::move(line), true};
+      failure.record = RecordOf(EntryAction::Failed, true, path, from, to, reason);
+      Queue(std::move(failure));
+    };
     if (e.type == FolderEntry::Type::FolderLink) {
-      Queue({LogEntry(from, "link to a folder, not followed"), true, nullptr, {}});
+      failed(LogEntry(from, "link to a folder, not followed"), "link to a folder, not followed");
       continue;
     }
     // The destination reached again from inside the source (a bind mount, say): walking
     // it would copy the copy into itself.
     if (destinationRoot_ && IdentityOf(from) == destinationRoot_) {
-      Queue({kProcessing + LogEntry(from, "is the destination folder, not entered"), true, nullptr, {}});
+      failed(kProcessing + LogEntry(from, "is the destination folder, not entered"),
+             "is the destination folder, not entered");
       continue;
     }
-    const fs::path to = JoinPath(destination, e.name);
     bool existed = false;
     if (Status made = MakeFolder(to, &existed); !made.ok()) {
-      Queue({kProcessing + LogEntry(from, made.reason()), true, nullptr, {}});
+      failed(kProcessing + LogEntry(from, made.reason()), made.reason());
       continue;
     }
     if (existed) RemoveLeftoverTemporaries(to);
-    EncodeFolder(from, to, JoinRelative(relative, e.displayName));
+    EncodeFolder(from, to, path);
   }
 }
 
 // One file: its kind decided here, the work done here (one worker) or handed out.
-void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination) {
-  Pending pending{ToDisplayPath(source), false, nullptr, {}};
+void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination,
+                   const std::string& relative) {
+  Pending pending{ToDisplayPath(source), false};
+  pending.record = RecordOf(EntryAction::Copied, false, relative, source, destination);
   if (entry.type == FolderEntry::Type::Other) {
     pending.file = std::make_shared<FileSlot>();
     pending.file->result.reason = entry.reason;
@@ -158,6 +200,8 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   }
   FileJob job{ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_), source, destination};
   if (job.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
+  pending.record.kind = job.kind;
+  if (job.kind != FileKind::Copy) pending.record.switches = Trimmed(SwitchPartFor(job.kind, settings_).text);
   if (workers_) {
     pending.file = workers_->Submit(std::move(job));
   } else {
@@ -182,7 +226,7 @@ void Walk::Collect(bool all) {
       if (!all && filesInHand_ <= ahead) return;
       if (!WaitForResult(*front.file)) continue;
     }
-    const Pending next = std::move(pending_.front());
+    Pending next = std::move(pending_.front());
     pending_.pop_front();
     if (next.file) --filesInHand_;
     Log(next);
@@ -197,14 +241,17 @@ bool Walk::WaitForResult(const FileSlot& slot) {
   return false;
 }
 
-void Walk::Log(const Pending& pending) {
+void Walk::Log(Pending& pending) {
+  EntryRecord& record = pending.record;
   if (!pending.file) {
-    if (pending.entryFailed) {
+    if (pending.silent) {
+    } else if (pending.entryFailed) {
       ++failedFiles;
       host_.AppendLog(pending.line);
       host_.MarkLastFailed();
     } else if (pending.folderFailed) FolderFailed(pending.line);
     else host_.AppendLog(pending.line);
+    Tell(record);
     return;
   }
   if (pending.file->skipped) return;  // stopped before it was begun
@@ -213,6 +260,20 @@ void Walk::Log(const Pending& pending) {
   if (result.reason.empty() && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
   if (!result.reason.empty()) ++failedFiles;
   FileDone(result.reason.empty() ? pending.line : pending.line + " - " + result.reason, !result.reason.empty());
+  record.action = result.stopped            ? EntryAction::Stopped
+                  : !result.reason.empty()  ? EntryAction::Failed
+                  : result.encoded          ? EntryAction::Encoded
+                                            : EntryAction::Copied;
+  if (!result.encoded) record.switches.clear();
+  record.reason = result.reason;
+  record.bytesIn = result.bytesIn;
+  record.bytesOut = result.bytesOut;
+  record.microseconds = result.microseconds;
+  Tell(record);
+}
+
+void Walk::Tell(const EntryRecord& record) {
+  for (EntryObserver* observer : observers_) observer->Entry(record);
 }
 
 void Walk::FolderFailed(const std::string& entry) {

@@ -23,6 +23,7 @@
 
 #include "basShell.h"
 #include "encoder_session.h"
+#include "entry_record.h"
 #include "file_workers.h"
 #include "fs_ops.h"
 #include "ignore_rules.h"
@@ -41,6 +42,10 @@ public:
   Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits,
        std::optional<FileId> destinationRoot, long long total);
 
+  // Told of every entry, in the log's order, right after its log line (excluded entries
+  // too, logged or not). Not owned; must outlive Run.
+  void AddObserver(EntryObserver* observer) { observers_.push_back(observer); }
+
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
 
@@ -56,11 +61,15 @@ public:
 private:
   // A log line in the making: a folder's line, or a file whose result may still be due.
   struct Pending {
+    explicit Pending(std::string text, bool failedFolder = false)
+        : line(std::move(text)), folderFailed(failedFolder) {}
     std::string line;  // a folder's entry; for a file, its shown path
     bool folderFailed = false;
     std::shared_ptr<FileSlot> file;
     std::string leftPlainKey;  // the Options key that left this script file plain
     bool entryFailed = false;  // a failed entry that is neither a file nor a folder
+    bool silent = false;       // told to the observers only, never logged
+    EntryRecord record;        // what the observers are told; a file's result completes it
   };
 
   void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -70,12 +79,13 @@ private:
   // Whether the entry is left out; counts it, and logs it when verbose.
   bool LeftOut(const FolderEntry& entry, const std::filesystem::path& from, const std::string& relative);
   void HandOut(const FolderEntry& entry, const std::filesystem::path& source,
-               const std::filesystem::path& destination);
+               const std::filesystem::path& destination, const std::string& relative);
   void Queue(Pending pending);
   // Logs the results that are there in order; `all`: waits for every one.
   void Collect(bool all);
   bool WaitForResult(const FileSlot& slot);
-  void Log(const Pending& pending);
+  void Log(Pending& pending);
+  void Tell(const EntryRecord& record);
   void FileDone(const std::string& entry, bool failed);
   void FolderFailed(const std::string& entry);
   void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
@@ -93,6 +103,7 @@ private:
   EncoderSession session_;             // one worker: the files are done on this thread
   std::unique_ptr<FileWorkers> workers_;
   IgnoreStack ignore_;
+  std::vector<EntryObserver*> observers_;
 };
 
 // One file copied or encoded: what a worker does. Never calls the host.

@@ -127,7 +127,8 @@ void TestSettings::readOrder() {
   LoadRunSettings(store);
   QCOMPARE(store.reads, QStringList({"chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
                                      "txtDefxt", "chkLangDirect", "EncoderTimeout", "Jobs", "chkVerify",
-                                     "txtExclude", "Exclude", "Verbose"}));
+                                     "txtExclude", "chkChanged", "chkDelete", "Exclude", "Verbose", "Checksum",
+                                     "MaxDelete", "DryRun", "Report", "Strict"}));
 }
 
 void TestSettings::overridesSitInFront() {
