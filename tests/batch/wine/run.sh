@@ -26,32 +26,13 @@ work=$root/build-windows/wine-batch-test
 for f in "$winbin/quillward-batch.exe" "$fake" "$lin/quillward-batch" "$lin/screnc"; do
   [ -x "$f" ] || { echo "wine batch: $f is missing (make windows; make build)" >&2; exit 1; }
 done
-wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-
-export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
-export LANG=C.UTF-8 LC_ALL=C.UTF-8       # non-ASCII names reach Wine whole
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko to install
-unset DISPLAY WAYLAND_DISPLAY
-
-t0=$(date +%s.%N)
-seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
-mkdir -p "$WINEPREFIX"
-"$wineserver" -p || true
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot -i >/dev/null 2>&1
-  echo "wine batch: new prefix made in $(seconds "$t0") s"
-fi
+label="wine batch"
+. "$root/tests/wine/prefix.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "wine batch: FAIL $*" >&2; }
 check() { if eval "$2"; then pass; else fail "$1"; fi; }
 
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 # A Windows log as the Linux one reads: no CR, Z:\ paths as POSIX paths.
 as_linux() { tr -d '\r' < "$1" | sed -e 's|Z:\\|/|g' -e 's|\\|/|g'; }
 

@@ -22,34 +22,12 @@ work=$root/build-windows/wine-test
 for f in "$exe" "$lin"; do
   [ -x "$f" ] || { echo "wine: $f is missing (make windows build)" >&2; exit 1; }
 done
-wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-
-export WINEPREFIX=$root/build-windows/wine-prefix WINEDEBUG=-all
-# Wine reads the command line and host file names in the locale's character set: in the
-# C locale a non-ASCII name would not arrive.
-export LANG=C.UTF-8 LC_ALL=C.UTF-8
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko to install
-unset DISPLAY WAYLAND_DISPLAY
-
-t0=$(date +%s.%N)
-seconds() { awk -v a="$1" -v b="$(date +%s.%N)" 'BEGIN { printf "%.1f", b - a }'; }
-mkdir -p "$WINEPREFIX"
-"$wineserver" -p || true  # stays up between the runs below, until -k (2: already up)
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  "$wine" wineboot -i >/dev/null 2>&1
-  echo "wine: new prefix made in $(seconds "$t0") s"
-fi
+label="wine"
+. "$root/tests/wine/prefix.sh"
 
 rm -rf "$work"
 mkdir -p "$work"
-passed=0 failed=0
-pass() { passed=$((passed + 1)); }
-fail() { failed=$((failed + 1)); echo "wine: FAIL $*" >&2; }
 
-# Z:\ plus the POSIX path with backslashes.
-winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
 
 # win ARGS...: screnc.exe with stdout to $work/out.txt and stderr to $work/err.txt;
 # the exit status in $status.
