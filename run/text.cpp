@@ -84,20 +84,31 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+namespace {
+
+// Calls `each(cp, bytes, valid)` for every code point of `utf8` in turn; a byte that
+// begins no valid sequence comes alone, as the replacement character with `valid` false.
+template <typename Each>
+void ForEachCodePoint(std::string_view utf8, Each each) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t cp;
+    std::size_t n;
+    const bool valid = DecodeUtf8(utf8, i, cp, n);
+    if (!valid) cp = kReplacementCharacter, n = 1;
+    each(cp, utf8.substr(i, n), valid);
+    i += n;
+  }
+}
+
+}  // namespace
+
 std::string ValidUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size();) {
-    char32_t cp;
-    std::size_t n;
-    if (DecodeUtf8(bytes, i, cp, n)) {
-      out.append(bytes.substr(i, n));
-      i += n;
-    } else {
-      AppendUtf8(out, kReplacementCharacter);
-      ++i;
-    }
-  }
+  ForEachCodePoint(bytes, [&out](char32_t cp, std::string_view sequence, bool valid) {
+    if (valid) out.append(sequence);
+    else AppendUtf8(out, cp);
+  });
   return out;
 }
 
@@ -106,13 +117,7 @@ std::string Utf8FromUtf16(std::u16string_view utf16) { return Utf8FromUnits(utf1
 std::u16string Utf16FromUtf8(std::string_view utf8) {
   std::u16string out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    char32_t cp;
-    std::size_t n;
-    if (!DecodeUtf8(utf8, i, cp, n)) cp = kReplacementCharacter, n = 1;
-    AppendUtf16(out, cp);
-    i += n;
-  }
+  ForEachCodePoint(utf8, [&out](char32_t cp, std::string_view, bool) { AppendUtf16(out, cp); });
   return out;
 }
 
@@ -132,17 +137,13 @@ std::string Utf8FromWide(std::wstring_view wide) {
 std::wstring WideFromUtf8(std::string_view utf8) {
   std::wstring out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    char32_t cp;
-    std::size_t n;
-    if (!DecodeUtf8(utf8, i, cp, n)) cp = kReplacementCharacter, n = 1;
+  ForEachCodePoint(utf8, [&out](char32_t cp, std::string_view, bool) {
     if constexpr (sizeof(wchar_t) == 2) {
       AppendUtf16(out, cp);
     } else {
       out += static_cast<wchar_t>(cp);
     }
-    i += n;
-  }
+  });
   return out;
 }
 
@@ -178,17 +179,10 @@ std::filesystem::path::string_type NativeOfText(std::string_view utf8) {
 std::string FoldCase(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    char32_t cp;
-    std::size_t n;
-    if (DecodeUtf8(utf8, i, cp, n)) {
-      AppendUtf8(out, FoldCase(cp));
-    } else {
-      out += utf8[i];  // not text: kept as it is, so distinct bytes stay distinct
-      n = 1;
-    }
-    i += n;
-  }
+  ForEachCodePoint(utf8, [&out](char32_t cp, std::string_view sequence, bool valid) {
+    if (valid) AppendUtf8(out, FoldCase(cp));
+    else out.append(sequence);  // not text: kept as it is, so distinct bytes stay distinct
+  });
   return out;
 }
 
