@@ -1,6 +1,7 @@
 #include "Dialog.h"
 
 #include "controls.h"
+#include "exclude_field.h"
 #include "look.h"
 #include "run_text.h"
 #include "twips.h"
@@ -9,7 +10,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
+
+#include <limits>
 
 namespace {
 
@@ -41,6 +46,33 @@ QLabel* MakeLabel(const QString& caption, QWidget* parent, const QRect& rect, co
   return label;
 }
 
+// A part Qt builds inside a control (a combo box's list, a spin box's edit field, a text
+// field's viewport), not a control of the dialog.
+bool PartOfAnother(const QWidget* w, const QWidget* dialog) {
+  for (const QWidget* p = w->parentWidget(); p && p != dialog; p = p->parentWidget()) {
+    if (qobject_cast<const QComboBox*>(p) || qobject_cast<const QAbstractSpinBox*>(p) ||
+        qobject_cast<const QAbstractScrollArea*>(p))
+      return true;
+  }
+  return false;
+}
+
+QSpinBox* MakeSpinBox(QWidget* parent, const QRect& rect, const char* name, int least, int most) {
+  auto* box = Named(new QSpinBox(parent), name);
+  box->setGeometry(rect);
+  box->setRange(least, most);
+  box->setAlignment(Qt::AlignRight);
+  return box;
+}
+
+// A caption with an Alt letter that moves the focus to `buddy`, which is named after it.
+QLabel* MakeBuddyLabel(const QString& caption, QWidget* parent, const QRect& rect, const char* name, QWidget* buddy) {
+  QLabel* label = MakeLabel(caption, parent, rect, name);
+  label->setBuddy(buddy);
+  buddy->setAccessibleName(QString(caption).remove(u'&'));
+  return label;
+}
+
 }  // namespace
 
 Dialog::Dialog(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(store) {
@@ -49,7 +81,7 @@ Dialog::Dialog(SettingsStore& store, QWidget* parent) : QDialog(parent), store_(
   setWindowIcon(ProgramIcon());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(TwipsSize(6030, 3930));
+  setFixedSize(TwipsSize(6030, 7230));
   BuildControls();
   SetTabOrder();
   Connect();
@@ -77,6 +109,7 @@ void Dialog::BuildControls() {
   chkLangDirect->setGeometry(TwipsRect(60, 1245, 5940, 345));
   Line1 = Named(new LineControl(this, TwipsX(-60), TwipsX(5970), TwipsY(1680), 2), "Line1");
   BuildFrame();
+  BuildRunFrame();
   OKButton = Named(new QPushButton(QStringLiteral("OK"), this), "OKButton");
   OKButton->setGeometry(TwipsRect(4755, 75, 1215, 375));
   CancelButton = Named(new QPushButton(QStringLiteral("Cancel"), this), "CancelButton");
@@ -109,11 +142,39 @@ void Dialog::BuildFrame() {
   Label4->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
+// Below the classic controls, which keep their places: the settings of newer runs.
+void Dialog::BuildRunFrame() {
+  Frame2 = Named(new QGroupBox(QStringLiteral("Runs"), this), "Frame2");
+  Frame2->setGeometry(TwipsRect(30, 3960, 5970, 3210));
+  chkChanged = Named(new CheckBox(QStringLiteral("Only &redo files that changed since the last run"), Frame2), "chkChanged");
+  chkChanged->setGeometry(TwipsRect(300, 300, 5550, 240));
+  chkDelete = Named(new CheckBox(QStringLiteral("Re&move files this tool wrote earlier whose source is gone"), Frame2),
+                    "chkDelete");
+  chkDelete->setGeometry(TwipsRect(300, 600, 5550, 240));
+  chkVerify = Named(new CheckBox(QStringLiteral("&Verify each encoded file by decoding it"), Frame2), "chkVerify");
+  chkVerify->setGeometry(TwipsRect(300, 900, 5550, 240));
+  spnTimeout = MakeSpinBox(Frame2, TwipsRect(4140, 1245, 1530, 285), "spnTimeout", 0, std::numeric_limits<int>::max());
+  lblTimeout = MakeBuddyLabel(QStringLiteral("Encoder &time limit per file (s, 0 = none)"), Frame2,
+                              TwipsRect(300, 1290, 3780, 240), "lblTimeout", spnTimeout);
+  spnJobs = MakeSpinBox(Frame2, TwipsRect(4140, 1605, 1530, 285), "spnJobs", 1, kMaxJobs);
+  lblJobs = MakeBuddyLabel(QStringLiteral("&Files at once"), Frame2, TwipsRect(300, 1650, 3780, 240), "lblJobs", spnJobs);
+  txtExclude = Named(new QPlainTextEdit(Frame2), "txtExclude");
+  txtExclude->setGeometry(TwipsRect(300, 2295, 5370, 780));
+  txtExclude->setTabChangesFocus(true);
+  txtExclude->setLineWrapMode(QPlainTextEdit::NoWrap);
+  lblExclude = MakeBuddyLabel(QStringLiteral("&Leave out (ignore patterns, one per line, for every site)"), Frame2,
+                              TwipsRect(300, 2010, 5550, 240), "lblExclude", txtExclude);
+  txtExclude->setToolTip(QStringLiteral("As in a .quillwardignore file, anchored at the source folder: *.bak, "
+                                        ".git/, /drafts/. A site's own ignore files can take one back."));
+}
+
 // OKButton, CancelButton, chkLangDirect, Combo1, Label1, Label2, Frame1, chkASP, chkJS,
-// chkHTML, Check2, Combo2, Label3, Label4, txtDefxt, Label5: the ones that take the focus.
+// chkHTML, Check2, Combo2, Label3, Label4, txtDefxt, Label5: the ones that take the focus;
+// then those of Frame2, top to bottom.
 void Dialog::SetTabOrder() {
-  QWidget* order[] = {OKButton, CancelButton, chkLangDirect, Combo1, chkASP, chkJS,
-                      chkHTML,  Check2,       Combo2,        txtDefxt};
+  QWidget* order[] = {OKButton, CancelButton, chkLangDirect, Combo1,     chkASP,  chkJS,
+                      chkHTML,  Check2,       Combo2,        txtDefxt,   chkChanged, chkDelete,
+                      chkVerify, spnTimeout,  spnJobs,       txtExclude};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -130,7 +191,7 @@ void Dialog::Connect() {
 QList<QWidget*> Dialog::BoundControls() const {
   QList<QWidget*> controls;
   for (QWidget* w : findChildren<QWidget*>()) {
-    if (!w->objectName().isEmpty() && !qobject_cast<QComboBox*>(w->parentWidget())) controls.append(w);
+    if (!w->objectName().isEmpty() && !PartOfAnother(w, this)) controls.append(w);
   }
   return controls;
 }
@@ -146,6 +207,23 @@ void Dialog::Form_Load() {
       combo->setEditText(ReadSetting(store_, key, ComboDefault(key)));
     }
   }
+  LoadRunFields();
+}
+
+// The numbers as a run would take them: a stored value out of range or not a number is
+// shown (and written back by OK) as what the run makes of it.
+void Dialog::LoadRunFields() {
+  const RunSettings run = LoadRunSettings(store_);
+  spnTimeout->setValue(run.TimeoutSeconds);
+  spnJobs->setValue(run.Jobs);
+  txtExclude->setPlainText(ExcludeLines(ReadSetting(store_, QStringLiteral("txtExclude"), QString())));
+}
+
+void Dialog::SaveRunFields() {
+  for (QSpinBox* box : {spnTimeout, spnJobs}) box->interpretText();
+  WriteSetting(store_, QStringLiteral("EncoderTimeout"), QString::number(spnTimeout->value()));
+  WriteSetting(store_, QStringLiteral("Jobs"), QString::number(spnJobs->value()));
+  WriteSetting(store_, QStringLiteral("txtExclude"), StoredExcludes(txtExclude->toPlainText()));
 }
 
 // Every key is written, changed or not.
@@ -160,6 +238,7 @@ void Dialog::OKButton_Click() {
       WriteSetting(store_, key, combo->currentText());
     }
   }
+  SaveRunFields();
   accept();
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // The Options dialog: which kinds of file a run encodes, the extra extensions that count
-// as ASP pages, the ASP switch and the two default script languages. It keeps no state:
-// it fills its controls from the settings store when it opens and OK writes them back,
-// every check box, text box and combo box under its own control name.
+// as ASP pages, the ASP switch and the two default script languages; below them, in the
+// frame "Runs", how a run goes about its work: only files that changed, removing what
+// it wrote for sources that are gone, verifying, the encoder's time limit, files at once
+// and patterns left out of every site. It keeps no state: it fills its controls from the
+// settings store when it opens and OK writes them back, every check box, text box and
+// combo box under its own control name; the two spin boxes and the pattern field under
+// the keys the run reads ("EncoderTimeout", "Jobs", "txtExclude").
 
 #include <QDialog>
 
@@ -12,7 +16,9 @@ class LineControl;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
+class QSpinBox;
 class SettingsStore;
 
 class Dialog : public QDialog {
@@ -36,6 +42,16 @@ public:
   QLineEdit* txtDefxt;
   QLabel* Label5;
   QLabel* Label4;
+  QGroupBox* Frame2;
+  CheckBox* chkChanged;
+  CheckBox* chkDelete;
+  CheckBox* chkVerify;
+  QLabel* lblTimeout;
+  QSpinBox* spnTimeout;  // "EncoderTimeout"
+  QLabel* lblJobs;
+  QSpinBox* spnJobs;     // "Jobs"
+  QLabel* lblExclude;
+  QPlainTextEdit* txtExclude;
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
@@ -46,6 +62,9 @@ protected:
 private:
   void BuildControls();
   void BuildFrame();
+  void BuildRunFrame();
+  void LoadRunFields();
+  void SaveRunFields();
   void SetTabOrder();
   void Connect();
   QList<QWidget*> BoundControls() const;

@@ -1,15 +1,50 @@
 // The Options dialog: what it shows for what is stored, what OK writes, that Cancel, the
 // close button and Esc write nothing, and the combo boxes' keys: typing refused, choosing
-// from the list with the arrows, Alt+Down and F4.
+// from the list with the arrows, Alt+Down and F4. The settings of newer runs: what they
+// show and write, and that the patterns typed are the ones a run leaves out.
 
 #include "Dialog.h"
 #include "controls.h"
+#include "ignore_rules.h"
 #include "ui_test_support.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+// The files a run works on at once when "Jobs" is not stored.
+QString CoreCount() {
+  return QString::number(std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxJobs));
+}
+
+// The control that shows `key`: the spin boxes are named for what they hold.
+QWidget* ControlFor(Dialog& dialog, const QString& key) {
+  if (key.compare(QStringLiteral("EncoderTimeout"), Qt::CaseInsensitive) == 0) return dialog.spnTimeout;
+  if (key.compare(QStringLiteral("Jobs"), Qt::CaseInsensitive) == 0) return dialog.spnJobs;
+  for (QWidget* w : dialog.findChildren<QWidget*>()) {
+    if (w->objectName().compare(key, Qt::CaseInsensitive) == 0) return w;
+  }
+  return nullptr;
+}
+
+QString Shown(QWidget* control) {
+  if (auto* check = qobject_cast<CheckBox*>(control)) return QString::number(check->Value());
+  if (auto* combo = qobject_cast<QComboBox*>(control)) return combo->currentText();
+  if (auto* spin = qobject_cast<QSpinBox*>(control)) return QString::number(spin->value());
+  if (auto* lines = qobject_cast<QPlainTextEdit*>(control)) return lines->toPlainText();
+  return qobject_cast<QLineEdit*>(control)->text();
+}
+
+}  // namespace
 
 class OptionsTest : public QObject {
   Q_OBJECT
@@ -30,6 +65,11 @@ private slots:
   void comboUnlocksWhenKeyComesUp();
   void mouseChoiceIsStored();
   void changeIsShownAgainAfterOk();
+  void typedPatternsAreWhatRunsLeaveOut_data();
+  void typedPatternsAreWhatRunsLeaveOut();
+  void numbersTypedReachTheRun();
+  void keyboardReachesRunFields_data();
+  void keyboardReachesRunFields();
 };
 
 void OptionsTest::emptyStoreOkWritesDefaults_data() {
@@ -44,6 +84,13 @@ void OptionsTest::emptyStoreOkWritesDefaults_data() {
   QTest::newRow("Combo1") << "Combo1" << "VBScript";
   // The run's own default for HTML files, so that the dialog shows what runs do.
   QTest::newRow("Combo2 shows the run's default") << "Combo2" << "JScript";
+  QTest::newRow("chkChanged") << "chkChanged" << "0";
+  QTest::newRow("chkDelete") << "chkDelete" << "0";
+  QTest::newRow("chkVerify") << "chkVerify" << "0";
+  QTest::newRow("EncoderTimeout") << "EncoderTimeout" << "300";
+  QTest::newRow("Jobs: the cores") << "Jobs" << CoreCount();
+  // Not the text boxes' "*.inc": no pattern at all.
+  QTest::newRow("txtExclude") << "txtExclude" << "";
 }
 
 void OptionsTest::emptyStoreOkWritesDefaults() {
@@ -52,8 +99,9 @@ void OptionsTest::emptyStoreOkWritesDefaults() {
   RecordingStore store;
   Dialog dialog(store);
   dialog.findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+  QVERIFY(store.values.contains(QStringLiteral("settings/") + key.toLower()));
   QCOMPARE(store.Get(key), value);
-  QCOMPARE(store.writes.size(), 8);  // every bound control, and nothing else
+  QCOMPARE(store.writes.size(), 14);  // every bound control, and nothing else
 }
 
 void OptionsTest::storedValueRoundTrips_data() {
@@ -71,6 +119,21 @@ void OptionsTest::storedValueRoundTrips_data() {
   QTest::newRow("listed language") << "Combo2" << "VBScript" << "VBScript" << "VBScript";
   QTest::newRow("extensions kept as typed") << "txtDefxt" << ".asp.inc .htm" << ".asp.inc .htm" << ".asp.inc .htm";
   QTest::newRow("empty extensions") << "txtDefxt" << "" << "" << "";
+  QTest::newRow("only changed files") << "chkChanged" << "1" << "1" << "1";
+  QTest::newRow("remove what is gone") << "CHKDELETE" << "1" << "1" << "1";
+  QTest::newRow("verify") << "chkVerify" << "-1" << "1" << "1";
+  QTest::newRow("no time limit") << "EncoderTimeout" << "0" << "0" << "0";
+  QTest::newRow("time limit with blanks") << "encodertimeout" << " 45 " << "45" << "45";
+  QTest::newRow("negative time limit: the run's 300") << "EncoderTimeout" << "-5" << "300" << "300";
+  QTest::newRow("time limit not a number") << "EncoderTimeout" << "soon" << "300" << "300";
+  QTest::newRow("files at once") << "Jobs" << "8" << "8" << "8";
+  QTest::newRow("too many files at once: 64") << "Jobs" << "100" << "64" << "64";
+  QTest::newRow("no files at once: the cores") << "Jobs" << "0" << CoreCount() << CoreCount();
+  QTest::newRow("patterns one a line") << "txtExclude" << ".git/ node_modules/" << ".git/\nnode_modules/" << ".git/ node_modules/";
+  QTest::newRow("patterns split at ;") << "txtExclude" << "*.bak;*.tmp\t*.log" << "*.bak\n*.tmp\n*.log" << "*.bak *.tmp *.log";
+  QTest::newRow("escaped blank inside shown plain") << "txtExclude" << "my\\ docs/" << "my docs/" << "my\\ docs/";
+  QTest::newRow("escaped blank at the end kept") << "txtExclude" << "x\\ " << "x\\ " << "x\\ ";
+  QTest::newRow("other escapes kept") << "txtExclude" << "\\#draft \\!x" << "\\#draft\n\\!x" << "\\#draft \\!x";
 }
 
 void OptionsTest::storedValueRoundTrips() {
@@ -81,18 +144,9 @@ void OptionsTest::storedValueRoundTrips() {
   RecordingStore store;
   store.Set(key, stored);
   Dialog dialog(store);
-  QWidget* control = nullptr;
-  for (QWidget* w : dialog.findChildren<QWidget*>()) {
-    if (w->objectName().compare(key, Qt::CaseInsensitive) == 0) control = w;
-  }
+  QWidget* control = ControlFor(dialog, key);
   QVERIFY(control);
-  if (auto* check = qobject_cast<CheckBox*>(control)) {
-    QCOMPARE(QString::number(check->Value()), shown);
-  } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-    QCOMPARE(combo->currentText(), shown);
-  } else {
-    QCOMPARE(qobject_cast<QLineEdit*>(control)->text(), shown);
-  }
+  QCOMPARE(Shown(control), shown);
   dialog.OKButton->click();
   QCOMPARE(store.Get(key), written);
 }
@@ -262,6 +316,127 @@ void OptionsTest::changeIsShownAgainAfterOk() {
   Dialog reopened(store);
   QCOMPARE(reopened.chkASP->Value(), 1);
   QCOMPARE(store.Get(QStringLiteral("chkASP")), QStringLiteral("1"));
+}
+
+void OptionsTest::typedPatternsAreWhatRunsLeaveOut_data() {
+  QTest::addColumn<QStringList>("lines");      // typed into the field, Enter after each
+  QTest::addColumn<QString>("path");           // relative to the source folder
+  QTest::addColumn<bool>("folder");
+  QTest::addColumn<bool>("excluded");
+  QTest::addColumn<QString>("shownAgain");     // the field when the dialog opens again
+  const QStringList vcs = {QStringLiteral(".git/"), QStringLiteral("node_modules/")};
+  const QString vcsShown = QStringLiteral(".git/\nnode_modules/");
+  QTest::newRow("folder pattern, folder") << vcs << "node_modules" << true << true << vcsShown;
+  QTest::newRow("folder pattern, file") << vcs << ".git" << false << false << vcsShown;
+  QTest::newRow("blank inside a line, whole name") << QStringList{"my docs/"} << "my docs" << true << true << "my docs/";
+  QTest::newRow("blank inside a line, first word") << QStringList{"my docs/"} << "my" << true << false << "my docs/";
+  QTest::newRow("; inside a line") << QStringList{"a;b.txt"} << "a;b.txt" << false << true << "a;b.txt";
+  QTest::newRow("; inside a line, a part") << QStringList{"a;b.txt"} << "a" << false << false << "a;b.txt";
+  QTest::newRow("padding dropped") << QStringList{"  *.bak  "} << "x.bak" << false << true << "*.bak";
+  QTest::newRow("escaped blank at the end") << QStringList{"old\\ "} << "old " << false << true << "old\\ ";
+  QTest::newRow("escaped blank at the end, without") << QStringList{"old\\ "} << "old" << false << false << "old\\ ";
+  QTest::newRow("anchored") << QStringList{"/drafts/"} << "a/drafts" << true << false << "/drafts/";
+  QTest::newRow("taken back") << QStringList{"*.log", "!keep.log"} << "keep.log" << false << false << "*.log\n!keep.log";
+  QTest::newRow("comment line") << QStringList{"#x"} << "#x" << false << false << "#x";
+  QTest::newRow("dangling backslash dropped") << QStringList{"tmp\\", "x"} << "tmp" << false << true << "tmp\nx";
+  QTest::newRow("empty lines") << QStringList{"", "  "} << "x.bak" << false << false << "";
+}
+
+// Typed into the field, stored in a real settings file by OK, read by the run as it
+// starts: each line is one pattern.
+void OptionsTest::typedPatternsAreWhatRunsLeaveOut() {
+  QFETCH(QStringList, lines);
+  QFETCH(QString, path);
+  QFETCH(bool, folder);
+  QFETCH(bool, excluded);
+  QFETCH(QString, shownAgain);
+  QTemporaryDir dir;
+  const auto store = OpenSettingsFile(NativePathOf(dir.filePath(QStringLiteral("Quillward.conf"))));
+  {
+    Dialog dialog(*store);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    dialog.txtExclude->setFocus();
+    for (const QString& line : lines) {
+      QTest::keyClicks(dialog.txtExclude, line);
+      QTest::keyClick(dialog.txtExclude, Qt::Key_Return);
+    }
+    QVERIFY(dialog.isVisible());  // Enter in the field is a new line
+    dialog.OKButton->click();
+  }
+  const auto reread = OpenSettingsFile(NativePathOf(dir.filePath(QStringLiteral("Quillward.conf"))));
+  QVERIFY(reread->Problem().empty());
+  const RunSettings run = LoadRunSettings(*reread);
+  const IgnoreStack rules(run.SiteExcludes, {});
+  QCOMPARE(rules.Excluded(RunText(path), folder), excluded);
+  Dialog again(*reread);
+  QCOMPARE(again.txtExclude->toPlainText(), shownAgain);
+}
+
+// Numbers typed over the shown ones are the run's.
+void OptionsTest::numbersTypedReachTheRun() {
+  RecordingStore store;
+  store.Set(QStringLiteral("Jobs"), QStringLiteral("3"));
+  Dialog dialog(store);
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowActive(&dialog));
+  dialog.spnTimeout->setFocus();
+  dialog.spnTimeout->selectAll();
+  QTest::keyClicks(dialog.spnTimeout, QStringLiteral("12"));
+  dialog.spnJobs->setFocus();
+  dialog.spnJobs->selectAll();
+  QTest::keyClicks(dialog.spnJobs, QStringLiteral("99"));  // 9, then a second 9 that would pass 64
+  QTest::keyClick(dialog.spnJobs, Qt::Key_Up);
+  QTest::keyClick(dialog.spnJobs, Qt::Key_Return);  // no button has the focus: nothing
+  QVERIFY(dialog.isVisible());
+  dialog.OKButton->click();
+  const RunSettings run = LoadRunSettings(store);
+  QCOMPARE(run.TimeoutSeconds, 12);
+  QCOMPARE(run.Jobs, 10);
+}
+
+void OptionsTest::keyboardReachesRunFields_data() {
+  QTest::addColumn<QString>("from");
+  QTest::addColumn<int>("key");
+  QTest::addColumn<int>("modifiers");
+  QTest::addColumn<QString>("to");  // the control with the focus after the key
+  const int alt = Qt::AltModifier;
+  QTest::newRow("Alt+R") << "OKButton" << int(Qt::Key_R) << alt << "chkChanged";
+  QTest::newRow("Alt+M") << "OKButton" << int(Qt::Key_M) << alt << "chkDelete";
+  QTest::newRow("Alt+V") << "OKButton" << int(Qt::Key_V) << alt << "chkVerify";
+  QTest::newRow("Alt+T") << "txtExclude" << int(Qt::Key_T) << alt << "spnTimeout";
+  QTest::newRow("Alt+F") << "chkASP" << int(Qt::Key_F) << alt << "spnJobs";
+  QTest::newRow("Alt+L") << "spnJobs" << int(Qt::Key_L) << alt << "txtExclude";
+  QTest::newRow("Tab after the classic controls") << "txtDefxt" << int(Qt::Key_Tab) << 0 << "chkChanged";
+  QTest::newRow("Tab leaves the pattern field") << "txtExclude" << int(Qt::Key_Tab) << 0 << "OKButton";
+  QTest::newRow("Esc in the pattern field") << "txtExclude" << int(Qt::Key_Escape) << 0 << "";
+  QTest::newRow("Esc in a spin box") << "spnTimeout" << int(Qt::Key_Escape) << 0 << "";
+}
+
+// Alt letters, Tab and Esc (an empty `to`: the dialog closed, nothing written).
+void OptionsTest::keyboardReachesRunFields() {
+  QFETCH(QString, from);
+  QFETCH(int, key);
+  QFETCH(int, modifiers);
+  QFETCH(QString, to);
+  RecordingStore store;
+  Dialog dialog(store);
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowActive(&dialog));
+  QWidget* start = dialog.findChild<QWidget*>(from);
+  start->setFocus();
+  QTRY_VERIFY(start->hasFocus());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+  if (to.isEmpty()) {
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(store.writes.isEmpty());
+    return;
+  }
+  QWidget* target = dialog.findChild<QWidget*>(to);
+  QTRY_VERIFY(target->hasFocus());
+  QVERIFY(!target->accessibleName().isEmpty() || qobject_cast<QAbstractButton*>(target));
+  QVERIFY(store.writes.isEmpty());
 }
 
 QTEST_MAIN(OptionsTest)

@@ -4,7 +4,7 @@
 // with ENCODER as the encoder, caught after some files), main-done (after the run),
 // main-file-menu, main-help-menu, options, splash and about. Settings live in memory
 // only. Run it in the offscreen platform; QT_FONT_DPI chooses the DPI (`make screenshots`
-// renders 96 and 144).
+// renders 96, 120 and 144).
 
 #include "Dialog.h"
 #include "controls.h"
@@ -124,6 +124,7 @@ int main(int argc, char* argv[]) {
                   QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath());
 
   RecordingStore store;
+  store.Set(QStringLiteral("txtExclude"), QStringLiteral(".git/ node_modules/ *.bak my\\ drafts/"));
   Dialog options(store);
   ShowAndWait(&options);
   Save(&options, dir, "options");
