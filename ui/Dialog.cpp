@@ -156,7 +156,10 @@ void Dialog::BuildRunFrame() {
   spnTimeout = MakeSpinBox(Frame2, TwipsRect(4140, 1245, 1530, 285), "spnTimeout", 0, std::numeric_limits<int>::max());
   lblTimeout = MakeBuddyLabel(QStringLiteral("Encoder &time limit per file (s, 0 = none)"), Frame2,
                               TwipsRect(300, 1290, 3780, 240), "lblTimeout", spnTimeout);
-  spnJobs = MakeSpinBox(Frame2, TwipsRect(4140, 1605, 1530, 285), "spnJobs", 1, kMaxJobs);
+  // 0, shown as "All cores", is stored as it is: the run takes it as the cores of the
+  // machine it runs on, so settings carried to a larger machine use all of its cores.
+  spnJobs = MakeSpinBox(Frame2, TwipsRect(4140, 1605, 1530, 285), "spnJobs", 0, kMaxJobs);
+  spnJobs->setSpecialValueText(QStringLiteral("All cores"));
   lblJobs = MakeBuddyLabel(QStringLiteral("&Files at once"), Frame2, TwipsRect(300, 1650, 3780, 240), "lblJobs", spnJobs);
   txtExclude = Named(new QPlainTextEdit(Frame2), "txtExclude");
   txtExclude->setGeometry(TwipsRect(300, 2295, 5370, 780));
@@ -215,7 +218,10 @@ void Dialog::Form_Load() {
 void Dialog::LoadRunFields() {
   const RunSettings run = LoadRunSettings(store_);
   spnTimeout->setValue(run.TimeoutSeconds);
-  spnJobs->setValue(run.Jobs);
+  // A number of files the run would not take (none stored, 0, not a number) is the cores.
+  bool isNumber = false;
+  const int stored = ReadSetting(store_, QStringLiteral("Jobs"), QString()).trimmed().toInt(&isNumber);
+  spnJobs->setValue(isNumber && stored >= 1 ? run.Jobs : 0);
   txtExclude->setPlainText(ExcludeLines(ReadSetting(store_, QStringLiteral("txtExclude"), QString())));
 }
 

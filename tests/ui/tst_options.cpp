@@ -21,11 +21,6 @@
 
 namespace {
 
-// The files a run works on at once when "Jobs" is not stored.
-QString CoreCount() {
-  return QString::number(std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxJobs));
-}
-
 // The control that shows `key`: the spin boxes are named for what they hold.
 QWidget* ControlFor(Dialog& dialog, const QString& key) {
   if (key.compare(QStringLiteral("EncoderTimeout"), Qt::CaseInsensitive) == 0) return dialog.spnTimeout;
@@ -88,7 +83,7 @@ void OptionsTest::emptyStoreOkWritesDefaults_data() {
   QTest::newRow("chkDelete") << "chkDelete" << "0";
   QTest::newRow("chkVerify") << "chkVerify" << "0";
   QTest::newRow("EncoderTimeout") << "EncoderTimeout" << "300";
-  QTest::newRow("Jobs: the cores") << "Jobs" << CoreCount();
+  QTest::newRow("Jobs: all cores, wherever the run runs") << "Jobs" << "0";
   // Not the text boxes' "*.inc": no pattern at all.
   QTest::newRow("txtExclude") << "txtExclude" << "";
 }
@@ -128,7 +123,8 @@ void OptionsTest::storedValueRoundTrips_data() {
   QTest::newRow("time limit not a number") << "EncoderTimeout" << "soon" << "300" << "300";
   QTest::newRow("files at once") << "Jobs" << "8" << "8" << "8";
   QTest::newRow("too many files at once: 64") << "Jobs" << "100" << "64" << "64";
-  QTest::newRow("no files at once: the cores") << "Jobs" << "0" << CoreCount() << CoreCount();
+  QTest::newRow("no files at once: all cores") << "Jobs" << "0" << "0" << "0";
+  QTest::newRow("files at once not a number: all cores") << "Jobs" << "many" << "0" << "0";
   QTest::newRow("patterns one a line") << "txtExclude" << ".git/ node_modules/" << ".git/\nnode_modules/" << ".git/ node_modules/";
   QTest::newRow("patterns split at ;") << "txtExclude" << "*.bak;*.tmp\t*.log" << "*.bak\n*.tmp\n*.log" << "*.bak *.tmp *.log";
   QTest::newRow("escaped blank inside shown plain") << "txtExclude" << "my\\ docs/" << "my docs/" << "my\\ docs/";
