@@ -117,6 +117,17 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       out.excludes.push_back(pattern);
     } else if (switches && (arg == "--verbose" || arg == "-v")) {
       out.verbose = true;
+    } else if (switches && arg == "--dry-run") {
+      out.dryRun = true;
+    } else if (switches && (arg == "--report" || arg.starts_with("--report="))) {
+      if (arg.size() > 8) {
+        out.report = std::filesystem::path(args[i].native().substr(9));
+      } else if (i + 1 < args.size()) {
+        out.report = args[++i];
+      }
+      const auto& native = out.report.native();
+      if (out.report.empty()) out.error = "--report needs a FILE";
+      else if (NativeOfText(TextOfNative(native)) != native) out.error = "--report: FILE's name is not valid text";
     } else if (switches && arg.starts_with('-') && arg.size() > 1) {
       out.error = "unknown option \"" + arg + "\" (a path that begins with \"-\" goes after \"--\")";
     } else {
@@ -137,7 +148,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
 std::string BatchUsage() {
   return std::string(
       "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
-      "                       [--verify] [--exclude PATTERN]... [--verbose] [--] SOURCE DESTINATION\n"
+      "                       [--verify] [--exclude PATTERN]... [--verbose] [--dry-run]\n"
+      "                       [--report FILE] [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -157,6 +169,13 @@ std::string BatchUsage() {
       "or by the stored \"txtExclude\" (patterns for every site) are left out;\n"
       "--exclude adds a PATTERN, anchored at SOURCE, that wins over both. --verbose\n"
       "logs each entry left out as \"<path> - excluded\".\n"
+      "\n"
+      "--dry-run walks and decides as a run would and writes nothing, not even\n"
+      "DESTINATION: each entry's line says what the run would do (\"<path> - would\n"
+      "encode (/s)\", \"- would copy\", \"- would exclude\"), then a summary.\n"
+      "--report FILE writes a JSON document about the run to FILE when it ends, also\n"
+      "when it was stopped or refused (not inside SOURCE; see docs/report.md). A report\n"
+      "that cannot be written is an error on stderr and exit status 1.\n"
       "\n"
       "Each log entry is printed as a line, as soon as it is done; messages go to\n"
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"

@@ -3,6 +3,7 @@
 #include "console_host.h"
 #include "console_text.h"
 #include "encode_run.h"
+#include "paths.h"
 #include "program_dir.h"
 #include "run_settings.h"
 #include "settings_store.h"
@@ -57,7 +58,15 @@ int main(int argc, char** argv) {
   for (const std::string& pattern : args.excludes) excludes += pattern + '\n';
   if (!excludes.empty()) settings.Write(kThisRunSection, "Exclude", excludes);
   if (args.verbose) settings.Write(kThisRunSection, "Verbose", "1");
+  if (args.dryRun) settings.Write(kThisRunSection, "DryRun", "1");
+  if (!args.report.empty()) settings.Write(kThisRunSection, "Report", ToDisplayPath(args.report));
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
-  return ExitStatusOf(RunEncoding(host, settings));
+  const RunOutcome outcome = RunEncoding(host, settings);
+  int status = ExitStatusOf(outcome);
+  if (!outcome.reportProblem.empty()) {
+    PrintError("report not written: " + outcome.reportProblem);
+    if (status == kAllDone) status = kSomeFailed;  // a refused or stopped run keeps its status
+  }
+  return status;
 }

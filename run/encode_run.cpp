@@ -1,8 +1,11 @@
 #include "encode_run.h"
 
 #include "basShell.h"
+#include "dry_run.h"
+#include "encoder_command.h"
 #include "fs_ops.h"
 #include "paths.h"
+#include "report.h"
 #include "run_settings.h"
 #include "tree_count.h"
 #include "walk.h"
@@ -70,7 +73,7 @@ std::string OptionName(const std::string& key) {
 }
 
 // One entry naming the script files that went out readable because their kind is off.
-std::string LeftPlainEntry(const Walk& walk, long long& total) {
+std::string LeftPlainEntry(const Walk& walk, bool dryRun, long long& total) {
   total = 0;
   std::string parts;
   for (const auto& [key, count] : walk.leftPlain) {
@@ -78,8 +81,8 @@ std::string LeftPlainEntry(const Walk& walk, long long& total) {
     parts += (parts.empty() ? "" : ", ") + std::to_string(count) + " " + OptionName(key);
   }
   if (total == 0) return {};
-  return "Warning: " + std::to_string(total) +
-         " files that hold script were copied unencoded, their type being off in Options: " + parts;
+  return "Warning: " + std::to_string(total) + " files that hold script " +
+         (dryRun ? "would be" : "were") + " copied unencoded, their type being off in Options: " + parts;
 }
 
 std::string Summary(const Walk& walk) {
@@ -96,24 +99,19 @@ fs::path Refused(RunHost& host, const std::string& message, RunOutcome& outcome)
   return {};
 }
 
-}  // namespace
-
-RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTimes& times) {
+// The run from its checks to its summary; `refusal` is the message of a refused run.
+RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::path& source,
+                        const fs::path& destination, const StopTimes& times, RunReport* report,
+                        std::string& refusal) {
   RunOutcome outcome;
-  if (host.State().Busy) return outcome;  // never a run inside a run
-
-  const RunSettings settings = LoadRunSettings(store);
-  RunGuard guard(host);
-  // The two paths are taken once: picking other folders during a pause changes nothing.
-  const fs::path source = host.SourcePath();
-  const fs::path destination = host.DestinationPath();
-
-  if (const std::string refusal = RefusalOf(source, destination); !refusal.empty()) {
+  refusal = RefusalOf(source, destination);
+  if (refusal.empty() && report) refusal = ReportPlaceProblem(ToNativePath(settings.ReportPath), source);
+  if (!refusal.empty()) {
     Refused(host, refusal, outcome);
     return outcome;
   }
   TreeCount count;
-  if (const std::string refusal = CountAndCheckEncoder(host, source, settings, count); !refusal.empty()) {
+  if (refusal = CountAndCheckEncoder(host, source, settings, count); !refusal.empty()) {
     Refused(host, refusal, outcome);
     return outcome;
   }
@@ -124,9 +122,10 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
     outcome.status = RunOutcome::Status::Stopped;
     return outcome;
   }
-  bool existed = false;
-  if (Status made = MakeFolders(destination, &existed); !made.ok()) {
-    Refused(host, "Destination Path can not be created: " + made.reason(), outcome);
+  bool existed = false;  // a dry run makes nothing, and a destination not there yet is fine
+  if (const Status made = settings.DryRun ? Status::Ok() : MakeFolders(destination, &existed); !made.ok()) {
+    refusal = "Destination Path can not be created: " + made.reason();
+    Refused(host, refusal, outcome);
     return outcome;
   }
   if (existed) RemoveLeftoverTemporaries(destination);
@@ -138,6 +137,9 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
+  DryRunTally tally;
+  if (settings.DryRun) walk.AddObserver(&tally);
+  if (report) walk.AddObserver(report);
   walk.Run(source, destination);
 
   outcome.status = walk.stopped ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed;
@@ -145,10 +147,47 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   outcome.failed = walk.failedFiles + walk.failedFolders;
   outcome.failedFolders = walk.failedFolders;
   outcome.excluded = walk.excluded;
-  if (const std::string warning = LeftPlainEntry(walk, outcome.leftPlain); !warning.empty()) {
+  if (const std::string warning = LeftPlainEntry(walk, settings.DryRun, outcome.leftPlain); !warning.empty()) {
     host.AppendLog(warning);
   }
-  host.AppendLog(Summary(walk));
+  host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped) : Summary(walk));
   host.RepaintLog();
+  return outcome;
+}
+
+ReportStatus ReportStatusOf(RunOutcome::Status status) {
+  switch (status) {
+    case RunOutcome::Status::Completed: return ReportStatus::Completed;
+    case RunOutcome::Status::Stopped: return ReportStatus::Stopped;
+    case RunOutcome::Status::Ignored:
+    case RunOutcome::Status::Refused: break;
+  }
+  return ReportStatus::Refused;
+}
+
+}  // namespace
+
+RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTimes& times) {
+  if (host.State().Busy) return {};  // never a run inside a run
+
+  const RunSettings settings = LoadRunSettings(store);
+  RunGuard guard(host);
+  // The two paths are taken once: picking other folders during a pause changes nothing.
+  const fs::path source = host.SourcePath();
+  const fs::path destination = host.DestinationPath();
+  std::unique_ptr<RunReport> report;
+  if (!settings.ReportPath.empty()) report = std::make_unique<RunReport>(settings, source, destination);
+
+  std::string refusal;
+  RunOutcome outcome = CheckAndWalk(host, settings, source, destination, times, report.get(), refusal);
+  if (report) {
+    const fs::path encoder = host.AppDir() / ToNativePath(EncoderFileName());
+    report->SetEncoder(IdentifyEncoder(encoder, !settings.DryRun && outcome.status != RunOutcome::Status::Refused));
+    const fs::path file = ToNativePath(settings.ReportPath);
+    const std::string place = ReportPlaceProblem(file, source);
+    const Status written = place.empty() ? WriteReportFile(file, report->Document(ReportStatusOf(outcome.status), refusal))
+                                         : Status::Fail(place);
+    outcome.reportProblem = written.reason();
+  }
   return outcome;
 }

@@ -14,6 +14,10 @@
 // Options, one entry says so. A final entry sums up: "Done: N files, M failed" (or
 // "Stopped: ..."), with ", K folders failed" when folders could not be made or listed
 // and ", X excluded" when the ignore rules left entries out.
+//
+// A dry run (RunSettings::DryRun, dry_run.h) refuses and walks alike but writes nothing,
+// not even the destination folder, and ends with its own summary. With
+// RunSettings::ReportPath the run's report (report.h) is written however the run ends.
 
 #include "run_host.h"
 #include "settings_store.h"
@@ -33,6 +37,7 @@ struct RunOutcome {
   long long failedFolders = 0;  // of those, folders that could not be made or listed
   long long leftPlain = 0;      // script files copied plain because their kind is off
   long long excluded = 0;       // entries left out by the ignore rules
+  std::string reportProblem;    // why the report (RunSettings::ReportPath) was not written
 };
 
 // How long a stopped encoder may still finish its file, and how long it has to end

@@ -1,5 +1,6 @@
 #include "walk.h"
 
+#include "dry_run.h"
 #include "encode_file.h"
 #include "encoder_command.h"
 #include "file_kind.h"
@@ -82,7 +83,7 @@ Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits
     host_.ProcessEvents();
     return host_.State().StopRequested;
   };
-  if (settings.Jobs > 1) {
+  if (settings.Jobs > 1 && !settings.DryRun) {
     WaitControl workerControl = control_;
     workerControl.poll = [this] { return stopFlag_.load(); };  // the host is the walk's alone
     workers_ = std::make_unique<FileWorkers>(
@@ -141,7 +142,7 @@ bool Walk::LeftOut(const FolderEntry& entry, const fs::path& from, const std::st
   if (!isFolder && entry.displayName == kIgnoreFileName) return true;  // the rules themselves
   ++excluded;
   Pending left{LogEntry(from, "excluded"), false};
-  left.silent = !settings_.Verbose;
+  left.silent = !settings_.Verbose && !settings_.DryRun;
   left.record = RecordOf(EntryAction::Excluded, isFolder, path, from, {});
   Queue(std::move(left));
   return true;
@@ -176,8 +177,8 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
              "is the destination folder, not entered");
       continue;
     }
-    bool existed = false;
-    if (Status made = MakeFolder(to, &existed); !made.ok()) {
+    bool existed = false;  // a dry run makes nothing: the folder is entered as it is
+    if (const Status made = settings_.DryRun ? Status::Ok() : MakeFolder(to, &existed); !made.ok()) {
       failed(kProcessing + LogEntry(from, made.reason()), made.reason());
       continue;
     }
@@ -206,7 +207,7 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
     pending.file = workers_->Submit(std::move(job));
   } else {
     pending.file = std::make_shared<FileSlot>();
-    pending.file->result = DoFile(job, appDir_, settings_, session_, control_);
+    pending.file->result = settings_.DryRun ? PlannedResult(job) : DoFile(job, appDir_, settings_, session_, control_);
     pending.file->done = true;
   }
   Queue(std::move(pending));
@@ -250,7 +251,7 @@ void Walk::Log(Pending& pending) {
       host_.AppendLog(pending.line);
       host_.MarkLastFailed();
     } else if (pending.folderFailed) FolderFailed(pending.line);
-    else host_.AppendLog(pending.line);
+    else host_.AppendLog(settings_.DryRun ? DryRunLine(record) : pending.line);
     Tell(record);
     return;
   }
@@ -259,7 +260,6 @@ void Walk::Log(Pending& pending) {
   if (result.stopped) stopped = true;
   if (result.reason.empty() && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
   if (!result.reason.empty()) ++failedFiles;
-  FileDone(result.reason.empty() ? pending.line : pending.line + " - " + result.reason, !result.reason.empty());
   record.action = result.stopped            ? EntryAction::Stopped
                   : !result.reason.empty()  ? EntryAction::Failed
                   : result.encoded          ? EntryAction::Encoded
@@ -269,6 +269,8 @@ void Walk::Log(Pending& pending) {
   record.bytesIn = result.bytesIn;
   record.bytesOut = result.bytesOut;
   record.microseconds = result.microseconds;
+  if (!result.reason.empty()) FileDone(pending.line + " - " + result.reason, true);
+  else FileDone(settings_.DryRun ? DryRunLine(record) : pending.line, false);
   Tell(record);
 }
 

@@ -20,6 +20,10 @@
 // counted, and logged as "<path> - excluded" only when RunSettings::Verbose. The ignore
 // files themselves are never copied, counted or logged. An ignore file that cannot be read
 // is a failed entry "<path> - <reason>" and the folder is walked without its rules.
+//
+// A dry run (RunSettings::DryRun, dry_run.h) takes the same decisions on one thread and
+// writes nothing: no folder made, no file copied, no encoder started, no leftover
+// temporary removed; each entry's line says what a run would do.
 
 #include "basShell.h"
 #include "encoder_session.h"

@@ -16,6 +16,7 @@ packages=(
   g++-mingw-w64-x86-64-posix        # the Windows build (make windows)
   wine wine64                       # runs it headless in the tests (make test-windows)
   python3                           # the tests' page generator and the bench scripts
+  python3-jsonschema                # the tests check the run's report against its schema
   git                               # the ignore rules' tests check the matcher against git's own
 )
 

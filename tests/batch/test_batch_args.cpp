@@ -6,7 +6,8 @@
 namespace {
 std::vector<std::filesystem::path> Args(const QStringList& list) {
   std::vector<std::filesystem::path> out;
-  for (const QString& s : list) out.emplace_back(s.toStdString());
+  // "\\xe9" in a test's text stands for the byte 0xE9: a name that is not UTF-8.
+  for (const QString& s : list) out.emplace_back(s.toUtf8().replace("\\xe9", "\xe9").toStdString());
   return out;
 }
 }  // namespace
@@ -34,6 +35,12 @@ void TestBatchArgs::parse_data() {
   QTest::newRow("exclude without a pattern") << QStringList{"a", "b", "--exclude"} << "" << "";
   QTest::newRow("exclude with an empty pattern") << QStringList{"--exclude=", "a", "b"} << "" << "";
   QTest::newRow("empty key") << QStringList{"--set", "=1", "a", "b"} << "" << "";
+  QTest::newRow("dry run and report are not settings") << QStringList{"--dry-run", "--report", "r.json", "a", "b"} << "a" << "";
+  QTest::newRow("report=FILE") << QStringList{"--report=r.json", "a", "b"} << "a" << "";
+  QTest::newRow("report takes the next word whatever it is") << QStringList{"--report", "--", "a", "b"} << "a" << "";
+  QTest::newRow("report without a file") << QStringList{"a", "b", "--report"} << "" << "";
+  QTest::newRow("report with an empty file") << QStringList{"--report=", "a", "b"} << "" << "";
+  QTest::newRow("report name not text") << QStringList{"--report", "r\\xe9.json", "a", "b"} << "" << "";
 }
 
 void TestBatchArgs::parse() {
