@@ -117,6 +117,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       out.excludes.push_back(pattern);
     } else if (switches && (arg == "--verbose" || arg == "-v")) {
       out.verbose = true;
+    } else if (switches && arg == "--strict") {
+      out.strict = true;
     } else if (switches && arg.starts_with('-') && arg.size() > 1) {
       out.error = "unknown option \"" + arg + "\" (a path that begins with \"-\" goes after \"--\")";
     } else {
@@ -137,7 +139,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
 std::string BatchUsage() {
   return std::string(
       "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
-      "                       [--verify] [--exclude PATTERN]... [--verbose] [--] SOURCE DESTINATION\n"
+      "                       [--verify] [--exclude PATTERN]... [--verbose] [--strict]\n"
+      "                       [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -158,11 +161,17 @@ std::string BatchUsage() {
       "--exclude adds a PATTERN, anchored at SOURCE, that wins over both. --verbose\n"
       "logs each entry left out as \"<path> - excluded\".\n"
       "\n"
+      "After the walk, the files that encoded ASP pages pull in with <!-- #include -->\n"
+      "are checked: one that was copied unencoded, does not exist, is excluded, failed\n"
+      "or differs in letter case is named on a \"Warning: ...\" line. --strict makes each\n"
+      "such line a failure (counted in the summary, exit status 1).\n"
+      "\n"
       "Each log entry is printed as a line, as soon as it is done; messages go to\n"
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"
       "busy 2 s later is ended); a second Ctrl-C ends the program at once.\n"
       "\n"
-      "Exit status: 0 every file copied or encoded, 1 some file failed, 2 the run was\n"
+      "Exit status: 0 every file copied or encoded, 1 some file failed (or, with\n"
+      "--strict, an include was found wanting), 2 the run was\n"
       "refused (identical or nested folders, a missing source, bad arguments),\n"
       "130 stopped.\n");
 }

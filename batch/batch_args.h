@@ -1,7 +1,7 @@
 #pragma once
 // The command line of quillward-batch:
 //   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify]
-//                   [--exclude PATTERN]... [--verbose] [--] SOURCE DESTINATION
+//                   [--exclude PATTERN]... [--verbose] [--strict] [--] SOURCE DESTINATION
 //   quillward-batch --help
 
 #include <filesystem>
@@ -15,6 +15,7 @@ struct BatchArgs {
   std::map<std::string, std::string> overrides;  // settings key (as the run knows it) -> value
   std::vector<std::string> excludes;             // --exclude, in their order
   bool verbose = false;                          // --verbose: excluded entries are logged
+  bool strict = false;                           // --strict: include audit findings are failures
   std::string error;                             // set when the arguments cannot be used
 };
 

@@ -57,6 +57,7 @@ int main(int argc, char** argv) {
   for (const std::string& pattern : args.excludes) excludes += pattern + '\n';
   if (!excludes.empty()) settings.Write(kThisRunSection, "Exclude", excludes);
   if (args.verbose) settings.Write(kThisRunSection, "Verbose", "1");
+  if (args.strict) settings.Write(kThisRunSection, "Strict", "1");
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   return ExitStatusOf(RunEncoding(host, settings));

@@ -2,6 +2,7 @@
 
 #include "basShell.h"
 #include "fs_ops.h"
+#include "include_audit.h"
 #include "paths.h"
 #include "run_settings.h"
 #include "tree_count.h"
@@ -82,9 +83,9 @@ std::string LeftPlainEntry(const Walk& walk, long long& total) {
          " files that hold script were copied unencoded, their type being off in Options: " + parts;
 }
 
-std::string Summary(const Walk& walk) {
+std::string Summary(const Walk& walk, long long alsoFailed) {
   std::string text = std::string(walk.stopped ? "Stopped" : "Done") + ": " + std::to_string(walk.files) +
-                     " files, " + std::to_string(walk.failedFiles) + " failed";
+                     " files, " + std::to_string(walk.failedFiles + alsoFailed) + " failed";
   if (walk.failedFolders > 0) text += ", " + std::to_string(walk.failedFolders) + " folders failed";
   if (walk.excluded > 0) text += ", " + std::to_string(walk.excluded) + " excluded";
   return text;
@@ -138,6 +139,8 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
+  IncludeAudit audit;
+  walk.AddObserver(&audit);
   walk.Run(source, destination);
 
   outcome.status = walk.stopped ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed;
@@ -148,7 +151,12 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   if (const std::string warning = LeftPlainEntry(walk, outcome.leftPlain); !warning.empty()) {
     host.AppendLog(warning);
   }
-  host.AppendLog(Summary(walk));
+  // A stopped run is not audited: a file it did not reach cannot be told from one that is
+  // not there.
+  if (!walk.stopped) outcome.includeFindings = ReportIncludeFindings(host, audit.Findings(), settings.Strict);
+  const long long auditFailed = settings.Strict ? outcome.includeFindings : 0;
+  outcome.failed += auditFailed;
+  host.AppendLog(Summary(walk, auditFailed));
   host.RepaintLog();
   return outcome;
 }

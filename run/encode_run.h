@@ -13,7 +13,8 @@
 // on. When files that hold script were copied plain because their kind is off in
 // Options, one entry says so. A final entry sums up: "Done: N files, M failed" (or
 // "Stopped: ..."), with ", K folders failed" when folders could not be made or listed
-// and ", X excluded" when the ignore rules left entries out.
+// and ", X excluded" when the ignore rules left entries out. Before it, the include audit's
+// warnings (include_audit.h), failures with RunSettings::Strict; a stopped run has none.
 
 #include "run_host.h"
 #include "settings_store.h"
@@ -33,6 +34,7 @@ struct RunOutcome {
   long long failedFolders = 0;  // of those, folders that could not be made or listed
   long long leftPlain = 0;      // script files copied plain because their kind is off
   long long excluded = 0;       // entries left out by the ignore rules
+  long long includeFindings = 0;  // include audit warnings (with Strict, also in `failed`)
 };
 
 // How long a stopped encoder may still finish its file, and how long it has to end
