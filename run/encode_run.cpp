@@ -139,7 +139,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
-  IncludeAudit audit;
+  IncludeAudit audit(settings.Jobs);
   walk.AddObserver(&audit);
   walk.Run(source, destination);
 

@@ -6,9 +6,11 @@
 #include "text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <thread>
 #include <unordered_set>
 
 namespace fs = std::filesystem;
@@ -42,8 +44,29 @@ bool IsEncodedPage(EntryAction action, FileKind kind) {
 }
 
 std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string();
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  const std::streamoff size = in.tellg();
+  std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)), '\0');
+  in.seekg(0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  return bytes;
+}
+
+// The directives of each file, read by up to `threads` threads at once.
+std::vector<std::vector<IncludeDirective>> ReadDirectives(const std::vector<fs::path>& files, int threads) {
+  std::vector<std::vector<IncludeDirective>> found(files.size());
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t i = next++; i < files.size(); i = next++) found[i] = FindIncludes(PageText(ReadAll(files[i])));
+  };
+  const std::size_t helpers = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)) - 1, files.size() / 64);
+  std::vector<std::thread> pool;
+  for (std::size_t t = 0; t < helpers; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  return found;
 }
 
 }  // namespace
@@ -88,11 +111,9 @@ IncludeAudit::Found IncludeAudit::Lookup(const std::string& relative) const {
   return {};
 }
 
-void IncludeAudit::Scan(const std::string& page, std::vector<const std::string*>& queue,
-                        std::unordered_map<std::string, Finding>& findings) const {
+void IncludeAudit::Note(const std::string& page, const std::vector<IncludeDirective>& directives,
+                        std::vector<const std::string*>& reached, std::unordered_map<std::string, Finding>& findings) const {
   const Seen& from = entries_.at(page);
-  ++filesRead;
-  const std::vector<IncludeDirective> directives = FindIncludes(PageText(ReadAll(from.source)));
   for (std::size_t d = 0; d < directives.size(); ++d) {
     const auto note = [&](Problem problem, const std::string& target, const std::string& spelling) {
       Finding& f = findings[std::to_string(static_cast<int>(problem)) + '\n' + target + '\n' + spelling];
@@ -130,18 +151,28 @@ void IncludeAudit::Scan(const std::string& page, std::vector<const std::string*>
     } else if (seen.kind == FileKind::Copy || seen.action == EntryAction::Copied) {
       note(Problem::Copied, target, {});
     }
-    if (IsFile(seen.action) && !seen.folder) queue.push_back(found.relative);
+    if (IsFile(seen.action) && !seen.folder) reached.push_back(found.relative);
   }
 }
 
 std::vector<std::string> IncludeAudit::Findings() const {
   filesRead = 0;
   std::unordered_map<std::string, Finding> findings;
-  std::vector<const std::string*> queue(pages_.begin(), pages_.end());
+  // Level by level: the pages, then the files they include, then those these include...
   std::unordered_set<const std::string*> scanned;
-  for (std::size_t next = 0; next < queue.size(); ++next) {
-    if (!scanned.insert(queue[next]).second) continue;
-    Scan(*queue[next], queue, findings);
+  std::vector<const std::string*> reached(pages_.begin(), pages_.end());
+  while (!reached.empty()) {
+    std::vector<const std::string*> level;
+    std::vector<fs::path> files;
+    for (const std::string* file : reached) {
+      if (!scanned.insert(file).second) continue;
+      level.push_back(file);
+      files.push_back(entries_.at(*file).source);
+    }
+    filesRead += level.size();
+    const std::vector<std::vector<IncludeDirective>> directives = ReadDirectives(files, threads_);
+    reached.clear();
+    for (std::size_t i = 0; i < level.size(); ++i) Note(*level[i], directives[i], reached, findings);
   }
   std::vector<const Finding*> ordered;
   for (const auto& [key, finding] : findings) ordered.push_back(&finding);

@@ -22,6 +22,7 @@
 // A file skipped as unchanged counts as encoded or copied, as its kind says.
 
 #include "entry_record.h"
+#include "include_directives.h"
 #include "run_host.h"
 
 #include <cstddef>
@@ -32,12 +33,14 @@
 
 class IncludeAudit : public EntryObserver {
 public:
+  // `threads`: how many files are read at once.
+  explicit IncludeAudit(int threads = 1) : threads_(threads) {}
   void Entry(const EntryRecord& record) override;
 
   // The findings, each a line's text without "Warning: ". Reads the pages.
   std::vector<std::string> Findings() const;
 
-  // Files read by the last Findings (for the tests and the bench).
+  // Files read by the last Findings.
   mutable std::size_t filesRead = 0;
 
 private:
@@ -57,9 +60,11 @@ private:
 
   Found Lookup(const std::string& relative) const;
   const std::string* Key(const std::string& relative) const;  // exact, else letter case ignored
-  void Scan(const std::string& page, std::vector<const std::string*>& queue,
-            std::unordered_map<std::string, Finding>& findings) const;
+  // The findings of the directives of `page`; the files they reach go to `reached`.
+  void Note(const std::string& page, const std::vector<IncludeDirective>& directives,
+            std::vector<const std::string*>& reached, std::unordered_map<std::string, Finding>& findings) const;
 
+  int threads_;
   std::unordered_map<std::string, Seen> entries_;
   std::vector<const std::string*> pages_;  // the encoded ASP pages, in the log's order
   std::filesystem::path sourceRoot_;
