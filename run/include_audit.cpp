@@ -85,9 +85,8 @@ void IncludeAudit::Entry(const EntryRecord& record) {
     return;
   }
   Seen seen{record.action, record.folder, record.kind, record.source, entries_.size()};
-  const auto [it, added] = entries_.insert_or_assign(record.relative, std::move(seen));
+  const auto it = entries_.insert_or_assign(record.relative, std::move(seen)).first;
   if (!record.folder && IsEncodedPage(record.action, record.kind)) pages_.push_back(&it->first);
-  (void)added;
 }
 
 const std::string* IncludeAudit::Key(const std::string& relative) const {
@@ -148,7 +147,7 @@ void IncludeAudit::Note(const std::string& page, const std::vector<IncludeDirect
       note(Problem::Excluded, target, {});
     } else if (seen.action == EntryAction::Failed || seen.action == EntryAction::Stopped) {
       note(Problem::Failed, target, {});
-    } else if (seen.kind == FileKind::Copy || seen.action == EntryAction::Copied) {
+    } else if (seen.kind == FileKind::Copy) {  // a script kind is copied only when empty
       note(Problem::Copied, target, {});
     }
     if (IsFile(seen.action) && !seen.folder) reached.push_back(found.relative);

@@ -194,6 +194,8 @@ void TestIncludeAudit::audit_data() {
       << QStringList{page.arg("Lib.txt"), "lib.txt|x"} << QStringList{}
       << QStringList{"Warning: lib.txt is included by default.asp as Lib.txt: only a server that ignores letter case finds it",
                      "Warning: lib.txt is included by default.asp and was copied unencoded"};
+  QTest::newRow("an empty include, copied as it is: nothing to say")
+      << QStringList{page.arg("inc/empty.inc"), "inc/empty.inc|"} << QStringList{} << QStringList{};
   QTest::newRow("a page copied plain is not audited")
       << QStringList{page.arg("gone.inc")} << QStringList{"chkASP=0"} << QStringList{};
   QTest::newRow("global.asa is audited")
