@@ -117,6 +117,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       out.excludes.push_back(pattern);
     } else if (switches && (arg == "--verbose" || arg == "-v")) {
       out.verbose = true;
+    } else if (switches && arg == "--strict") {
+      out.strict = true;
     } else if (switches && arg == "--dry-run") {
       out.dryRun = true;
     } else if (switches && (arg == "--report" || arg.starts_with("--report="))) {
@@ -149,7 +151,7 @@ std::string BatchUsage() {
   return std::string(
       "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
       "                       [--verify] [--exclude PATTERN]... [--verbose] [--dry-run]\n"
-      "                       [--report FILE] [--] SOURCE DESTINATION\n"
+      "                       [--report FILE] [--strict] [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -176,12 +178,17 @@ std::string BatchUsage() {
       "--report FILE writes a JSON document about the run to FILE when it ends, also\n"
       "when it was stopped or refused (not inside SOURCE; see docs/report.md). A report\n"
       "that cannot be written is an error on stderr and exit status 1.\n"
+      "After the walk, the files that encoded ASP pages pull in with <!-- #include -->\n"
+      "are checked: one that was copied unencoded, does not exist, is excluded, failed\n"
+      "or differs in letter case is named on a \"Warning: ...\" line. --strict makes each\n"
+      "such line a failure (counted in the summary, exit status 1).\n"
       "\n"
       "Each log entry is printed as a line, as soon as it is done; messages go to\n"
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"
       "busy 2 s later is ended); a second Ctrl-C ends the program at once.\n"
       "\n"
-      "Exit status: 0 every file copied or encoded, 1 some file failed, 2 the run was\n"
+      "Exit status: 0 every file copied or encoded, 1 some file failed (or, with\n"
+      "--strict, an include was found wanting), 2 the run was\n"
       "refused (identical or nested folders, a missing source, bad arguments),\n"
       "130 stopped.\n");
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The command line of quillward-batch:
 //   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify]
-//                   [--exclude PATTERN]... [--verbose] [--dry-run] [--report FILE]
+//                   [--exclude PATTERN]... [--verbose] [--dry-run] [--report FILE] [--strict]
 //                   [--] SOURCE DESTINATION
 //   quillward-batch --help
 
@@ -18,6 +18,7 @@ struct BatchArgs {
   bool verbose = false;                          // --verbose: excluded entries are logged
   bool dryRun = false;                           // --dry-run: decide and log, write nothing
   std::filesystem::path report;                  // --report FILE: the run's JSON report
+  bool strict = false;                           // --strict: include audit findings are failures
   std::string error;                             // set when the arguments cannot be used
 };
 

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
   if (args.verbose) settings.Write(kThisRunSection, "Verbose", "1");
   if (args.dryRun) settings.Write(kThisRunSection, "DryRun", "1");
   if (!args.report.empty()) settings.Write(kThisRunSection, "Report", ToDisplayPath(args.report));
+  if (args.strict) settings.Write(kThisRunSection, "Strict", "1");
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   const RunOutcome outcome = RunEncoding(host, settings);

@@ -4,6 +4,7 @@
 #include "dry_run.h"
 #include "encoder_command.h"
 #include "fs_ops.h"
+#include "include_audit.h"
 #include "paths.h"
 #include "report.h"
 #include "run_settings.h"
@@ -85,9 +86,9 @@ std::string LeftPlainEntry(const Walk& walk, bool dryRun, long long& total) {
          (dryRun ? "would be" : "were") + " copied unencoded, their type being off in Options: " + parts;
 }
 
-std::string Summary(const Walk& walk) {
+std::string Summary(const Walk& walk, long long alsoFailed) {
   std::string text = std::string(walk.stopped ? "Stopped" : "Done") + ": " + std::to_string(walk.files) +
-                     " files, " + std::to_string(walk.failedFiles) + " failed";
+                     " files, " + std::to_string(walk.failedFiles + alsoFailed) + " failed";
   if (walk.failedFolders > 0) text += ", " + std::to_string(walk.failedFolders) + " folders failed";
   if (walk.excluded > 0) text += ", " + std::to_string(walk.excluded) + " excluded";
   return text;
@@ -140,6 +141,8 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   DryRunTally tally;
   if (settings.DryRun) walk.AddObserver(&tally);
   if (report) walk.AddObserver(report);
+  IncludeAudit audit(settings.Jobs);
+  walk.AddObserver(&audit);
   walk.Run(source, destination);
 
   outcome.status = walk.stopped ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed;
@@ -150,7 +153,12 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   if (const std::string warning = LeftPlainEntry(walk, settings.DryRun, outcome.leftPlain); !warning.empty()) {
     host.AppendLog(warning);
   }
-  host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped) : Summary(walk));
+  // A stopped run is not audited: a file it did not reach cannot be told from one that is
+  // not there.
+  if (!walk.stopped) outcome.includeFindings = ReportIncludeFindings(host, audit.Findings(), settings.Strict);
+  const long long auditFailed = settings.Strict ? outcome.includeFindings : 0;
+  outcome.failed += auditFailed;
+  host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped) : Summary(walk, auditFailed));
   host.RepaintLog();
   return outcome;
 }

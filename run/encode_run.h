@@ -13,7 +13,8 @@
 // on. When files that hold script were copied plain because their kind is off in
 // Options, one entry says so. A final entry sums up: "Done: N files, M failed" (or
 // "Stopped: ..."), with ", K folders failed" when folders could not be made or listed
-// and ", X excluded" when the ignore rules left entries out.
+// and ", X excluded" when the ignore rules left entries out. Before it, the include audit's
+// warnings (include_audit.h), failures with RunSettings::Strict; a stopped run has none.
 //
 // A dry run (RunSettings::DryRun, dry_run.h) refuses and walks alike but writes nothing,
 // not even the destination folder, and ends with its own summary. With
@@ -38,6 +39,7 @@ struct RunOutcome {
   long long leftPlain = 0;      // script files copied plain because their kind is off
   long long excluded = 0;       // entries left out by the ignore rules
   std::string reportProblem;    // why the report (RunSettings::ReportPath) was not written
+  long long includeFindings = 0;  // include audit warnings (with Strict, also in `failed`)
 };
 
 // How long a stopped encoder may still finish its file, and how long it has to end
