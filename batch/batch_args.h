@@ -1,7 +1,8 @@
 #pragma once
 // The command line of quillward-batch:
 //   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify]
-//                   [--exclude PATTERN]... [--verbose] [--] SOURCE DESTINATION
+//                   [--exclude PATTERN]... [--verbose] [--changed] [--checksum]
+//                   [--delete] [--max-delete N] [--] SOURCE DESTINATION
 //   quillward-batch --help
 
 #include <filesystem>
@@ -15,6 +16,8 @@ struct BatchArgs {
   std::map<std::string, std::string> overrides;  // settings key (as the run knows it) -> value
   std::vector<std::string> excludes;             // --exclude, in their order
   bool verbose = false;                          // --verbose: excluded entries are logged
+  bool checksum = false;                         // --checksum: sources compared by content
+  int maxDelete = -1;                            // --max-delete N; -1: not given
   std::string error;                             // set when the arguments cannot be used
 };
 

@@ -10,6 +10,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
   for (const std::string& pattern : args.excludes) excludes += pattern + '\n';
   if (!excludes.empty()) settings.Write(kThisRunSection, "Exclude", excludes);
   if (args.verbose) settings.Write(kThisRunSection, "Verbose", "1");
+  if (args.checksum) settings.Write(kThisRunSection, "Checksum", "1");
+  if (args.maxDelete >= 0) settings.Write(kThisRunSection, "MaxDelete", std::to_string(args.maxDelete));
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   return ExitStatusOf(RunEncoding(host, settings));

@@ -2,6 +2,8 @@
 
 #include "basShell.h"
 #include "fs_ops.h"
+#include "manifest_keeper.h"
+#include "mirror_delete.h"
 #include "paths.h"
 #include "run_settings.h"
 #include "tree_count.h"
@@ -82,11 +84,14 @@ std::string LeftPlainEntry(const Walk& walk, long long& total) {
          " files that hold script were copied unencoded, their type being off in Options: " + parts;
 }
 
-std::string Summary(const Walk& walk) {
+std::string Summary(const Walk& walk, const RemovalOutcome& removal) {
   std::string text = std::string(walk.stopped ? "Stopped" : "Done") + ": " + std::to_string(walk.files) +
                      " files, " + std::to_string(walk.failedFiles) + " failed";
   if (walk.failedFolders > 0) text += ", " + std::to_string(walk.failedFolders) + " folders failed";
   if (walk.excluded > 0) text += ", " + std::to_string(walk.excluded) + " excluded";
+  if (walk.unchanged > 0) text += ", " + std::to_string(walk.unchanged) + " unchanged";
+  if (removal.deleted > 0) text += ", " + std::to_string(removal.deleted) + " deleted";
+  if (removal.foreign > 0) text += ", " + std::to_string(removal.foreign) + " not from the source";
   return text;
 }
 
@@ -138,17 +143,33 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
+  const std::unique_ptr<ManifestKeeper> manifest =
+      OpenManifest(settings, destination, host.AppDir() / ToNativePath(EncoderFileName()));
+  if (manifest) {
+    walk.SetManifest(manifest.get());
+    walk.AddObserver(manifest.get());
+  }
   walk.Run(source, destination);
+  RemovalOutcome removal;
+  if (manifest && settings.Delete && !walk.stopped) {
+    removal = RemoveWhatIsGone(host, source, destination, *manifest, settings.MaxDelete, walk.Observers());
+  }
+  if (manifest) manifest->Save();  // a manifest that cannot be saved means a full run next time
 
   outcome.status = walk.stopped ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed;
   outcome.files = walk.files;
   outcome.failed = walk.failedFiles + walk.failedFolders;
   outcome.failedFolders = walk.failedFolders;
   outcome.excluded = walk.excluded;
+  outcome.unchanged = walk.unchanged;
+  outcome.deleted = removal.deleted;
+  outcome.notFromSource = removal.foreign;
+  outcome.deletionRefused = removal.refused;
+  outcome.failed += removal.failed + (removal.refused ? 1 : 0);
   if (const std::string warning = LeftPlainEntry(walk, outcome.leftPlain); !warning.empty()) {
     host.AppendLog(warning);
   }
-  host.AppendLog(Summary(walk));
+  host.AppendLog(Summary(walk, removal));
   host.RepaintLog();
   return outcome;
 }

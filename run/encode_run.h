@@ -14,6 +14,13 @@
 // Options, one entry says so. A final entry sums up: "Done: N files, M failed" (or
 // "Stopped: ..."), with ", K folders failed" when folders could not be made or listed
 // and ", X excluded" when the ignore rules left entries out.
+//
+// With Changed or Delete the destination's manifest (manifest_keeper.h) is read before
+// the walk and saved during and after it: with Changed, files whose result is already
+// at the destination are logged as "<path> - unchanged" and counted (", U unchanged");
+// with Delete, a walk that reached its end is followed by the removal of what this tool
+// wrote whose source is gone (mirror_delete.h; ", D deleted", ", N not from the
+// source"). Without either, nothing is read or written beyond the destination.
 
 #include "run_host.h"
 #include "settings_store.h"
@@ -33,6 +40,10 @@ struct RunOutcome {
   long long failedFolders = 0;  // of those, folders that could not be made or listed
   long long leftPlain = 0;      // script files copied plain because their kind is off
   long long excluded = 0;       // entries left out by the ignore rules
+  long long unchanged = 0;      // files left as they were (Changed)
+  long long deleted = 0;        // files and folders removed, their source gone (Delete)
+  long long notFromSource = 0;  // destination entries left alone, not this tool's
+  bool deletionRefused = false; // more removals than MaxDelete: none done; counted in `failed`
 };
 
 // How long a stopped encoder may still finish its file, and how long it has to end
