@@ -181,7 +181,7 @@ void TestManifest::stoppedRunLeavesTrueManifest_data() {
 void TestManifest::stoppedRunLeavesTrueManifest() {
   QFETCH(int, jobs);
   const QString workers = QStringLiteral("Jobs=%1").arg(jobs);
-  const int kFiles = 12;
+  const int kFiles = 40;  // more than four workers take in hand at once
   for (int i = 0; i < kFiles; ++i) WriteFile(src_, QStringLiteral("f%1.%2").arg(i, 2, 10, QChar('0')).arg(i % 2 ? "asp" : "txt").toStdString(), "v1");
   QCOMPARE(Run({workers}).files, kFiles);
   const std::string identity = DestinationIdentity(dst_);
