@@ -5,6 +5,7 @@
 #include "text.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <iterator>
@@ -43,6 +44,10 @@ int HexDigit(char c) {
 }
 
 bool Unescaped(std::string_view text, std::string& out) {
+  if (text.find('%') == std::string_view::npos) {
+    out.assign(text);
+    return true;
+  }
   out.clear();
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] != '%') {
@@ -175,11 +180,13 @@ bool ParseManifest(const std::string& text, Manifest& manifest) {
 }
 
 Manifest LoadManifest(const fs::path& file, const std::string& identity) {
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) return {};
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
+  in.seekg(0);
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
   Manifest manifest;
-  if (in.bad() || !ParseManifest(text, manifest) || manifest.destination != identity) return {};
+  if (!in || !ParseManifest(text, manifest) || manifest.destination != identity) return {};
   return manifest;
 }
 

@@ -56,7 +56,7 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
     return true;
   }
   if (!settings_.Checksum) making.known = making.known && hashed();
-  current_.entries.erase(key);
+  if (current_.entries.erase(key) > 0) dirty_ = true;
   making_[key] = std::move(making);
   return false;
 }
@@ -66,7 +66,13 @@ void ManifestKeeper::Entry(const EntryRecord& record) {
   const std::string key = KeyOf(record.destination);
   if (key.empty()) return;  // the destination root
   if (record.folder) {
-    if (record.action == EntryAction::Folder) current_.entries[key].folder = true;
+    ManifestEntry folder;
+    folder.folder = true;
+    const auto there = current_.entries.find(key);
+    if (record.action == EntryAction::Folder && (there == current_.entries.end() || !(there->second == folder))) {
+      current_.entries[key] = folder;
+      dirty_ = true;
+    }
     return;
   }
   const auto making = making_.find(key);
@@ -79,6 +85,7 @@ void ManifestKeeper::Entry(const EntryRecord& record) {
       entry.destinationSize = there->size;
       entry.destinationTime = there->modifiedNs;
       current_.entries[key] = std::move(entry);
+      dirty_ = true;
     }
   }
   making_.erase(making);
@@ -87,8 +94,10 @@ void ManifestKeeper::Entry(const EntryRecord& record) {
 
 Status ManifestKeeper::Save() {
   lastSave_ = std::chrono::steady_clock::now();
-  if (file_.empty()) return Status::Ok();
-  return SaveManifest(file_, current_);
+  if (file_.empty() || !dirty_) return Status::Ok();
+  Status saved = SaveManifest(file_, current_);
+  if (saved.ok()) dirty_ = false;
+  return saved;
 }
 
 void ManifestKeeper::SaveNowAndThen(std::chrono::milliseconds every) {

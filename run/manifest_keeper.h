@@ -46,9 +46,10 @@ public:
   // What the manifest held when the run began.
   const Manifest& Old() const { return old_; }
   // An entry removed from the destination by this run.
-  void Forget(const std::string& key) { current_.entries.erase(key); }
+  void Forget(const std::string& key) { dirty_ = current_.entries.erase(key) > 0 || dirty_; }
   std::string KeyOf(const std::filesystem::path& destination) const;
 
+  // Writes the manifest when it differs from what was last read or written.
   Status Save();
   // Saves when the last save is `every` ago or more; the saving is not a failure of the run.
   void SaveNowAndThen(std::chrono::milliseconds every = std::chrono::seconds(2));
@@ -66,6 +67,7 @@ private:
   Manifest old_, current_;
   std::string encoder_;
   std::unordered_map<std::string, Making> making_;
+  bool dirty_ = false;
   std::chrono::steady_clock::time_point lastSave_ = std::chrono::steady_clock::now();
 };
 
