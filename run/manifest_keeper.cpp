@@ -16,8 +16,8 @@ std::string EncoderIdentity(const fs::path& encoder) {
 
 ManifestKeeper::ManifestKeeper(const RunSettings& settings, fs::path destinationRoot, fs::path file, Manifest old,
                                std::string encoderIdentity)
-    : settings_(settings), root_(std::move(destinationRoot)), file_(std::move(file)), old_(std::move(old)),
-      current_(old_), encoder_(std::move(encoderIdentity)) {}
+    : settings_(settings), root_(std::move(destinationRoot)), file_(std::move(file)), current_(std::move(old)),
+      encoder_(std::move(encoderIdentity)) {}
 
 std::string ManifestKeeper::KeyOf(const fs::path& destination) const { return ManifestKey(root_, destination); }
 
@@ -51,8 +51,9 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
   }
   const auto hashed = [&] { return Sha256OfFile(source, now.sourceSha).ok(); };
   if (settings_.Checksum) making.known = making.known && hashed();
-  const auto old = old_.entries.find(key);
-  if (settings_.Changed && making.known && old != old_.entries.end() && Matches(old->second, now, destination)) {
+  // Asked once per file, before its entry can change: the entry is still the old one.
+  const auto old = current_.entries.find(key);
+  if (settings_.Changed && making.known && old != current_.entries.end() && Matches(old->second, now, destination)) {
     return true;
   }
   if (!settings_.Checksum) making.known = making.known && hashed();

@@ -43,8 +43,6 @@ public:
 
   // The manifest as it stands: entries kept, dropped, and made in this run.
   const Manifest& Current() const { return current_; }
-  // What the manifest held when the run began.
-  const Manifest& Old() const { return old_; }
   // An entry removed from the destination by this run.
   void Forget(const std::string& key) { dirty_ = current_.entries.erase(key) > 0 || dirty_; }
   std::string KeyOf(const std::filesystem::path& destination) const;
@@ -64,7 +62,9 @@ private:
 
   const RunSettings& settings_;
   std::filesystem::path root_, file_;
-  Manifest old_, current_;
+  // What the manifest held when the run began, but for the entries of files redone (each
+  // dropped when it is handed out, and made anew when its result is in).
+  Manifest current_;
   std::string encoder_;
   std::unordered_map<std::string, Making> making_;
   bool dirty_ = false;
