@@ -10,8 +10,11 @@
 
 #include <QtTest>
 #include <chrono>
+#include <functional>
 
 namespace {
+
+QString P(const fs::path& p) { return Q(ToDisplayPath(p)); }
 
 // A manifest entry is true when the destination it names as this tool's still holds the
 // result of the source it names: the copy itself, or the stand-in's "ENCODED\n" + source.
@@ -43,6 +46,8 @@ private slots:
   void garbledReadsEmpty_data();
   void garbledReadsEmpty();
   void checksumSeesWhatTimesHide();
+  void deletion_data();
+  void deletion();
   void stoppedRunLeavesTrueManifest_data();
   void stoppedRunLeavesTrueManifest();
 
@@ -214,6 +219,70 @@ void TestManifest::stoppedRunLeavesTrueManifest() {
     QVERIFY(bytes.endsWith("v2, longer"));
   }
   QCOMPARE(Run({workers}).unchanged, kFiles);
+}
+
+using TreeEdit = std::function<void(const fs::path& src, const fs::path& dst)>;
+Q_DECLARE_METATYPE(TreeEdit)
+
+void TestManifest::deletion_data() {
+  QTest::addColumn<TreeEdit>("edit");         // after a first run of a.asp, b.txt, sub/c.txt, keep.log
+  QTest::addColumn<QStringList>("lines");     // the removal's lines, destination paths below "out"
+  QTest::addColumn<QStringList>("remaining"); // below "out", files and folders
+  const QStringList all = {"a.asp", "b.txt", "keep.log", "sub", "sub/c.txt"};
+  QTest::newRow("nothing gone") << TreeEdit([](const fs::path&, const fs::path&) {}) << QStringList() << all;
+  QTest::newRow("file gone: removed")
+      << TreeEdit([](const fs::path& s, const fs::path&) { fs::remove(s / "b.txt"); })
+      << QStringList{"b.txt - deleted"} << QStringList{"a.asp", "keep.log", "sub", "sub/c.txt"};
+  QTest::newRow("file gone but edited at the destination: kept")
+      << TreeEdit([](const fs::path& s, const fs::path& d) { fs::remove(s / "b.txt"); WriteFile(d, "b.txt", "mine now"); })
+      << QStringList{"b.txt - not from the source"} << all;
+  QTest::newRow("folder gone: files, then the folder")
+      << TreeEdit([](const fs::path& s, const fs::path&) { fs::remove_all(s / "sub"); })
+      << QStringList{"sub/c.txt - deleted", "sub - deleted"} << QStringList{"a.asp", "b.txt", "keep.log"};
+  QTest::newRow("folder gone, something else in it: kept")
+      << TreeEdit([](const fs::path& s, const fs::path& d) { fs::remove_all(s / "sub"); WriteFile(d, "sub/upload.png"); })
+      << QStringList{"sub/upload.png - not from the source", "sub/c.txt - deleted"}
+      << QStringList{"a.asp", "b.txt", "keep.log", "sub", "sub/upload.png"};
+  QTest::newRow("placed on the server: one line per folder, never touched")
+      << TreeEdit([](const fs::path&, const fs::path& d) {
+           WriteFile(d, "web.config");
+           WriteFile(d, "logs/1.log");
+           WriteFile(d, "logs/2.log");
+         })
+      << QStringList{"logs - not from the source", "web.config - not from the source"}
+      << all + QStringList{"logs", "logs/1.log", "logs/2.log", "web.config"};
+  QTest::newRow("excluded now, source still there: kept")
+      << TreeEdit([](const fs::path& s, const fs::path&) { WriteFile(s, ".quillwardignore", "*.log\n"); })
+      << QStringList() << all;
+  // One of a process that still runs (this one), so that the walk leaves it too.
+  const QString tmp = QStringLiteral(".qw-%1-1.tmp").arg(QCoreApplication::applicationPid());
+  QTest::newRow("a temporary file is passed over")
+      << TreeEdit([tmp](const fs::path&, const fs::path& d) { WriteFile(d, tmp.toStdString()); })
+      << QStringList() << QStringList{tmp} + all;
+}
+
+void TestManifest::deletion() {
+  QFETCH(TreeEdit, edit);
+  QFETCH(QStringList, lines);
+  QFETCH(QStringList, remaining);
+  for (const char* f : {"a.asp", "b.txt", "sub/c.txt", "keep.log"}) WriteFile(src_, f);
+  QCOMPARE(Run({"chkDelete=1"}).files, 4);
+  edit(src_, dst_);
+  const RunOutcome out = Run({"chkDelete=1"});
+  QCOMPARE(out.status, RunOutcome::Status::Completed);
+  const QString prefix = P(dst_) + QLatin1Char('/');
+  QStringList removal;
+  for (const QString& line : host_.entries) {
+    if (line.startsWith(prefix)) removal << line.mid(prefix.size());
+  }
+  QCOMPARE(removal, lines);
+  QStringList there;
+  for (const auto& e : fs::recursive_directory_iterator(dst_)) there << Q(fs::relative(e.path(), dst_).generic_string());
+  there.sort();
+  remaining.sort();
+  QCOMPARE(there, remaining);
+  QCOMPARE(out.deleted, lines.filter(QStringLiteral(" - deleted")).size());
+  QCOMPARE(out.notFromSource, lines.filter(QStringLiteral(" - not from the source")).size());
 }
 
 QTEST_GUILESS_MAIN(TestManifest)
