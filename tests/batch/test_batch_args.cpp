@@ -34,6 +34,12 @@ void TestBatchArgs::parse_data() {
   QTest::newRow("exclude without a pattern") << QStringList{"a", "b", "--exclude"} << "" << "";
   QTest::newRow("exclude with an empty pattern") << QStringList{"--exclude=", "a", "b"} << "" << "";
   QTest::newRow("empty key") << QStringList{"--set", "=1", "a", "b"} << "" << "";
+  QTest::newRow("changed and delete are the check boxes") << QStringList{"--changed", "--delete", "--checksum", "a", "b"} << "a" << "chkChanged=1;chkDelete=1";
+  QTest::newRow("max-delete as two words") << QStringList{"--max-delete", "0", "a", "b"} << "a" << "";
+  QTest::newRow("max-delete with =") << QStringList{"--max-delete=250", "a", "b"} << "a" << "";
+  QTest::newRow("max-delete negative") << QStringList{"--max-delete", "-1", "a", "b"} << "" << "";
+  QTest::newRow("max-delete not a number") << QStringList{"--max-delete=many", "a", "b"} << "" << "";
+  QTest::newRow("max-delete without a number") << QStringList{"a", "b", "--max-delete"} << "" << "";
 }
 
 void TestBatchArgs::parse() {
