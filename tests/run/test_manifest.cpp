@@ -25,9 +25,10 @@ QString Untrue(const fs::path& destination, const Manifest& manifest) {
       if (!fs::is_directory(file)) return Q(key) + QStringLiteral(": folder missing");
       continue;
     }
+    // Read, then looked at: a worker may replace the file meanwhile, and then the entry is inert.
+    QByteArray bytes = ReadBytes(file);
     const auto there = StampOf(file);
     if (!there || there->size != e.destinationSize || there->modifiedNs != e.destinationTime) continue;  // inert
-    QByteArray bytes = ReadBytes(file);
     if (e.kind != static_cast<int>(FileKind::Copy) && bytes.startsWith("ENCODED\n")) bytes.remove(0, 8);
     if (Sha256Hex(bytes.toStdString()) != e.sourceSha) return Q(key) + QStringLiteral(": not what it says");
   }
