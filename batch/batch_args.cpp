@@ -117,6 +117,22 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       out.excludes.push_back(pattern);
     } else if (switches && (arg == "--verbose" || arg == "-v")) {
       out.verbose = true;
+    } else if (switches && arg == "--changed") {
+      out.overrides["chkChanged"] = "1";
+    } else if (switches && arg == "--checksum") {
+      out.checksum = true;
+    } else if (switches && arg == "--delete") {
+      out.overrides["chkDelete"] = "1";
+    } else if (switches && (arg == "--max-delete" || arg.starts_with("--max-delete="))) {
+      std::string value;
+      if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+      } else if (i + 1 < args.size()) {
+        value = Text(args[++i]);
+      }
+      if (!ParseInt(value, out.maxDelete) || out.maxDelete < 0) {
+        out.error = "--max-delete needs a number of files (0 or more), got \"" + value + "\"";
+      }
     } else if (switches && arg == "--strict") {
       out.strict = true;
     } else if (switches && arg == "--dry-run") {
@@ -150,7 +166,8 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
 std::string BatchUsage() {
   return std::string(
       "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
-      "                       [--verify] [--exclude PATTERN]... [--verbose] [--dry-run]\n"
+      "                       [--verify] [--exclude PATTERN]... [--verbose] [--changed]\n"
+      "                       [--checksum] [--delete] [--max-delete N] [--dry-run]\n"
       "                       [--report FILE] [--strict] [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
@@ -172,6 +189,16 @@ std::string BatchUsage() {
       "--exclude adds a PATTERN, anchored at SOURCE, that wins over both. --verbose\n"
       "logs each entry left out as \"<path> - excluded\".\n"
       "\n"
+      "--changed leaves a file alone when the destination already holds this tool's\n"
+      "result of it: same source size and time (with --checksum: same SHA-256 of its\n"
+      "content), same kind, switches and encoder, and the destination file as the last\n"
+      "run left it; it is logged as \"<path> - unchanged\". What was written is kept in\n"
+      "a manifest in the user's state folder ($XDG_STATE_HOME/Quillward/manifests),\n"
+      "never in DESTINATION. --delete then removes the files and folders this tool\n"
+      "wrote whose source is gone; anything else in DESTINATION is left and logged as\n"
+      "\"<path> - not from the source\". When more than N files would go (--max-delete,\n"
+      "default 100) nothing is removed and the exit status is 1. (The stored chkChanged\n"
+      "and chkDelete, for this run only.)\n"
       "--dry-run walks and decides as a run would and writes nothing, not even\n"
       "DESTINATION: each entry's line says what the run would do (\"<path> - would\n"
       "encode (/s)\", \"- would copy\", \"- would exclude\"), then a summary.\n"
@@ -187,8 +214,9 @@ std::string BatchUsage() {
       "stderr. Ctrl-C, SIGTERM or SIGHUP stop after the current file (an encoder still\n"
       "busy 2 s later is ended); a second Ctrl-C ends the program at once.\n"
       "\n"
-      "Exit status: 0 every file copied or encoded, 1 some file failed (or, with\n"
-      "--strict, an include was found wanting), 2 the run was\n"
+      "Exit status: 0 every file copied, encoded or unchanged, 1 some file failed,\n"
+      "--max-delete refused the removals or (with --strict) an include was found\n"
+      "wanting, 2 the run was\n"
       "refused (identical or nested folders, a missing source, bad arguments),\n"
       "130 stopped.\n");
 }

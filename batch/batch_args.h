@@ -1,7 +1,8 @@
 #pragma once
 // The command line of quillward-batch:
 //   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify]
-//                   [--exclude PATTERN]... [--verbose] [--dry-run] [--report FILE] [--strict]
+//                   [--exclude PATTERN]... [--verbose] [--changed] [--checksum] [--delete]
+//                   [--max-delete N] [--dry-run] [--report FILE] [--strict]
 //                   [--] SOURCE DESTINATION
 //   quillward-batch --help
 
@@ -19,6 +20,8 @@ struct BatchArgs {
   bool dryRun = false;                           // --dry-run: decide and log, write nothing
   std::filesystem::path report;                  // --report FILE: the run's JSON report
   bool strict = false;                           // --strict: include audit findings are failures
+  bool checksum = false;                         // --checksum: sources compared by content
+  int maxDelete = -1;                            // --max-delete N; -1: not given
   std::string error;                             // set when the arguments cannot be used
 };
 

@@ -11,6 +11,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -61,6 +62,8 @@ int main(int argc, char** argv) {
   if (args.dryRun) settings.Write(kThisRunSection, "DryRun", "1");
   if (!args.report.empty()) settings.Write(kThisRunSection, "Report", ToDisplayPath(args.report));
   if (args.strict) settings.Write(kThisRunSection, "Strict", "1");
+  if (args.checksum) settings.Write(kThisRunSection, "Checksum", "1");
+  if (args.maxDelete >= 0) settings.Write(kThisRunSection, "MaxDelete", std::to_string(args.maxDelete));
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   const RunOutcome outcome = RunEncoding(host, settings);

@@ -5,6 +5,8 @@
 #include "encoder_command.h"
 #include "fs_ops.h"
 #include "include_audit.h"
+#include "manifest_keeper.h"
+#include "mirror_delete.h"
 #include "paths.h"
 #include "report.h"
 #include "run_settings.h"
@@ -86,11 +88,14 @@ std::string LeftPlainEntry(const Walk& walk, bool dryRun, long long& total) {
          (dryRun ? "would be" : "were") + " copied unencoded, their type being off in Options: " + parts;
 }
 
-std::string Summary(const Walk& walk, long long alsoFailed) {
+std::string Summary(const Walk& walk, const RemovalOutcome& removal, long long alsoFailed) {
   std::string text = std::string(walk.stopped ? "Stopped" : "Done") + ": " + std::to_string(walk.files) +
                      " files, " + std::to_string(walk.failedFiles + alsoFailed) + " failed";
   if (walk.failedFolders > 0) text += ", " + std::to_string(walk.failedFolders) + " folders failed";
   if (walk.excluded > 0) text += ", " + std::to_string(walk.excluded) + " excluded";
+  if (walk.unchanged > 0) text += ", " + std::to_string(walk.unchanged) + " unchanged";
+  if (removal.deleted > 0) text += ", " + std::to_string(removal.deleted) + " deleted";
+  if (removal.foreign > 0) text += ", " + std::to_string(removal.foreign) + " not from the source";
   return text;
 }
 
@@ -143,13 +148,30 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   if (report) walk.AddObserver(report);
   IncludeAudit audit(settings.Jobs);
   walk.AddObserver(&audit);
+  const std::unique_ptr<ManifestKeeper> manifest =
+      OpenManifest(settings, destination, host.AppDir() / ToNativePath(EncoderFileName()));
+  if (manifest) {
+    walk.SetManifest(manifest.get());
+    walk.AddObserver(manifest.get());
+  }
   walk.Run(source, destination);
+  RemovalOutcome removal;
+  if (manifest && settings.Delete && !walk.stopped) {
+    removal = RemoveWhatIsGone(host, source, destination, *manifest, settings.MaxDelete, walk.Observers(),
+                               settings.DryRun);
+  }
+  if (manifest) manifest->Save();  // a manifest that cannot be saved means a full run next time
 
   outcome.status = walk.stopped ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed;
   outcome.files = walk.files;
   outcome.failed = walk.failedFiles + walk.failedFolders;
   outcome.failedFolders = walk.failedFolders;
   outcome.excluded = walk.excluded;
+  outcome.unchanged = walk.unchanged;
+  outcome.deleted = removal.deleted;
+  outcome.notFromSource = removal.foreign;
+  outcome.deletionRefused = removal.refused;
+  outcome.failed += removal.failed + (removal.refused ? 1 : 0);
   if (const std::string warning = LeftPlainEntry(walk, settings.DryRun, outcome.leftPlain); !warning.empty()) {
     host.AppendLog(warning);
   }
@@ -158,7 +180,8 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   if (!walk.stopped) outcome.includeFindings = ReportIncludeFindings(host, audit.Findings(), settings.Strict);
   const long long auditFailed = settings.Strict ? outcome.includeFindings : 0;
   outcome.failed += auditFailed;
-  host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped) : Summary(walk, auditFailed));
+  host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped)
+                                 : Summary(walk, removal, removal.failed + auditFailed));
   host.RepaintLog();
   return outcome;
 }

@@ -16,6 +16,13 @@
 // and ", X excluded" when the ignore rules left entries out. Before it, the include audit's
 // warnings (include_audit.h), failures with RunSettings::Strict; a stopped run has none.
 //
+// With Changed or Delete the destination's manifest (manifest_keeper.h) is read before
+// the walk and saved during and after it: with Changed, files whose result is already
+// at the destination are logged as "<path> - unchanged" and counted (", U unchanged");
+// with Delete, a walk that reached its end is followed by the removal of what this tool
+// wrote whose source is gone (mirror_delete.h; ", D deleted", ", N not from the
+// source"). Without either, nothing is read or written beyond the destination.
+//
 // A dry run (RunSettings::DryRun, dry_run.h) refuses and walks alike but writes nothing,
 // not even the destination folder, and ends with its own summary. With
 // RunSettings::ReportPath the run's report (report.h) is written however the run ends.
@@ -40,6 +47,10 @@ struct RunOutcome {
   long long excluded = 0;       // entries left out by the ignore rules
   std::string reportProblem;    // why the report (RunSettings::ReportPath) was not written
   long long includeFindings = 0;  // include audit warnings (with Strict, also in `failed`)
+  long long unchanged = 0;      // files left as they were (Changed)
+  long long deleted = 0;        // files and folders removed, their source gone (Delete)
+  long long notFromSource = 0;  // destination entries left alone, not this tool's
+  bool deletionRefused = false; // more removals than MaxDelete: none done; counted in `failed`
 };
 
 // How long a stopped encoder may still finish its file, and how long it has to end

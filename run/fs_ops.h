@@ -81,6 +81,16 @@ Status CreateExclusive(const std::filesystem::path& path, std::string_view conte
 // failure never leaves a half-written `to`; the temporary file is removed on failure.
 Status CopyFileAtomic(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Gives `to` the modification time of `from`, as a copy has it.
+Status CopyModifiedTime(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Removes the folder `path` when it is empty; true when it did.
+bool RemoveEmptyFolder(const std::filesystem::path& path);
+
+// Whether there is anything named `path` (a link, even a broken one, counts; links are
+// not followed).
+bool NameExists(const std::filesystem::path& path);
+
 // What identifies one version of a file: any write or replacement changes it.
 struct FileStamp {
   unsigned long long device = 0, inode = 0, size = 0;

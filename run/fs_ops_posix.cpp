@@ -195,6 +195,21 @@ Status RemoveFile(const fs::path& path) {
   return Status::FromErrno(errno, "unlink", path);
 }
 
+Status CopyModifiedTime(const fs::path& from, const fs::path& to) {
+  struct stat st;
+  if (::stat(from.c_str(), &st) != 0) return Status::FromErrno(errno, "stat", from);
+  const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  if (::utimensat(AT_FDCWD, to.c_str(), times, 0) != 0) return Status::FromErrno(errno, "utimensat", to);
+  return Status::Ok();
+}
+
+bool RemoveEmptyFolder(const fs::path& path) { return ::rmdir(path.c_str()) == 0; }
+
+bool NameExists(const fs::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
 bool IsFolder(const fs::path& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

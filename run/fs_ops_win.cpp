@@ -176,6 +176,29 @@ bool IsFolder(const fs::path& path) {
   return fs::is_directory(path, ec);
 }
 
+Status CopyModifiedTime(const fs::path& from, const fs::path& to) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &data)) {
+    return Status::FromError(std::error_code(static_cast<int>(GetLastError()), std::system_category()),
+                             "GetFileAttributesExW", from);
+  }
+  HANDLE file = CreateFileW(to.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return Status::FromError(std::error_code(static_cast<int>(GetLastError()), std::system_category()),
+                             "CreateFileW", to);
+  }
+  const bool set = SetFileTime(file, nullptr, nullptr, &data.ftLastWriteTime);
+  const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
+  CloseHandle(file);
+  if (!set) return Status::FromError(ec, "SetFileTime", to);
+  return Status::Ok();
+}
+
+bool RemoveEmptyFolder(const fs::path& path) { return RemoveDirectoryW(path.c_str()) != 0; }
+
+bool NameExists(const fs::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
 Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   const fs::path tmp = TemporaryBeside(to);
   if (!CopyFileW(from.c_str(), tmp.c_str(), TRUE)) {

@@ -203,6 +203,13 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   if (job.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
   pending.record.kind = job.kind;
   if (job.kind != FileKind::Copy) pending.record.switches = Trimmed(SwitchPartFor(job.kind, settings_).text);
+  if (manifest_ && manifest_->Unchanged(job.kind, pending.record.switches, source, destination)) {
+    pending.unchanged = true;
+    pending.line = LogEntry(source, "unchanged");
+    pending.record.action = EntryAction::Unchanged;
+    Queue(std::move(pending));
+    return;
+  }
   if (workers_) {
     pending.file = workers_->Submit(std::move(job));
   } else {
@@ -246,6 +253,9 @@ void Walk::Log(Pending& pending) {
   EntryRecord& record = pending.record;
   if (!pending.file) {
     if (pending.silent) {
+    } else if (pending.unchanged) {
+      ++unchanged;
+      FileDone(pending.line, false, false);
     } else if (pending.entryFailed) {
       ++failedFiles;
       host_.AppendLog(pending.line);
@@ -285,15 +295,15 @@ void Walk::FolderFailed(const std::string& entry) {
 }
 
 // After each file: log it, show it, let events run, and honour a stop request.
-void Walk::FileDone(const std::string& entry, bool failed) {
-  ++files;
+void Walk::FileDone(const std::string& entry, bool failed, bool counted) {
+  if (counted) ++files;
   host_.AppendLog(entry);
   if (failed) host_.MarkLastFailed();
   host_.RepaintLog();
   RunState& state = host_.State();
   host_.ScrollText(static_cast<std::int16_t>(std::min<std::int32_t>(state.FilesDone, 32767)));
   if (state.FilesDone < std::numeric_limits<std::int32_t>::max()) ++state.FilesDone;
-  host_.ShowProgress(files, std::max(total_, files));
+  host_.ShowProgress(files + unchanged, std::max(total_, files + unchanged));
   host_.ProcessEvents();
   if (state.StopRequested) {
     stopped = true;

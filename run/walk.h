@@ -31,6 +31,7 @@
 #include "file_workers.h"
 #include "fs_ops.h"
 #include "ignore_rules.h"
+#include "manifest_keeper.h"
 #include "run_host.h"
 #include "run_settings.h"
 
@@ -49,6 +50,10 @@ public:
   // Told of every entry, in the log's order, right after its log line (excluded entries
   // too, logged or not). Not owned; must outlive Run.
   void AddObserver(EntryObserver* observer) { observers_.push_back(observer); }
+  const std::vector<EntryObserver*>& Observers() const { return observers_; }
+  // Asked of each file before it is handed out: one it finds unchanged is neither copied
+  // nor encoded, but logged as "<path> - unchanged" and counted. Not owned.
+  void SetManifest(ManifestKeeper* keeper) { manifest_ = keeper; }
 
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
@@ -58,6 +63,7 @@ public:
   long long failedFiles = 0;
   long long failedFolders = 0;
   long long excluded = 0;  // entries left out by the ignore rules (not the ignore files)
+  long long unchanged = 0;  // files left as they were: their result is at the destination
   // Files that hold script but were copied plain because their kind is off, by the
   // Options key that is off.
   std::map<std::string, long long> leftPlain;
@@ -73,6 +79,7 @@ private:
     std::string leftPlainKey;  // the Options key that left this script file plain
     bool entryFailed = false;  // a failed entry that is neither a file nor a folder
     bool silent = false;       // told to the observers only, never logged
+    bool unchanged = false;    // a file left as it is
     EntryRecord record;        // what the observers are told; a file's result completes it
   };
 
@@ -90,7 +97,7 @@ private:
   bool WaitForResult(const FileSlot& slot);
   void Log(Pending& pending);
   void Tell(const EntryRecord& record);
-  void FileDone(const std::string& entry, bool failed);
+  void FileDone(const std::string& entry, bool failed, bool counted = true);
   void FolderFailed(const std::string& entry);
   void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
                        const std::filesystem::path& destination, const std::string& relative);
@@ -108,6 +115,7 @@ private:
   std::unique_ptr<FileWorkers> workers_;
   IgnoreStack ignore_;
   std::vector<EntryObserver*> observers_;
+  ManifestKeeper* manifest_ = nullptr;
 };
 
 // One file copied or encoded: what a worker does. Never calls the host.

@@ -41,6 +41,12 @@ void TestBatchArgs::parse_data() {
   QTest::newRow("report without a file") << QStringList{"a", "b", "--report"} << "" << "";
   QTest::newRow("report with an empty file") << QStringList{"--report=", "a", "b"} << "" << "";
   QTest::newRow("report name not text") << QStringList{"--report", "r\\xe9.json", "a", "b"} << "" << "";
+  QTest::newRow("changed and delete are the check boxes") << QStringList{"--changed", "--delete", "--checksum", "a", "b"} << "a" << "chkChanged=1;chkDelete=1";
+  QTest::newRow("max-delete as two words") << QStringList{"--max-delete", "0", "a", "b"} << "a" << "";
+  QTest::newRow("max-delete with =") << QStringList{"--max-delete=250", "a", "b"} << "a" << "";
+  QTest::newRow("max-delete negative") << QStringList{"--max-delete", "-1", "a", "b"} << "" << "";
+  QTest::newRow("max-delete not a number") << QStringList{"--max-delete=many", "a", "b"} << "" << "";
+  QTest::newRow("max-delete without a number") << QStringList{"a", "b", "--max-delete"} << "" << "";
 }
 
 void TestBatchArgs::parse() {
