@@ -255,7 +255,7 @@ void Walk::Log(Pending& pending) {
     if (pending.silent) {
     } else if (pending.unchanged) {
       ++unchanged;
-      FileDone(pending.line, false, false);
+      FileDone(settings_.DryRun ? DryRunLine(record) : pending.line, false, false);
     } else if (pending.entryFailed) {
       ++failedFiles;
       host_.AppendLog(pending.line);
