@@ -43,14 +43,18 @@ bool IsEncodedPage(EntryAction action, FileKind kind) {
          (kind == FileKind::EncodeAspPage || kind == FileKind::EncodeAspByExtension);
 }
 
+// Read in large pieces straight into the text: an open, a read or two and a close.
 std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  const std::streamoff size = in.tellg();
-  std::string bytes(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)), '\0');
-  in.seekg(0);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);
+  in.open(path, std::ios::binary);
+  std::string bytes;
+  for (std::size_t piece = 16 * 1024; in; piece *= 2) {  // most pages fit the first piece
+    const std::size_t had = bytes.size();
+    bytes.resize(had + piece);
+    in.read(bytes.data() + had, static_cast<std::streamsize>(piece));
+    bytes.resize(had + static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  }
   return bytes;
 }
 
