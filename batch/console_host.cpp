@@ -16,37 +16,21 @@ ConsoleHost::ConsoleHost(std::filesystem::path source, std::filesystem::path des
     : source_(std::move(source)), destination_(std::move(destination)),
       appDir_(std::move(appDir)), out_(out), err_(err) {}
 
-namespace {
-constexpr auto kWriteEvery = std::chrono::milliseconds(50);
-constexpr std::size_t kWriteAtSize = 64 * 1024;
-}  // namespace
+ConsoleHost::~ConsoleHost() { std::fflush(out_); }
 
-ConsoleHost::~ConsoleHost() { Flush(); }
-
-// A write that fails (stdout closed) is dropped: the work goes on, the exit status tells.
-void ConsoleHost::Flush() {
-  lastWrite_ = std::chrono::steady_clock::now();
-  if (unwritten_.empty()) return;
-  WriteText(out_, unwritten_);
-  std::clearerr(out_);
-  unwritten_.clear();
-}
-
+// Each line is on stdout as soon as it is done, whatever ends the program later. A
+// write that fails (stdout closed) is dropped: the work goes on, the exit status tells.
 void ConsoleHost::AppendLog(const std::string& entry) {
-  unwritten_ += OneLine(entry);
-  unwritten_ += '\n';
-  if (unwritten_.size() >= kWriteAtSize || std::chrono::steady_clock::now() - lastWrite_ >= kWriteEvery) Flush();
+  WriteText(out_, OneLine(entry) + "\n");
+  std::clearerr(out_);
 }
 
 void ConsoleHost::ShowMessage(const std::string& text, MessageIcon, const std::string& title) {
-  Flush();
+  std::fflush(out_);
   WriteText(err_, title + ": " + text + "\n");
 }
 
-// Called after every file and every 50 ms while the encoder works: lines of a file that
-// takes long are not held back.
 void ConsoleHost::ProcessEvents() {
-  if (!unwritten_.empty() && std::chrono::steady_clock::now() - lastWrite_ >= kWriteEvery) Flush();
   if (StopSignalled() && !stopNoticed_) {
     stopNoticed_ = true;
     state_.StopRequested = true;

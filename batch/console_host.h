@@ -1,12 +1,9 @@
 #pragma once
 // The run's host on a console: log entries become lines on stdout, messages go to stderr,
-// and a stop signal (stop_signals.h) is the Stop button. Lines reach stdout at most 50 ms
-// after they are logged (a run that goes fast writes them in batches, one write for many),
-// and all of them before the program ends or a message is shown.
+// and a stop signal (stop_signals.h) is the Stop button.
 
 #include "run_host.h"
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -27,8 +24,6 @@ public:
   void ScrollText(std::int16_t) override {}
   void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
   void ProcessEvents() override;
-  // Writes the lines not written yet.
-  void Flush();
 
 private:
   std::filesystem::path source_, destination_, appDir_;
@@ -36,8 +31,6 @@ private:
   std::FILE* err_;
   RunState state_;
   bool stopNoticed_ = false;
-  std::string unwritten_;  // lines logged but not yet on stdout
-  std::chrono::steady_clock::time_point lastWrite_ = std::chrono::steady_clock::now();
 };
 
 // One entry, one line: control characters in a file name (a newline, say) print as "?".
