@@ -8,9 +8,9 @@
 
 namespace {
 
-const std::array<std::string, 9> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
+const std::array<std::string, 11> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
                                                "chkLangDirect", "Combo1", "Combo2", "txtDefxt",
-                                               "chkVerify"};
+                                               "chkVerify", "chkChanged", "chkDelete"};
 
 bool IsCheckBox(const std::string& key) { return key.starts_with("chk") || key == "Check2"; }
 
@@ -177,7 +177,8 @@ std::string BatchUsage() {
       "key for this run only and saves nothing. Keys: chkASP, chkHTML, chkJS, Check2\n"
       "(1/0, true/false, yes/no, on/off), chkLangDirect (1: no @language directive),\n"
       "Combo1, Combo2 (VBScript or JScript), txtDefxt (extensions treated as ASP, e.g.\n"
-      "\"*.inc *.lib\"). --timeout ends an encoder that works longer than SECONDS on\n"
+      "\"*.inc *.lib\"), chkVerify, chkChanged, chkDelete (as --verify, --changed,\n"
+      "--delete). --timeout ends an encoder that works longer than SECONDS on\n"
       "one file and fails that file (default 300; 0: no limit). --jobs copies and\n"
       "encodes up to N files at once (default: the stored \"Jobs\", else the number of\n"
       "cores); the log is the same, line for line, whatever N. --verify decodes each\n"
