@@ -8,9 +8,9 @@
 
 namespace {
 
-const std::array<std::string, 11> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
+const std::array<std::string, 12> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
                                                "chkLangDirect", "Combo1", "Combo2", "txtDefxt",
-                                               "chkVerify", "chkChanged", "chkDelete"};
+                                               "chkVerify", "chkChanged", "chkDelete", "txtExclude"};
 
 bool IsCheckBox(const std::string& key) { return key.starts_with("chk") || key == "Check2"; }
 
@@ -178,10 +178,11 @@ std::string BatchUsage() {
       "(1/0, true/false, yes/no, on/off), chkLangDirect (1: no @language directive),\n"
       "Combo1, Combo2 (VBScript or JScript), txtDefxt (extensions treated as ASP, e.g.\n"
       "\"*.inc *.lib\"), chkVerify, chkChanged, chkDelete (as --verify, --changed,\n"
-      "--delete). --timeout ends an encoder that works longer than SECONDS on\n"
-      "one file and fails that file (default 300; 0: no limit). --jobs copies and\n"
-      "encodes up to N files at once (default: the stored \"Jobs\", else the number of\n"
-      "cores); the log is the same, line for line, whatever N. --verify decodes each\n"
+      "--delete), txtExclude (patterns for every site). --timeout ends an encoder that\n"
+      "works longer than SECONDS on one file and fails that file (default 300; 0: no\n"
+      "limit). --jobs copies and encodes up to N files at once (default: the stored\n"
+      "\"Jobs\", else the number of cores); the log is the same, line for line,\n"
+      "whatever N. --verify decodes each\n"
       "encoded file again and fails it when its script text differs from the source\n"
       "(the stored chkVerify, for this run only).\n"
       "\n"

@@ -41,6 +41,7 @@ void TestBatchArgs::parse_data() {
   QTest::newRow("report without a file") << QStringList{"a", "b", "--report"} << "" << "";
   QTest::newRow("report with an empty file") << QStringList{"--report=", "a", "b"} << "" << "";
   QTest::newRow("report name not text") << QStringList{"--report", "r\\xe9.json", "a", "b"} << "" << "";
+  QTest::newRow("patterns for every site by --set") << QStringList{"--set", "txtExclude=*.bak logs/", "a", "b"} << "a" << "txtExclude=*.bak logs/";
   QTest::newRow("changed and delete by --set") << QStringList{"--set", "chkChanged=on", "--set", "chkDelete=0", "a", "b"} << "a" << "chkChanged=1;chkDelete=0";
   QTest::newRow("changed and delete are the check boxes") << QStringList{"--changed", "--delete", "--checksum", "a", "b"} << "a" << "chkChanged=1;chkDelete=1";
   QTest::newRow("max-delete as two words") << QStringList{"--max-delete", "0", "a", "b"} << "a" << "";
