@@ -59,7 +59,7 @@ FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings&
       BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination)), control);
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
   result.reason = outcome.Succeeded() ? CheckOutput(before, destination) : outcome.Explained();
-  if (result.reason.empty() && settings.Verify) result.reason = VerifyEncodedFile(source, destination);
+  if (result.reason.empty() && settings.Verify) result.reason = VerifyEncodedFile(source, destination, kind);
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
   if (result.reason.empty()) CopyModifiedTime(source, destination);
   if (result.reason.empty()) return result;

@@ -50,6 +50,11 @@ std::string RandomPage(std::mt19937& rng) {
   return page;
 }
 
+// The run's kind for the encoder's.
+FileKind RunKind(Kind kind) {
+  return kind == Kind::Asp ? FileKind::EncodeAspPage : kind == Kind::Html ? FileKind::EncodeHtml : FileKind::EncodePlain;
+}
+
 }  // namespace
 
 class TestVerify : public QObject {
@@ -84,7 +89,7 @@ private slots:
     QFETCH(bool, utf16);
     const std::string page = utf16 ? Utf16LE(source.toStdString()) : source.toStdString();
     const std::string encoded = Encoded(page, Kind(kind), directive, crlf);
-    QCOMPARE(QString::fromStdString(CompareDecoded(page, encoded)), QString());
+    QCOMPARE(QString::fromStdString(CompareDecoded(page, encoded, NeedsEncodedBlock(RunKind(Kind(kind)), page))), QString());
   }
 
   void randomPagesPass() {
@@ -92,7 +97,8 @@ private slots:
     for (int round = 0; round < 400; ++round) {
       const std::string page = RandomPage(rng);
       for (const Kind kind : {Kind::Asp, Kind::Html}) {
-        const std::string reason = CompareDecoded(page, Encoded(page, kind, round % 2 == 0, round % 3 == 0));
+        const std::string reason = CompareDecoded(page, Encoded(page, kind, round % 2 == 0, round % 3 == 0),
+                                                  NeedsEncodedBlock(RunKind(kind), page));
         QVERIFY2(reason.empty(), (page + "\n" + reason).c_str());
       }
     }
@@ -113,7 +119,11 @@ private slots:
   void classicEncoderPagesPass() {
     QFETCH(QString, source);
     QFETCH(QString, encoded);
-    const std::string reason = VerifyEncodedFile(source.toStdString(), encoded.toStdString());
+    const QString ext = source.section(QLatin1Char('.'), -1).toLower();
+    const FileKind kind = ext == "js" || ext == "vbs"     ? FileKind::EncodePlain
+                          : ext == "htm" || ext == "html" ? FileKind::EncodeHtml
+                                                          : FileKind::EncodeAspPage;
+    const std::string reason = VerifyEncodedFile(source.toStdString(), encoded.toStdString(), kind);
     QVERIFY2(reason.empty(), reason.c_str());
   }
 
@@ -134,7 +144,7 @@ private slots:
         << "line 2 (byte 12 of the source): the source has \"% x = 1 %>\\n\", the decoded output (end of file)";
     QTest::newRow("a language no encoder writes")
         << QByteArray("<script language=VBScript>MsgBox 1</script>") << QByteArray("<script language=XScript>MsgBox 1</script>")
-        << "line 1 (byte 25 of the source): the source has \">MsgBox 1</script>\", the decoded output \" language=XScript>MsgBox\"";
+        << "line 1 (byte 7 of the source): the source has \" language=VBScript>MsgBox 1</script>\", the decoded output \" language=XScript>MsgBox\"";
     QTest::newRow("damaged block")
         << QByteArray("<% x %>") << QByteArray("<%#@~^AQAAAA==x^#~@%>") << "damaged";
     QTest::newRow("byte order mark dropped")
@@ -149,6 +159,61 @@ private slots:
     QFETCH(QString, reason);
     const QString got = QString::fromStdString(CompareDecoded(source.toStdString(), output.toStdString()));
     QVERIFY2(got.contains(reason), qPrintable(got));
+  }
+
+  // An encoder that leaves the script readable, or encodes it in another language, fails
+  // even though the text reads back the same.
+  void readableOrSwappedFails_data() {
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("reason");
+    const QString readable = "no encoded block: its script is readable";
+    const int asp = int(FileKind::EncodeAspPage), inc = int(FileKind::EncodeAspByExtension);
+    const int html = int(FileKind::EncodeHtml), plain = int(FileKind::EncodePlain);
+    QTest::newRow("script file copied") << QByteArray("f();\r\n") << QByteArray("f();\r\n") << plain << readable;
+    QTest::newRow("page copied") << QByteArray("<p>a</p><% x = 1 %>") << QByteArray("<p>a</p><% x = 1 %>") << asp << readable;
+    QTest::newRow("include copied") << QByteArray("<%= y %>") << QByteArray("<%= y %>") << inc << readable;
+    QTest::newRow("server script tag copied") << QByteArray("<script runat=server language=vbscript>x</script>")
+                                              << QByteArray("<script runat=server language=vbscript>x</script>") << asp << readable;
+    QTest::newRow("client script copied") << QByteArray("<script language=\"VBScript\">MsgBox 1</script>")
+                                          << QByteArray("<script language=\"VBScript\">MsgBox 1</script>") << html << readable;
+    QTest::newRow("VBScript encoded as JScript")
+        << QByteArray("<script language=\"VBScript\">x</script>")
+        << QByteArray::fromStdString(Encoded("<script language=\"JScript\">x</script>", Kind::Html)) << html
+        << "the script language differs: the source has VBScript, the decoded output JScript";
+    QTest::newRow("page's language swapped")
+        << QByteArray("<%@ LANGUAGE=VBScript %><% x %>")
+        << QByteArray::fromStdString(Encoded("<%@ LANGUAGE=JScript %><% x %>", Kind::Asp)) << asp
+        << "the script language differs: the source has VBScript, the decoded output JScript";
+  }
+  void readableOrSwappedFails() {
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, output);
+    QFETCH(int, kind);
+    QFETCH(QString, reason);
+    const std::string text = source.toStdString();
+    const QString got = QString::fromStdString(
+        CompareDecoded(text, output.toStdString(), NeedsEncodedBlock(FileKind(kind), text)));
+    QVERIFY2(got.contains(reason), qPrintable(got));
+  }
+
+  // Pages with nothing the encoder encodes need no block.
+  void nothingToEncodeNeedsNoBlock_data() {
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("HTML without script") << QByteArray("<p>text</p>") << int(FileKind::EncodeHtml);
+    QTest::newRow("HTML, script of another type") << QByteArray("<script type=\"text/template\">x</script>")
+                                                  << int(FileKind::EncodeHtml);
+    QTest::newRow("ASP page with a directive only") << QByteArray("<%@ LANGUAGE=VBScript %>\r\n<p>x</p>")
+                                                    << int(FileKind::EncodeAspPage);
+    QTest::newRow("ASP page, client script only") << QByteArray("<script language=javascript>f()</script>")
+                                                  << int(FileKind::EncodeAspPage);
+  }
+  void nothingToEncodeNeedsNoBlock() {
+    QFETCH(QByteArray, source);
+    QFETCH(int, kind);
+    QVERIFY(!NeedsEncodedBlock(FileKind(kind), source.toStdString()));
   }
 };
 
