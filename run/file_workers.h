@@ -49,11 +49,14 @@ public:
   FileWorkers& operator=(const FileWorkers&) = delete;
 
   std::shared_ptr<FileSlot> Submit(FileJob job);
-  // Waits up to `ms` for `slot` to be done or skipped; true when it is.
+  // Waits up to `ms` for `slot` to be done or skipped; true when it is. Only the waiter's
+  // own slot wakes it: a worker finishing any other file leaves it asleep.
   bool WaitFor(const FileSlot& slot, int ms);
 
 private:
   void Work();
+  // Marks `slot` done with `result`, or skipped when null, and wakes its waiter.
+  void Finish(FileSlot& slot, FileResult* result);
 
   FileWork work_;
   WaitControl control_;
@@ -61,6 +64,8 @@ private:
   std::mutex mutex_;
   std::condition_variable wake_, finished_;
   std::deque<std::shared_ptr<FileSlot>> queue_;
+  const FileSlot* awaited_ = nullptr;  // the slot WaitFor sleeps on, if any
+  int idle_ = 0;                       // workers asleep for want of files
   bool closing_ = false;
   std::vector<std::thread> threads_;
 };

@@ -31,7 +31,7 @@ std::string LogEntry(const fs::path& path, const std::string& reason) {
 
 namespace {
 // How far the walk may go ahead of the log, in files per worker.
-constexpr std::size_t kAheadPerWorker = 4;
+constexpr std::size_t kAheadPerWorker = 32;
 constexpr int kSliceMs = 50;
 }  // namespace
 
@@ -180,13 +180,27 @@ void Walk::Collect(bool all) {
     const Pending& front = pending_.front();
     if (front.file && workers_ && !workers_->WaitFor(*front.file, 0)) {
       if (!all && filesInHand_ <= ahead) return;
-      if (!WaitForResult(*front.file)) continue;
+      WaitForResult(all ? *front.file : SlotToWaitFor(ahead / 2));
+      continue;
     }
     const Pending next = std::move(pending_.front());
     pending_.pop_front();
     if (next.file) --filesInHand_;
     Log(next);
   }
+}
+
+// The walk sleeps on the file `depth` files on rather than on the first: the workers take
+// files in order, so by the time it is done so are nearly all before it, and the walk
+// wakes once for that stretch rather than once a file. The first file when that one is done.
+const FileSlot& Walk::SlotToWaitFor(std::size_t depth) const {
+  const FileSlot* first = nullptr;
+  for (const Pending& p : pending_) {
+    if (!p.file) continue;
+    if (!first) first = p.file.get();
+    if (depth-- == 0) return workers_->WaitFor(*p.file, 0) ? *first : *p.file;
+  }
+  return *first;
 }
 
 // A slice of waiting for a worker: the host's events run in between, on this thread.

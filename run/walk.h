@@ -75,6 +75,7 @@ private:
   // Logs the results that are there in order; `all`: waits for every one.
   void Collect(bool all);
   bool WaitForResult(const FileSlot& slot);
+  const FileSlot& SlotToWaitFor(std::size_t depth) const;
   void Log(const Pending& pending);
   void FileDone(const std::string& entry, bool failed);
   void FolderFailed(const std::string& entry);
