@@ -6,8 +6,9 @@
 // copying a small file: a worker is woken only when it sleeps and a file comes, and the
 // walk only when the file it waits on is done.
 
-FileWorkers::FileWorkers(int count, FileWork work, WaitControl control, const std::atomic<bool>& stop)
-    : work_(std::move(work)), control_(std::move(control)), stop_(stop) {
+FileWorkers::FileWorkers(int count, std::filesystem::path appDir, const RunSettings& settings,
+                         WaitControl control, const std::atomic<bool>& stop)
+    : appDir_(std::move(appDir)), settings_(settings), control_(std::move(control)), stop_(stop) {
   for (int i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
 }
 
@@ -58,26 +59,61 @@ void FileWorkers::Finish(FileSlot& slot, FileResult* result) {
   if (wake) finished_.notify_all();
 }
 
+bool FileWorkers::Begin(const FileJob& job, EncoderSession& session, EncodeStart& start, FileResult& result) {
+  if (job.kind == FileKind::Copy) {
+    result.reason = CopyFileAtomic(job.source, job.destination).reason();
+    return true;
+  }
+  start = BeginEncode(job.kind, appDir_, settings_, job.source, job.destination, session);
+  if (!start.sent) {
+    // Not serving: the encoder runs now, one process for this file.
+    std::optional<FileOutcome> outcome = FinishEncode(start, control_, session);
+    result.reason = outcome->reason;
+    result.stopped = outcome->stopped;
+  }
+  return !start.sent;
+}
+
 void FileWorkers::Work() {
   EncoderSession session;  // one encoder per worker, ended with the worker
+  struct Sent {
+    std::shared_ptr<FileSlot> slot;
+    EncodeStart start;
+  };
+  std::deque<Sent> sent;  // with the encoder, oldest first
   for (;;) {
     std::shared_ptr<FileSlot> slot;
     bool skip = false;
     {
       std::unique_lock<std::mutex> lock(mutex_);
-      ++idle_;
-      wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
-      --idle_;
-      if (queue_.empty()) return;
-      slot = std::move(queue_.front());
-      queue_.pop_front();
-      skip = closing_ || stop_.load();  // a stop: files not begun are left alone
+      if (sent.empty()) {
+        ++idle_;
+        wake_.wait(lock, [this] { return closing_ || !queue_.empty(); });
+        --idle_;
+        if (queue_.empty()) return;
+      }
+      if (!queue_.empty() && sent.size() < kFilesSentAhead) {
+        slot = std::move(queue_.front());
+        queue_.pop_front();
+        skip = closing_ || stop_.load();  // a stop: files not begun are left alone
+      }
+    }
+    if (!slot) {  // nothing more to send for now: the oldest answer
+      Sent& oldest = sent.front();
+      std::optional<FileOutcome> outcome = FinishEncode(oldest.start, control_, session);
+      FileResult result;
+      if (outcome) result = {outcome->reason, outcome->stopped};
+      Finish(*oldest.slot, outcome ? &result : nullptr);
+      sent.pop_front();
+      continue;
     }
     if (skip) {
       Finish(*slot, nullptr);
       continue;
     }
-    FileResult result = work_(slot->job, session, control_);
-    Finish(*slot, &result);
+    EncodeStart start;
+    FileResult result;
+    if (Begin(slot->job, session, start, result)) Finish(*slot, &result);
+    else sent.push_back({std::move(slot), std::move(start)});
   }
 }

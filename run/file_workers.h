@@ -4,8 +4,10 @@
 // order and takes the results back in the same order.
 
 #include "basShell.h"
+#include "encode_file.h"
 #include "encoder_session.h"
 #include "file_kind.h"
+#include "run_settings.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -37,12 +39,17 @@ struct FileSlot {
   bool skipped = false;
 };
 
-using FileWork = std::function<FileResult(const FileJob&, EncoderSession&, const WaitControl&)>;
+// How many files a worker may have with its encoder at once: the one in hand and those
+// waiting behind it, so that the encoder goes from one to the next without waiting for us.
+inline constexpr std::size_t kFilesSentAhead = 8;
 
 class FileWorkers {
 public:
   // `control` is each worker's wait: its poll must not touch the host (it reads `stop`).
-  FileWorkers(int count, FileWork work, WaitControl control, const std::atomic<bool>& stop);
+  // A worker copies a file itself and sends a page to its encoder, going on with the next
+  // files while it encodes (up to kFilesSentAhead), and takes the answers in order.
+  FileWorkers(int count, std::filesystem::path appDir, const RunSettings& settings, WaitControl control,
+              const std::atomic<bool>& stop);
   // Lets the files in hand finish; files not taken yet are skipped.
   ~FileWorkers();
   FileWorkers(const FileWorkers&) = delete;
@@ -58,7 +65,11 @@ private:
   // Marks `slot` done with `result`, or skipped when null, and wakes its waiter.
   void Finish(FileSlot& slot, FileResult* result);
 
-  FileWork work_;
+  // A file's first half: done when copied or settled, else with the encoder (`start`).
+  bool Begin(const FileJob& job, EncoderSession& session, EncodeStart& start, FileResult& result);
+
+  const std::filesystem::path appDir_;
+  const RunSettings& settings_;
   WaitControl control_;
   const std::atomic<bool>& stop_;
   std::mutex mutex_;

@@ -61,12 +61,7 @@ Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits
   if (settings.Jobs > 1) {
     WaitControl workerControl = control_;
     workerControl.poll = [this] { return stopFlag_.load(); };  // the host is the walk's alone
-    workers_ = std::make_unique<FileWorkers>(
-        settings.Jobs,
-        [this](const FileJob& job, EncoderSession& session, const WaitControl& control) {
-          return DoFile(job, appDir_, settings_, session, control);
-        },
-        workerControl, stopFlag_);
+    workers_ = std::make_unique<FileWorkers>(settings.Jobs, appDir_, settings_, workerControl, stopFlag_);
   }
 }
 
