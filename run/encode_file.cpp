@@ -42,12 +42,16 @@ EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings
     return start;
   }
   // Another name of the source itself (a hard link, or a link the system does not show
-  // as one): the name is replaced, never written or removed through.
-  if (const std::optional<FileId> id = IdentityOf(source); id && IdentityOf(destination) == id) {
+  // as one): the name is replaced, never written or removed through. (Only a destination
+  // that is there can be one; most are not, and cost one look then.)
+  std::optional<FileStamp> before = StampOf(destination);
+  if (const std::optional<FileId> id = before ? IdentityOf(source) : std::nullopt;
+      id && IdentityOf(destination) == id) {
     if (Status removed = RemoveName(destination); !removed.ok()) {
       start.outcome.reason = removed.reason();
       return start;
     }
+    before.reset();
   }
   if (HoldsNoText(source)) {
     start.outcome.reason = CopyFileAtomic(source, destination).reason();
@@ -55,7 +59,7 @@ EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings
   }
   start.settled = false;
   start.destination = destination;
-  start.before = StampOf(destination);
+  start.before = before;
   start.command = BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination));
   start.verify = settings.Verify;
   start.source = source;

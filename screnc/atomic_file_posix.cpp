@@ -36,10 +36,26 @@ void set_pending(const std::string& path) {
 
 void clear_pending() { g_pending[0] = '\0'; }
 
+// Read once: nothing in this process changes it, and a serving process asks for every file.
 mode_t umask_mode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+  static const mode_t bits = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+  }();
+  return bits;
+}
+
+// The folder's name limit, remembered for the last folder asked about: the files of a
+// folder come one after another.
+std::size_t folder_name_limit(const std::string& dir) {
+  static std::string last;
+  static std::size_t limit = 0;
+  if (limit == 0 || dir != last) {
+    limit = name_limit(dir);
+    last = dir;
+  }
+  return limit;
 }
 
 // A name for the temporary file: hidden, next to the destination, unlikely to clash, and
@@ -48,11 +64,12 @@ std::string temp_name(const std::string& path, unsigned attempt, std::string_vie
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
   char unique[48];
-  std::snprintf(unique, sizeof unique, "%ld-%lx-%u", static_cast<long>(getpid()),
+  static const long pid = static_cast<long>(getpid());
+  std::snprintf(unique, sizeof unique, "%ld-%lx-%u", pid,
                 static_cast<unsigned long>(ts.tv_nsec), attempt);
   const std::string dir = folder_part(path);
   return join(dir, temp_file_name(name_part(path), std::string(unique).append(tail),
-                                   name_limit(dir), name_units()));
+                                   folder_name_limit(dir), name_units()));
 }
 
 std::optional<IoError> write_all(int fd, std::string_view data, const std::string& path) {
