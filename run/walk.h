@@ -12,7 +12,9 @@
 // them is handed out); the walk takes the results back in its own order and logs them,
 // so the log is line for line that of one worker. Only the walk's thread calls the
 // host: while it waits for a result it runs events every 50 ms. A stop lets the files
-// in hand finish (the encoder's grace time as with one worker) and leaves the rest.
+// in hand finish (the encoder's grace time as with one worker) and leaves the rest; a
+// worker's files in hand include the pages it has sent its encoder ahead, and those the
+// encoder had not begun when the grace time ran out are left as they were.
 //
 // Entries left out by the ignore rules (ignore_rules.h: each folder's ignore file, pushed
 // as the walk enters the folder and popped as it leaves, and the run's patterns) are
