@@ -120,6 +120,15 @@ std::optional<IoError> link_unnamed(int fd, const std::string& path, std::string
   }
 }
 
+// Gives the unnamed file fd the destination's own name when nothing has it yet: whole at
+// once, as a rename would make it, for one call fewer. False when the name is taken (the
+// file then goes through a temporary name and a rename) or the system cannot do it.
+bool link_as_destination(int fd, const std::string& path) {
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  return linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
 // Where an unnamed file cannot get a name: its content copied to a named one, which
 // then takes fd's place.
 std::optional<IoError> copy_to_named(int& fd, const std::string& path, std::string& temp) {
@@ -238,7 +247,8 @@ std::optional<IoError> AtomicWrite::commit() {
   int fd = static_cast<int>(handle_);
   handle_ = -1;
   if (fchmod(fd, bits) != 0) err = last_error("fchmod", named_ ? temp_ : path_);
-  if (!err && !named_) {
+  const bool direct = !err && !named_ && link_as_destination(fd, path_);
+  if (!err && !named_ && !direct) {
     bool unsupported = false;
     err = link_unnamed(fd, path_, temp_, unsupported);
     if (!err && unsupported) {
@@ -247,8 +257,11 @@ std::optional<IoError> AtomicWrite::commit() {
       if (!err && fchmod(fd, bits) != 0) err = last_error("fchmod", temp_);
     }
   }
-  if (fd >= 0 && close(fd) != 0 && !err) err = last_error("close", named_ ? temp_ : path_);
-  if (!err && rename(temp_.c_str(), path_.c_str()) != 0) err = last_error("rename", path_);
+  if (fd >= 0 && close(fd) != 0 && !err) {
+    err = last_error("close", named_ ? temp_ : path_);
+    if (direct) unlink(path_.c_str());  // it took the name whole, but may not stay
+  }
+  if (!err && !temp_.empty() && rename(temp_.c_str(), path_.c_str()) != 0) err = last_error("rename", path_);
   if (!err) temp_.clear();  // it is the destination now
   discard();
   return err;
