@@ -2,6 +2,8 @@
 // and a process per file, and the protocol's framing.
 #include "encoder_session.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -60,6 +62,23 @@ bool EncoderSession::Send(const EncoderCommand& command) {
   return true;
 }
 
+// The grace time after a stop is the stop's, not each file's: the files sent ahead
+// share what is left of it, so a stop ends the worker within one grace time.
+WaitControl EncoderSession::SharedGrace(const WaitControl& control) {
+  WaitControl shared = control;
+  if (!control.poll) return shared;
+  if (stopSeen_) {
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - *stopSeen_);
+    shared.stopGraceMs = std::max(0, control.stopGraceMs - static_cast<int>(spent.count()));
+  }
+  shared.poll = [this, poll = control.poll] {
+    const bool stop = poll();
+    if (stop && !stopSeen_) stopSeen_ = std::chrono::steady_clock::now();
+    return stop;
+  };
+  return shared;
+}
+
 std::optional<ProcessOutcome> EncoderSession::Receive(const WaitControl& control) {
   const EncoderCommand command = std::move(inFlight_.front());
   inFlight_.pop_front();
@@ -74,7 +93,7 @@ std::optional<ProcessOutcome> EncoderSession::Receive(const WaitControl& control
   }
   if (!server_) return RunHiddenAndWait(command, control);
   unflushed_ = 0;  // Await writes what is queued
-  ProcessOutcome out = server_->Await(control);
+  ProcessOutcome out = server_->Await(SharedGrace(control));
   if (server_->Ended()) {
     server_.reset();
     if (out.how == ProcessOutcome::How::Stopped) dropping_ = inFlight_.size();

@@ -19,6 +19,7 @@
 #include "basShell.h"
 #include "encoder_command.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -80,6 +81,7 @@ public:
   // the one it had in hand; the files sent after it go again to a fresh server (or one
   // process each, should none start). When a stop ended the server, files it had not
   // begun are dropped: Receive gives no outcome for them, and nothing was done to them.
+  // The grace time of a stop runs from the stop for all the files sent, not anew for each.
   bool Send(const EncoderCommand& command);
   std::optional<ProcessOutcome> Receive(const WaitControl& control);
   std::size_t InFlight() const { return inFlight_.size(); }
@@ -91,11 +93,13 @@ public:
 private:
   // A server is there, if one can be started; false once the encoder cannot serve.
   bool EnsureServer(const std::filesystem::path& program);
+  WaitControl SharedGrace(const WaitControl& control);
 
   std::unique_ptr<ServerProcess> server_;
   bool perFile_;
   std::deque<EncoderCommand> inFlight_;  // sent, not yet answered, oldest first
   std::size_t unflushed_ = 0;            // requests queued since the last write
+  std::optional<std::chrono::steady_clock::time_point> stopSeen_;  // when a wait first saw a stop
   std::size_t dropping_ = 0;             // files a stopped server had not begun, to drop
 };
 
