@@ -31,7 +31,9 @@ struct FileResult {
 };
 
 // One file handed out: its result once `done`; `skipped` when a stop came before a
-// worker took it (then it was never touched).
+// worker took it (then it was never touched), or when a stop ended the encoder it had
+// been sent to before the encoder began it (then nothing was written; only a link at
+// its destination may have been removed, as for every page before it is encoded).
 struct FileSlot {
   FileJob job;
   FileResult result;
