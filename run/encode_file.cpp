@@ -33,44 +33,72 @@ bool HoldsNoText(const fs::path& path) {
   return is("\xEF\xBB\xBF", 3) || is("\xFF\xFE", 2) || is("\xFE\xFF", 2);
 }
 
-FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings& settings,
-                       const fs::path& source, const fs::path& destination,
-                       const WaitControl& control, EncoderSession& encoder) {
-  FileOutcome result;
+EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings& settings,
+                        const fs::path& source, const fs::path& destination, EncoderSession& encoder) {
+  EncodeStart start;
+  start.settled = true;
   if (Status unlinked = RemoveIfLink(destination); !unlinked.ok()) {
-    result.reason = unlinked.reason();
-    return result;
+    start.outcome.reason = unlinked.reason();
+    return start;
   }
   // Another name of the source itself (a hard link, or a link the system does not show
-  // as one): the name is replaced, never written or removed through.
-  if (const std::optional<FileId> id = IdentityOf(source); id && IdentityOf(destination) == id) {
+  // as one): the name is replaced, never written or removed through. (Only a destination
+  // that is there can be one; most are not, and cost one look then.)
+  std::optional<FileStamp> before = StampOf(destination);
+  if (const std::optional<FileId> id = before ? IdentityOf(source) : std::nullopt;
+      id && IdentityOf(destination) == id) {
     if (Status removed = RemoveName(destination); !removed.ok()) {
-      result.reason = removed.reason();
-      return result;
+      start.outcome.reason = removed.reason();
+      return start;
     }
+    before.reset();
   }
   if (HoldsNoText(source)) {
-    result.copied = true;
-    result.reason = CopyFileAtomic(source, destination).reason();
-    return result;
+    start.outcome.copied = true;
+    start.outcome.reason = CopyFileAtomic(source, destination).reason();
+    return start;
   }
-  const std::optional<FileStamp> before = StampOf(destination);
-  const ProcessOutcome outcome = encoder.Run(
-      BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination)), control);
+  start.settled = false;
+  start.destination = destination;
+  start.before = before;
+  start.command = BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination));
+  start.verify = settings.Verify;
+  start.source = source;
+  start.kind = kind;
+  start.sent = encoder.Send(start.command);
+  return start;
+}
+
+std::optional<FileOutcome> FinishEncode(EncodeStart& start, const WaitControl& control, EncoderSession& encoder) {
+  if (start.settled) return start.outcome;
+  std::optional<ProcessOutcome> answered =
+      start.sent ? encoder.Receive(control) : std::optional<ProcessOutcome>(encoder.Run(start.command, control));
+  if (!answered) return std::nullopt;
+  const ProcessOutcome& outcome = *answered;
+  const fs::path& destination = start.destination;
+  FileOutcome result;
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
-  result.reason = outcome.Succeeded() ? CheckOutput(before, destination) : outcome.Explained();
-  if (result.reason.empty() && settings.Verify) result.reason = VerifyEncodedFile(source, destination, kind);
+  result.reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
+  if (result.reason.empty() && start.verify) result.reason = VerifyEncodedFile(start.source, destination, start.kind);
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
-  if (result.reason.empty()) CopyModifiedTime(source, destination);
+  if (result.reason.empty()) CopyModifiedTime(start.source, destination);
   if (result.reason.empty()) return result;
 
   // Nothing may ship in place of a page that failed.
   if (Exists(destination)) {
     if (Status removed = RemoveName(destination); !removed.ok()) {
       result.reason += "; the file left there could not be removed: " + removed.reason();
-    } else if (before) {
+    } else if (start.before) {
       result.reason += "; the earlier output was removed";
     }
   }
   return result;
+}
+
+FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings& settings,
+                       const fs::path& source, const fs::path& destination,
+                       const WaitControl& control, EncoderSession& encoder) {
+  // One file at a time: nothing else is in flight, so the answer is this file's.
+  EncodeStart start = BeginEncode(kind, appDir, settings, source, destination, encoder);
+  return FinishEncode(start, control, encoder).value_or(FileOutcome{});
 }

@@ -11,9 +11,11 @@
 #include "basShell.h"
 #include "encoder_session.h"
 #include "file_kind.h"
+#include "fs_ops.h"
 #include "run_settings.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 struct FileOutcome {
@@ -21,6 +23,31 @@ struct FileOutcome {
   bool stopped = false;  // the encoder was ended on a stop request
   bool copied = false;   // it held no text and was copied as it is
 };
+
+// An encode begun (BeginEncode): settled when its outcome is known already (a check
+// failed, or an empty script file was copied); else the encoder has it, or will have it
+// in FinishEncode.
+struct EncodeStart {
+  bool settled = false;
+  FileOutcome outcome;
+  std::filesystem::path destination;
+  std::optional<FileStamp> before;  // what was at the destination before
+  EncoderCommand command;
+  bool sent = false;  // with a serving encoder, which answers in FinishEncode
+  bool verify = false;
+  std::filesystem::path source;
+  FileKind kind = FileKind::Copy;
+};
+
+// The checks before the encoder, then the request sent when the session serves; with
+// FinishEncode, what EncodeFile does, split so that a worker can send the next file's
+// request before this one is answered. Each start is finished in the order begun.
+EncodeStart BeginEncode(FileKind kind, const std::filesystem::path& appDir, const RunSettings& settings,
+                        const std::filesystem::path& source, const std::filesystem::path& destination,
+                        EncoderSession& encoder);
+// The encoder's answer and the checks after it; no outcome when the file was dropped
+// unbegun (a stop ended the server that held it).
+std::optional<FileOutcome> FinishEncode(EncodeStart& start, const WaitControl& control, EncoderSession& encoder);
 
 FileOutcome EncodeFile(FileKind kind, const std::filesystem::path& appDir, const RunSettings& settings,
                        const std::filesystem::path& source,

@@ -2,6 +2,8 @@
 // and a process per file, and the protocol's framing.
 #include "encoder_session.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,15 +30,74 @@ EncoderSession::EncoderSession(bool perFile) : perFile_(perFile) {}
 
 EncoderSession::~EncoderSession() = default;
 
-ProcessOutcome EncoderSession::Run(const EncoderCommand& command, const WaitControl& control) {
+bool EncoderSession::EnsureServer(const std::filesystem::path& program) {
   if (!perFile_ && !server_) {
-    server_ = ServerProcess::Start(command.program);
+    server_ = ServerProcess::Start(program);
     // Ours answers at once; anything else is served one process per file from now on.
     if (!server_) perFile_ = true;
   }
-  if (!server_) return RunHiddenAndWait(command, control);
+  return server_ != nullptr;
+}
+
+ProcessOutcome EncoderSession::Run(const EncoderCommand& command, const WaitControl& control) {
+  if (!EnsureServer(command.program)) return RunHiddenAndWait(command, control);
   ProcessOutcome out = server_->Ask(command.requestArguments, control);
   if (server_->Ended()) server_.reset();  // the next file gets a fresh one
+  return out;
+}
+
+bool EncoderSession::Send(const EncoderCommand& command) {
+  if (!inFlight_.empty() && !server_) {
+    inFlight_.push_back(command);  // waits for the fresh server the files before it get
+    return true;
+  }
+  if (!EnsureServer(command.program)) return false;
+  inFlight_.push_back(command);
+  server_->Send(command.requestArguments);
+  // Requests go out a few at a time: the server then wakes once for several files.
+  if (++unflushed_ >= kRequestsPerWrite) {
+    server_->Flush();
+    unflushed_ = 0;
+  }
+  return true;
+}
+
+// The grace time after a stop is the stop's, not each file's: the files sent ahead
+// share what is left of it, so a stop ends the worker within one grace time.
+WaitControl EncoderSession::SharedGrace(const WaitControl& control) {
+  WaitControl shared = control;
+  if (!control.poll) return shared;
+  if (stopSeen_) {
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - *stopSeen_);
+    shared.stopGraceMs = std::max(0, control.stopGraceMs - static_cast<int>(spent.count()));
+  }
+  shared.poll = [this, poll = control.poll] {
+    const bool stop = poll();
+    if (stop && !stopSeen_) stopSeen_ = std::chrono::steady_clock::now();
+    return stop;
+  };
+  return shared;
+}
+
+std::optional<ProcessOutcome> EncoderSession::Receive(const WaitControl& control) {
+  const EncoderCommand command = std::move(inFlight_.front());
+  inFlight_.pop_front();
+  if (dropping_ > 0) {
+    --dropping_;
+    return std::nullopt;
+  }
+  if (!server_ && EnsureServer(command.program)) {
+    // The server before this one ended with this file and those after it unanswered.
+    server_->Send(command.requestArguments);
+    for (const EncoderCommand& next : inFlight_) server_->Send(next.requestArguments);
+  }
+  if (!server_) return RunHiddenAndWait(command, control);
+  unflushed_ = 0;  // Await writes what is queued
+  ProcessOutcome out = server_->Await(SharedGrace(control));
+  if (server_->Ended()) {
+    server_.reset();
+    if (out.how == ProcessOutcome::How::Stopped) dropping_ = inFlight_.size();
+  }
   return out;
 }
 

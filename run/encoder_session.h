@@ -19,8 +19,11 @@
 #include "basShell.h"
 #include "encoder_command.h"
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,8 +38,17 @@ public:
   ServerProcess(const ServerProcess&) = delete;
   ServerProcess& operator=(const ServerProcess&) = delete;
 
-  // One file. When this returns with anything but an answer, the process has ended.
+  // One file: Send, then Await. When this returns with anything but an answer, the
+  // process has ended.
   ProcessOutcome Ask(const std::vector<std::string>& arguments, const WaitControl& control);
+  // A request queued without waiting for its answer; the server answers in order.
+  // Queued requests are written together by Flush (each write wakes the server), and
+  // before any wait.
+  void Send(const std::vector<std::string>& arguments);
+  void Flush();
+  // The answer to the oldest request not yet answered. The wait (time limit, stop) starts
+  // here, when that request is the one the server has in hand.
+  ProcessOutcome Await(const WaitControl& control);
   bool Ended() const;
 
   struct Impl;
@@ -60,13 +72,35 @@ public:
   // Whether files now go through a server (false before the first file).
   bool Serving() const { return server_ != nullptr; }
 
+  // Pipelining: Send hands the server a file and returns at once, so the next file's
+  // request is there when it has answered this one; Receive waits for the answers in
+  // the order the files were sent. Send is false (nothing sent) when the encoder cannot
+  // serve: the file is then Run on its own.
+  //
+  // A server that crashes, hangs or reaches the time limit fails only the oldest file,
+  // the one it had in hand; the files sent after it go again to a fresh server (or one
+  // process each, should none start). When a stop ended the server, files it had not
+  // begun are dropped: Receive gives no outcome for them, and nothing was done to them.
+  // The grace time of a stop runs from the stop for all the files sent, not anew for each.
+  bool Send(const EncoderCommand& command);
+  std::optional<ProcessOutcome> Receive(const WaitControl& control);
+  std::size_t InFlight() const { return inFlight_.size(); }
+
   // QUILLWARD_PER_FILE=1 in the environment: one process per file, as with an encoder
   // that cannot serve (for comparing the two ways and for timing them).
   static bool PerFileForced();
 
 private:
+  // A server is there, if one can be started; false once the encoder cannot serve.
+  bool EnsureServer(const std::filesystem::path& program);
+  WaitControl SharedGrace(const WaitControl& control);
+
   std::unique_ptr<ServerProcess> server_;
   bool perFile_;
+  std::deque<EncoderCommand> inFlight_;  // sent, not yet answered, oldest first
+  std::size_t unflushed_ = 0;            // requests queued since the last write
+  std::optional<std::chrono::steady_clock::time_point> stopSeen_;  // when a wait first saw a stop
+  std::size_t dropping_ = 0;             // files a stopped server had not begun, to drop
 };
 
 // The protocol's framing, alike on every platform: 32-bit little-endian numbers.
@@ -84,3 +118,5 @@ std::string EndedByUsReason(ProcessOutcome::How how, const WaitControl& control)
 inline constexpr char kServeHello[] = "screnc-serve 1\n";
 inline constexpr std::size_t kServeHelloSize = sizeof kServeHello - 1;
 inline constexpr int kHandshakeMs = 2000;
+// Requests written to a server together when pipelining.
+inline constexpr std::size_t kRequestsPerWrite = 4;

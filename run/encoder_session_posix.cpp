@@ -63,8 +63,10 @@ struct ServerProcess::Impl {
   int errors = -1;   // the server's stderr
   int exitFd = -1;
   bool ended = false;
+  bool gone = false;  // a request could not be sent: the server has ended
   int status = 0;
   std::string answers, kept;
+  std::string outbox;  // requests not written yet
 
   ~Impl() {
     CloseFd(channel);
@@ -175,19 +177,36 @@ ServerProcess::~ServerProcess() {
 bool ServerProcess::Ended() const { return impl_->ended; }
 
 ProcessOutcome ServerProcess::Ask(const std::vector<std::string>& arguments, const WaitControl& control) {
+  Send(arguments);
+  return Await(control);
+}
+
+void ServerProcess::Send(const std::vector<std::string>& arguments) { impl_->outbox += RequestFrame(arguments); }
+
+void ServerProcess::Flush() {
+  Impl& s = *impl_;
+  for (std::size_t sent = 0; sent < s.outbox.size() && !s.gone;) {
+    const ssize_t n = ::send(s.channel, s.outbox.data() + sent, s.outbox.size() - sent, MSG_NOSIGNAL);
+    if (n > 0) sent += static_cast<std::size_t>(n);
+    else if (n < 0 && errno == EAGAIN) {
+      pollfd p{s.channel, POLLOUT, 0};
+      ::poll(&p, 1, kSliceMs);
+    } else if (n < 0 && errno != EINTR) {
+      s.gone = true;  // the server is gone; what ended it shows in Await
+    }
+  }
+  s.outbox.clear();
+}
+
+ProcessOutcome ServerProcess::Await(const WaitControl& control) {
+  Flush();
   Impl& s = *impl_;
   s.kept.clear();
-  const std::string frame = RequestFrame(arguments);
-  bool open = true;  // the channel still carries answers
-  for (std::size_t sent = 0; sent < frame.size();) {
-    pollfd p{s.channel, POLLOUT, 0};
-    ::poll(&p, 1, kSliceMs);
-    const ssize_t n = ::send(s.channel, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
-    if (n > 0) sent += static_cast<std::size_t>(n);
-    else if (n < 0 && errno != EAGAIN && errno != EINTR) {
-      open = false;  // the server is gone; what ended it shows below
-      break;
-    }
+  bool open = !s.gone;  // the channel still carries answers
+  {
+    std::uint32_t status = 0;
+    std::string text;
+    if (TakeAnswer(s.answers, status, text)) return AnswerOutcome(status, text);  // came with an earlier one
   }
 
   const Clock::time_point started = Clock::now();

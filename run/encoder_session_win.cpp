@@ -59,7 +59,9 @@ bool WriteAll(HANDLE pipe, const std::string& bytes) {
 struct ServerProcess::Impl {
   HANDLE process = nullptr, input = nullptr, output = nullptr, errors = nullptr;
   bool ended = false;
+  bool gone = false;  // a request could not be sent: the server has ended
   std::string answers, kept;
+  std::string outbox;  // requests not written yet
 
   ~Impl() {
     CloseHandleOnce(input);
@@ -149,9 +151,22 @@ ServerProcess::~ServerProcess() {
 bool ServerProcess::Ended() const { return impl_->ended; }
 
 ProcessOutcome ServerProcess::Ask(const std::vector<std::string>& arguments, const WaitControl& control) {
+  Send(arguments);
+  return Await(control);
+}
+
+void ServerProcess::Send(const std::vector<std::string>& arguments) { impl_->outbox += RequestFrame(arguments); }
+
+void ServerProcess::Flush() {
+  if (!impl_->gone && !impl_->outbox.empty() && !WriteAll(impl_->input, impl_->outbox)) impl_->gone = true;
+  impl_->outbox.clear();
+}
+
+ProcessOutcome ServerProcess::Await(const WaitControl& control) {
+  Flush();
   Impl& s = *impl_;
   s.kept.clear();
-  bool open = WriteAll(s.input, RequestFrame(arguments));
+  bool open = !s.gone;
   const ULONGLONG started = GetTickCount64();
   ULONGLONG polled = started, stopAt = 0;
   ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;

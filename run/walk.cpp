@@ -47,13 +47,13 @@ EntryRecord RecordOf(EntryAction action, bool folder, std::string relative, cons
 }
 
 // How far the walk may go ahead of the log, in files per worker.
-constexpr std::size_t kAheadPerWorker = 4;
+constexpr std::size_t kAheadPerWorker = 32;
 constexpr int kSliceMs = 50;
 }  // namespace
 
 FileResult DoFile(const FileJob& job, const fs::path& appDir, const RunSettings& settings,
                   EncoderSession& session, const WaitControl& control) {
-  const auto started = std::chrono::steady_clock::now();
+  const auto begun = std::chrono::steady_clock::now();
   FileResult result;
   if (job.kind == FileKind::Copy) {
     result.reason = CopyFileAtomic(job.source, job.destination).reason();
@@ -64,12 +64,7 @@ FileResult DoFile(const FileJob& job, const fs::path& appDir, const RunSettings&
     result.stopped = outcome.stopped;
     result.encoded = !outcome.copied;
   }
-  if (const auto in = StampOf(job.source)) result.bytesIn = in->size;
-  if (result.reason.empty()) {
-    if (const auto out = StampOf(job.destination)) result.bytesOut = out->size;
-  }
-  result.microseconds = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now() - started).count();
+  CompleteResult(result, job, !settings.ReportPath.empty(), begun);
   return result;
 }
 
@@ -86,12 +81,7 @@ Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits
   if (settings.Jobs > 1 && !settings.DryRun) {
     WaitControl workerControl = control_;
     workerControl.poll = [this] { return stopFlag_.load(); };  // the host is the walk's alone
-    workers_ = std::make_unique<FileWorkers>(
-        settings.Jobs,
-        [this](const FileJob& job, EncoderSession& session, const WaitControl& control) {
-          return DoFile(job, appDir_, settings_, session, control);
-        },
-        workerControl, stopFlag_);
+    workers_ = std::make_unique<FileWorkers>(settings.Jobs, appDir_, settings_, workerControl, stopFlag_);
   }
 }
 
@@ -232,13 +222,27 @@ void Walk::Collect(bool all) {
     const Pending& front = pending_.front();
     if (front.file && workers_ && !workers_->WaitFor(*front.file, 0)) {
       if (!all && filesInHand_ <= ahead) return;
-      if (!WaitForResult(*front.file)) continue;
+      WaitForResult(all ? *front.file : SlotToWaitFor(ahead / 2));
+      continue;
     }
     Pending next = std::move(pending_.front());
     pending_.pop_front();
     if (next.file) --filesInHand_;
     Log(next);
   }
+}
+
+// The walk sleeps on the file `depth` files on rather than on the first: the workers take
+// files in order, so by the time it is done so are nearly all before it, and the walk
+// wakes once for that stretch rather than once a file. The first file when that one is done.
+const FileSlot& Walk::SlotToWaitFor(std::size_t depth) const {
+  const FileSlot* first = nullptr;
+  for (const Pending& p : pending_) {
+    if (!p.file) continue;
+    if (!first) first = p.file.get();
+    if (depth-- == 0) return workers_->WaitFor(*p.file, 0) ? *first : *p.file;
+  }
+  return *first;
 }
 
 // A slice of waiting for a worker: the host's events run in between, on this thread.

@@ -12,7 +12,9 @@
 // them is handed out); the walk takes the results back in its own order and logs them,
 // so the log is line for line that of one worker. Only the walk's thread calls the
 // host: while it waits for a result it runs events every 50 ms. A stop lets the files
-// in hand finish (the encoder's grace time as with one worker) and leaves the rest.
+// in hand finish (the encoder's grace time as with one worker) and leaves the rest; a
+// worker's files in hand include the pages it has sent its encoder ahead, and those the
+// encoder had not begun when the grace time ran out are left as they were.
 //
 // Entries left out by the ignore rules (ignore_rules.h: each folder's ignore file, pushed
 // as the walk enters the folder and popped as it leaves, and the run's patterns) are
@@ -95,6 +97,7 @@ private:
   // Logs the results that are there in order; `all`: waits for every one.
   void Collect(bool all);
   bool WaitForResult(const FileSlot& slot);
+  const FileSlot& SlotToWaitFor(std::size_t depth) const;
   void Log(Pending& pending);
   void Tell(const EntryRecord& record);
   void FileDone(const std::string& entry, bool failed, bool counted = true);

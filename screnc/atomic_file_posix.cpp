@@ -36,10 +36,26 @@ void set_pending(const std::string& path) {
 
 void clear_pending() { g_pending[0] = '\0'; }
 
+// Read once: nothing in this process changes it, and a serving process asks for every file.
 mode_t umask_mode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
+  static const mode_t bits = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+  }();
+  return bits;
+}
+
+// The folder's name limit, remembered for the last folder asked about: the files of a
+// folder come one after another.
+std::size_t folder_name_limit(const std::string& dir) {
+  static std::string last;
+  static std::size_t limit = 0;
+  if (limit == 0 || dir != last) {
+    limit = name_limit(dir);
+    last = dir;
+  }
+  return limit;
 }
 
 // A name for the temporary file: hidden, next to the destination, unlikely to clash, and
@@ -48,11 +64,12 @@ std::string temp_name(const std::string& path, unsigned attempt, std::string_vie
   timespec ts{};
   clock_gettime(CLOCK_REALTIME, &ts);
   char unique[48];
-  std::snprintf(unique, sizeof unique, "%ld-%lx-%u", static_cast<long>(getpid()),
+  static const long pid = static_cast<long>(getpid());
+  std::snprintf(unique, sizeof unique, "%ld-%lx-%u", pid,
                 static_cast<unsigned long>(ts.tv_nsec), attempt);
   const std::string dir = folder_part(path);
   return join(dir, temp_file_name(name_part(path), std::string(unique).append(tail),
-                                   name_limit(dir), name_units()));
+                                   folder_name_limit(dir), name_units()));
 }
 
 std::optional<IoError> write_all(int fd, std::string_view data, const std::string& path) {
@@ -101,6 +118,15 @@ std::optional<IoError> link_unnamed(int fd, const std::string& path, std::string
     }
     return last_error("linkat", name);
   }
+}
+
+// Gives the unnamed file fd the destination's own name when nothing has it yet: whole at
+// once, as a rename would make it, for one call fewer. False when the name is taken (the
+// file then goes through a temporary name and a rename) or the system cannot do it.
+bool link_as_destination(int fd, const std::string& path) {
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  return linkat(AT_FDCWD, proc, AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 // Where an unnamed file cannot get a name: its content copied to a named one, which
@@ -221,7 +247,8 @@ std::optional<IoError> AtomicWrite::commit() {
   int fd = static_cast<int>(handle_);
   handle_ = -1;
   if (fchmod(fd, bits) != 0) err = last_error("fchmod", named_ ? temp_ : path_);
-  if (!err && !named_) {
+  const bool direct = !err && !named_ && link_as_destination(fd, path_);
+  if (!err && !named_ && !direct) {
     bool unsupported = false;
     err = link_unnamed(fd, path_, temp_, unsupported);
     if (!err && unsupported) {
@@ -230,8 +257,11 @@ std::optional<IoError> AtomicWrite::commit() {
       if (!err && fchmod(fd, bits) != 0) err = last_error("fchmod", temp_);
     }
   }
-  if (fd >= 0 && close(fd) != 0 && !err) err = last_error("close", named_ ? temp_ : path_);
-  if (!err && rename(temp_.c_str(), path_.c_str()) != 0) err = last_error("rename", path_);
+  if (fd >= 0 && close(fd) != 0 && !err) {
+    err = last_error("close", named_ ? temp_ : path_);
+    if (direct) unlink(path_.c_str());  // it took the name whole, but may not stay
+  }
+  if (!err && !temp_.empty() && rename(temp_.c_str(), path_.c_str()) != 0) err = last_error("rename", path_);
   if (!err) temp_.clear();  // it is the destination now
   discard();
   return err;

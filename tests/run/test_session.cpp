@@ -13,6 +13,9 @@ private slots:
   void cleanup();
   void faultFailsOneFile_data();
   void faultFailsOneFile();
+  void pipelinedFaultFailsOneFile_data() { faultFailsOneFile_data(); }
+  void pipelinedFaultFailsOneFile();
+  void pipelinedWithoutServing();
   void encoderThatCannotServe();
   void killReachesTheServer();
 
@@ -91,6 +94,63 @@ void TestSession::encoderThatCannotServe() {
   QVERIFY(session.Run(Command("b"), {}).Succeeded());
   QVERIFY(ServerPid() != firstPid);  // a process per file
   QCOMPARE(ReadBytes(dir_ / "b.out"), QByteArray("ENCODED\nvar a;"));
+}
+
+// Several files sent before the first answer: the fault fails the file the server had in
+// hand, the ones sent after it are encoded by a fresh server, or, when a stop ended the
+// server, dropped with nothing written.
+void TestSession::pipelinedFaultFailsOneFile() {
+  QFETCH(QByteArray, mode);
+  QFETCH(int, timeout);
+  QFETCH(bool, stop);
+  QFETCH(QString, reason);
+  qputenv("QW_FAKE_MODE", mode);
+  qputenv("QW_FAKE_MODE_ONLY", "second");
+  EncoderSession session(false);
+  QVERIFY(session.Run(Command("zero"), {}).Succeeded());
+  const QByteArray firstPid = ServerPid();  // read while the server is idle
+  const char* names[] = {"first", "second", "third", "fourth", "fifth"};
+  for (const char* name : names) QVERIFY(session.Send(Command(name)));
+  QCOMPARE(session.InFlight(), std::size(names));
+
+  WaitControl control;
+  control.timeoutSeconds = timeout;
+  control.stopGraceMs = 100;
+  control.killGraceMs = 200;
+  const auto first = session.Receive(control);
+  QVERIFY(first && first->Succeeded());
+  control.poll = [stop] { return stop; };
+  const auto failed = session.Receive(control);
+  QVERIFY(failed);
+  QCOMPARE(Q(failed->reason), reason);
+  const bool ended = failed->how != ProcessOutcome::How::Exited;
+  for (const char* name : {"third", "fourth", "fifth"}) {
+    const auto answered = session.Receive({});
+    const fs::path out = dir_ / (std::string(name) + ".out");
+    if (stop) {
+      QVERIFY2(!answered, name);
+      QVERIFY2(!fs::exists(out), name);
+      continue;
+    }
+    QVERIFY2(answered && answered->Succeeded(), name);
+    QCOMPARE(ReadBytes(out), QByteArray("ENCODED\nvar a;"));
+  }
+  QCOMPARE(session.InFlight(), std::size_t(0));
+  if (!stop) QCOMPARE(ServerPid() != firstPid, ended);  // a fresh server only where the old one ended
+  // After a stop, a file sent anew gets a fresh server.
+  QVERIFY(session.Send(Command("sixth")));
+  const auto sixth = session.Receive({});
+  QVERIFY(sixth && sixth->Succeeded());
+}
+
+// An encoder that cannot serve takes nothing in flight: each file is Run on its own.
+void TestSession::pipelinedWithoutServing() {
+  qunsetenv("QW_FAKE_SERVE");
+  EncoderSession session(false);
+  QVERIFY(!session.Send(Command("a")));
+  QCOMPARE(session.InFlight(), std::size_t(0));
+  QVERIFY(session.Run(Command("a"), {}).Succeeded());
+  QVERIFY(!session.Send(Command("b")));
 }
 
 // A program about to end (a second Ctrl-C) leaves no server behind.

@@ -387,6 +387,37 @@ class TestCli : public QObject {
     QCOMPARE(names(at("out")), QStringList{"a.asp"});
   }
 
+  // Whatever was at the destination's name, the page ends up there as a plain file with
+  // the umask's permissions, nothing else is left in the folder, and a link's target is
+  // never written through.
+  void destinationTakesThePage_data() {
+    QTest::addColumn<QString>("before");
+    QTest::newRow("nothing there") << "";
+    QTest::newRow("a file") << "file";
+    QTest::newRow("a link to a file") << "link";
+    QTest::newRow("a dangling link") << "dangling";
+  }
+  void destinationTakesThePage() {
+    QFETCH(QString, before);
+    QVERIFY(QDir().mkpath(at("out")));
+    put("target.txt", "TARGET");
+    const QByteArray dst = at("out/a.asp").toLocal8Bit();
+    if (before == "file") put("out/a.asp", "OLD");
+    if (before == "link") QCOMPARE(symlink(at("target.txt").toLocal8Bit().constData(), dst.constData()), 0);
+    if (before == "dangling") QCOMPARE(symlink(at("gone.txt").toLocal8Bit().constData(), dst.constData()), 0);
+    const mode_t old = umask(027);
+    const Run r = run({"/s", at("a.asp"), at("out/a.asp")});
+    umask(old);
+    QCOMPARE(r.status, 0);
+    struct stat st {};
+    QCOMPARE(lstat(dst.constData(), &st), 0);
+    QVERIFY(S_ISREG(st.st_mode));
+    QCOMPARE(st.st_mode & 0777, mode_t(0640));
+    QVERIFY(support::readAll(at("out/a.asp")).startsWith("<%@ LANGUAGE = VBScript.Encode %>"));
+    QCOMPARE(names(at("out")), QStringList{"a.asp"});
+    QCOMPARE(support::readAll(at("target.txt")), QByteArray("TARGET"));
+  }
+
   // Killed at any moment, the program leaves either no destination or the whole one.
   void killLeavesNoPartialFile() {
     QByteArray page;
