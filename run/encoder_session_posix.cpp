@@ -51,7 +51,9 @@ bool ReadAvailable(int fd, std::string& into, bool keepTail) {
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
-    return n < 0;  // EAGAIN: open, nothing more for now
+    // EAGAIN: open, nothing more for now. The end, or an error (a server that ended with
+    // requests unread resets the socket, once its answers have been read): closed.
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
   }
 }
 
@@ -202,7 +204,9 @@ ProcessOutcome ServerProcess::Await(const WaitControl& control) {
   Flush();
   Impl& s = *impl_;
   s.kept.clear();
-  bool open = !s.gone;  // the channel still carries answers
+  // The channel still carries answers, also when a request could not be sent: a server
+  // that ended may have answered the files before the one it ended on.
+  bool open = true;
   {
     std::uint32_t status = 0;
     std::string text;

@@ -166,7 +166,7 @@ ProcessOutcome ServerProcess::Await(const WaitControl& control) {
   Flush();
   Impl& s = *impl_;
   s.kept.clear();
-  bool open = !s.gone;
+  bool open = true;  // answers to earlier files may wait, also when a request could not be sent
   const ULONGLONG started = GetTickCount64();
   ULONGLONG polled = started, stopAt = 0;
   ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;

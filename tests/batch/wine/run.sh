@@ -246,6 +246,34 @@ for presses in 1 2; do
 done
 
 # Arguments: help, refused ones.
+# Re-deploys on Windows: the manifest in the local application data folder, a re-run that
+# finds everything unchanged, a dry run that writes nothing, removal of only what the
+# tool wrote, and a report the schema accepts.
+redeploy=$work/redeploy
+mkdir -p "$redeploy"
+cp -r "$root/examples/site" "$redeploy/site"
+rsite=$(winpath "$redeploy/site") rout=$(winpath "$redeploy/out")
+last_line() { tr -d '\r' < "$work/w.out" | tail -n 1; }
+win "$app" "${all[@]}" --changed "$rsite" "$rout"
+check "--changed, first run: exit $wstatus, $(last_line)" '[ "$wstatus" = 0 ]'
+win "$app" "${all[@]}" --changed "$rsite" "$rout"
+check "--changed again: $(last_line)" 'last_line | grep -qE "^Done: 0 files, 0 failed, [0-9]+ unchanged$"'
+check "--changed: no manifest under AppData\\Local\\Quillward" \
+  'find "$WINEPREFIX/drive_c/users" -path "*/AppData/Local/Quillward/manifests/*" -type f | grep -q .'
+rm "$redeploy/site/contact.asp"
+printf 'server' > "$redeploy/out/web.config"
+tree_of "$redeploy/out" > "$work/rd-before.txt"
+win "$app" "${all[@]}" --changed --delete --dry-run "$rsite" "$rout"
+tree_of "$redeploy/out" > "$work/rd-after.txt"
+check "--dry-run --delete: $(last_line)" 'tr -d "\r" < "$work/w.out" | grep -q "contact.asp - would delete$"'
+check "--dry-run wrote: $(diff "$work/rd-before.txt" "$work/rd-after.txt" | head -3)" \
+  'cmp -s "$work/rd-before.txt" "$work/rd-after.txt"'
+win "$app" "${all[@]}" --changed --delete --report "$(winpath "$redeploy/report.json")" "$rsite" "$rout"
+check "--delete: exit $wstatus, $(last_line)" \
+  '[ "$wstatus" = 0 ] && [ ! -e "$redeploy/out/contact.asp" ] && [ -f "$redeploy/out/web.config" ]'
+check "--report: $(python3 "$root/tests/batch/check_report.py" "$root/docs/report.schema.json" "$redeploy/report.json" 2>&1 | head -3)" \
+  'python3 "$root/tests/batch/check_report.py" "$root/docs/report.schema.json" "$redeploy/report.json"'
+
 win "$app" --help
 check "--help: exit $wstatus" '[ "$wstatus" = 0 ] && grep -q "Usage: quillward-batch" "$work/w.out"'
 win "$app" --set chkXYZ=1 a b
