@@ -53,7 +53,10 @@ EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings
     }
     before.reset();
   }
-  if (HoldsNoText(source)) {
+  // One look at the source: its time for the page, and whether it is long enough to
+  // hold text (more than a byte-order mark) without reading it.
+  const std::optional<FileStamp> sourceStamp = StampOf(source);
+  if ((!sourceStamp || sourceStamp->size <= 3) && HoldsNoText(source)) {
     start.outcome.copied = true;
     start.outcome.reason = CopyFileAtomic(source, destination).reason();
     return start;
@@ -65,6 +68,7 @@ EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings
   start.verify = settings.Verify;
   start.source = source;
   start.kind = kind;
+  start.sourceStamp = sourceStamp;
   start.sent = encoder.Send(start.command);
   return start;
 }
@@ -81,7 +85,7 @@ std::optional<FileOutcome> FinishEncode(EncodeStart& start, const WaitControl& c
   result.reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
   if (result.reason.empty() && start.verify) result.reason = VerifyEncodedFile(start.source, destination, start.kind);
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
-  if (result.reason.empty()) CopyModifiedTime(start.source, destination);
+  if (result.reason.empty() && start.sourceStamp) SetModifiedTime(destination, *start.sourceStamp);
   if (result.reason.empty()) return result;
 
   // Nothing may ship in place of a page that failed.

@@ -37,6 +37,7 @@ struct EncodeStart {
   bool verify = false;
   std::filesystem::path source;
   FileKind kind = FileKind::Copy;
+  std::optional<FileStamp> sourceStamp;  // taken before the encoder ran: the page's time
 };
 
 // The checks before the encoder, then the request sent when the session serves; with

@@ -83,6 +83,9 @@ Status CopyFileAtomic(const std::filesystem::path& from, const std::filesystem::
 
 // Gives `to` the modification time of `from`, as a copy has it.
 Status CopyModifiedTime(const std::filesystem::path& from, const std::filesystem::path& to);
+struct FileStamp;
+// Gives `to` the modification time `from` holds (a stamp this platform's StampOf made).
+Status SetModifiedTime(const std::filesystem::path& to, const FileStamp& from);
 
 // Removes the folder `path` when it is empty; true when it did.
 bool RemoveEmptyFolder(const std::filesystem::path& path);

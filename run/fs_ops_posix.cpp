@@ -196,9 +196,14 @@ Status RemoveFile(const fs::path& path) {
 }
 
 Status CopyModifiedTime(const fs::path& from, const fs::path& to) {
-  struct stat st;
-  if (::stat(from.c_str(), &st) != 0) return Status::FromErrno(errno, "stat", from);
-  const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+  const std::optional<FileStamp> stamp = StampOf(from);
+  if (!stamp) return Status::FromErrno(errno, "stat", from);
+  return SetModifiedTime(to, *stamp);
+}
+
+Status SetModifiedTime(const fs::path& to, const FileStamp& from) {
+  const timespec times[2] = {{0, UTIME_OMIT},
+                             {static_cast<time_t>(from.modifiedNs / 1000000000), static_cast<long>(from.modifiedNs % 1000000000)}};
   if (::utimensat(AT_FDCWD, to.c_str(), times, 0) != 0) return Status::FromErrno(errno, "utimensat", to);
   return Status::Ok();
 }

@@ -106,8 +106,23 @@ Status RemoveIfLink(const fs::path& path) {
   return RemoveReparsePoint(path);
 }
 
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING, tried again for up to a second while the
+// name it replaces is open elsewhere: a virus scanner looking at a new file, or the
+// encoder reading another name of the same file (a hard link), holds it only briefly.
+bool MoveReplacing(const fs::path& from, const fs::path& to) {
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    const DWORD err = GetLastError();
+    if (attempt == 20 || (err != ERROR_ACCESS_DENIED && err != ERROR_SHARING_VIOLATION)) {
+      SetLastError(err);
+      return false;
+    }
+    Sleep(50);
+  }
+}
+
 Status RenameOver(const fs::path& from, const fs::path& to) {
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return LastError("MoveFileExW", to);
+  if (!MoveReplacing(from, to)) return LastError("MoveFileExW", to);
   return Status::Ok();
 }
 
@@ -177,18 +192,26 @@ bool IsFolder(const fs::path& path) {
 }
 
 Status CopyModifiedTime(const fs::path& from, const fs::path& to) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(from.c_str(), GetFileExInfoStandard, &data)) {
+  const std::optional<FileStamp> stamp = StampOf(from);
+  if (!stamp) {
     return Status::FromError(std::error_code(static_cast<int>(GetLastError()), std::system_category()),
                              "GetFileAttributesExW", from);
   }
+  return SetModifiedTime(to, *stamp);
+}
+
+// StampOf keeps the FILETIME itself, in 100 ns units since 1601.
+Status SetModifiedTime(const fs::path& to, const FileStamp& from) {
+  FILETIME written;
+  written.dwLowDateTime = static_cast<DWORD>(static_cast<unsigned long long>(from.modifiedNs) & 0xFFFFFFFFu);
+  written.dwHighDateTime = static_cast<DWORD>(static_cast<unsigned long long>(from.modifiedNs) >> 32);
   HANDLE file = CreateFileW(to.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return Status::FromError(std::error_code(static_cast<int>(GetLastError()), std::system_category()),
                              "CreateFileW", to);
   }
-  const bool set = SetFileTime(file, nullptr, nullptr, &data.ftLastWriteTime);
+  const bool set = SetFileTime(file, nullptr, nullptr, &written);
   const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
   CloseHandle(file);
   if (!set) return Status::FromError(ec, "SetFileTime", to);
@@ -208,7 +231,7 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   }
   // The copy keeps the source's attributes; a read-only one must not block replacing it.
   SetFileAttributesW(tmp.c_str(), GetFileAttributesW(tmp.c_str()) & ~FILE_ATTRIBUTE_READONLY);
-  if (!MoveFileExW(tmp.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (!MoveReplacing(tmp, to)) {
     const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
     DeleteFileW(tmp.c_str());
     return Status::FromError(ec, "MoveFileExW", to);

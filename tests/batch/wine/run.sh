@@ -176,8 +176,10 @@ win "$app" "$(winpath "$links/site")" "$(winpath "$links/out")"
 tree_of "$links/site" > "$work/links-after.txt"
 check "links in the destination: the source changed: $(diff "$work/links-before.txt" "$work/links-after.txt" | head -3)" \
   'cmp -s "$work/links-before.txt" "$work/links-after.txt"'
-check "links in the destination: $(grep -c ' - ' "$work/w.out") failed" \
-  '[ -f "$links/out/page.inc" ] && [ ! -L "$links/out/page.inc" ] && [ ! -L "$links/out/logo.gif" ]'
+# Only the two links to folders fail; the hard link of a page the other worker encodes
+# is replaced once the encoder lets go of it.
+check "links in the destination: $(grep -c ' - ' "$work/w.out") failed: $(tr -d '\r' < "$work/w.out" | grep ' - ' | head -3)" \
+  '[ -f "$links/out/page.inc" ] && [ ! -L "$links/out/page.inc" ] && [ ! -L "$links/out/logo.gif" ] && [ "$(grep -c " - " "$work/w.out")" = 2 ]'
 
 # A missing encoder is found before anything is written.
 win "$app_none" "$src" "$(winpath "$work/none")"
