@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "batch_app.h"
+
 #include <QtTest>
 #include <chrono>
 #include <filesystem>
@@ -64,11 +66,8 @@ QStringList TestBatchChanged::Run(const QStringList& args, int& exitCode) {
 }
 
 void TestBatchChanged::redeploys() {
-  const QString bin = qEnvironmentVariable("QW_TEST_BIN_DIR");
   root_ = tmp_.path().toStdString();
-  fs::create_directories(root_ / "app");
-  QVERIFY(QFile::copy(bin + "/quillward-batch", tmp_.filePath("app/quillward-batch")));
-  QVERIFY(QFile::copy(bin + "/screnc", tmp_.filePath("app/screnc")));
+  QVERIFY(InstallBatchApp(tmp_.path()));
   Write(root_ / "site/a.asp", kPage);
   Write(root_ / "site/b.txt", "plain");
   Write(root_ / "site/sub/c.asp", kPage);

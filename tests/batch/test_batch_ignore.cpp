@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "batch_app.h"
+
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -30,11 +32,8 @@ private:
 };
 
 void TestBatchIgnore::initTestCase() {
-  const QString bin = qEnvironmentVariable("QW_TEST_BIN_DIR");
   root_ = tmp_.path().toStdString();
-  fs::create_directories(root_ / "app");
-  QVERIFY(QFile::copy(bin + QStringLiteral("/quillward-batch"), tmp_.filePath(QStringLiteral("app/quillward-batch"))));
-  QVERIFY(QFile::copy(bin + QStringLiteral("/screnc"), tmp_.filePath(QStringLiteral("app/screnc"))));
+  QVERIFY(InstallBatchApp(tmp_.path()));
   const std::string page = "<%@ LANGUAGE=VBScript %>\n<% Response.Write \"x\" %>\n";
   Write(root_ / "site/.quillwardignore", ".git/\nnode_modules/\n*.bak\n!keep.bak\n/secret.asp\n");
   for (const char* f : {".git/HEAD", "node_modules/m/index.js", "old.bak", "keep.bak", "draft.tmp", "logs/x.txt"})

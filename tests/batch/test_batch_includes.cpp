@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include "batch_app.h"
+
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -31,11 +33,8 @@ private:
 };
 
 void TestBatchIncludes::initTestCase() {
-  const QString bin = qEnvironmentVariable("QW_TEST_BIN_DIR");
   root_ = tmp_.path().toStdString();
-  fs::create_directories(root_ / "app");
-  QVERIFY(QFile::copy(bin + QStringLiteral("/quillward-batch"), tmp_.filePath(QStringLiteral("app/quillward-batch"))));
-  QVERIFY(QFile::copy(bin + QStringLiteral("/screnc"), tmp_.filePath(QStringLiteral("app/screnc"))));
+  QVERIFY(InstallBatchApp(tmp_.path()));
   Write(root_ / "site/default.asp",
         "<%@ LANGUAGE=VBScript %>\r\n<!-- #include file=\"includes/db.inc\" -->\r\n"
         "<!-- #include virtual=\"/includes/gone.inc\" -->\r\n<% Response.Write Now %>\r\n");
