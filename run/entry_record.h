@@ -34,6 +34,7 @@ struct EntryRecord {
   std::uint64_t bytesIn = 0, bytesOut = 0;  // the source's size, the destination's after
   std::int64_t microseconds = 0;            // time spent on the file by the worker
   std::string reason;                       // why it failed, or why it was stopped
+  std::string sourceSha;                    // hex SHA-256 of the source, when it was asked for
 };
 
 class EntryObserver {

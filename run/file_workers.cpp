@@ -1,10 +1,16 @@
 #include "file_workers.h"
 
+#include "sha256.h"
+
 #include <chrono>
 
 // Every wake-up costs a context switch, which on a machine with few cores costs more than
 // copying a small file: a worker is woken only when it sleeps and a file comes, and the
 // walk only when the file it waits on is done.
+
+void HashSource(const FileJob& job, FileResult& result) {
+  if (job.hashSource && !Sha256OfFile(job.source, result.sourceSha).ok()) result.sourceSha.clear();
+}
 
 void CompleteResult(FileResult& result, const FileJob& job, bool measure,
                     std::chrono::steady_clock::time_point begun) {
@@ -73,6 +79,7 @@ void FileWorkers::Finish(FileSlot& slot, FileResult* result) {
 }
 
 bool FileWorkers::Begin(const FileJob& job, EncoderSession& session, EncodeStart& start, FileResult& result) {
+  HashSource(job, result);
   if (job.kind == FileKind::Copy) {
     result.reason = CopyFileAtomic(job.source, job.destination).reason();
     return true;
@@ -93,6 +100,7 @@ void FileWorkers::Work() {
   struct Sent {
     std::shared_ptr<FileSlot> slot;
     EncodeStart start;
+    std::string sourceSha;
   };
   std::deque<Sent> sent;  // with the encoder, oldest first
   for (;;) {
@@ -116,6 +124,7 @@ void FileWorkers::Work() {
       Sent& oldest = sent.front();
       std::optional<FileOutcome> outcome = FinishEncode(oldest.start, control_, session);
       FileResult result;
+      result.sourceSha = std::move(oldest.sourceSha);
       if (outcome) {
         result.reason = outcome->reason;
         result.stopped = outcome->stopped;
@@ -133,6 +142,6 @@ void FileWorkers::Work() {
     FileResult result;
     slot->begun = std::chrono::steady_clock::now();
     if (Begin(slot->job, session, start, result)) Finish(*slot, &result);
-    else sent.push_back({std::move(slot), std::move(start)});
+    else sent.push_back({std::move(slot), std::move(start), std::move(result.sourceSha)});
   }
 }

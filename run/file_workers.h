@@ -25,6 +25,7 @@
 struct FileJob {
   FileKind kind = FileKind::Copy;
   std::filesystem::path source, destination;
+  bool hashSource = false;  // the SHA-256 of the source is wanted (for the manifest)
 };
 
 struct FileResult {
@@ -33,6 +34,7 @@ struct FileResult {
   bool encoded = false;  // the encoder made it (an encode kind with no text is copied)
   std::uint64_t bytesIn = 0, bytesOut = 0;
   std::int64_t microseconds = 0;
+  std::string sourceSha;  // hex, when the job asked for it and the source could be read
 };
 
 // One file handed out: its result once `done`; `skipped` when a stop came before a
@@ -46,6 +48,10 @@ struct FileSlot {
   bool skipped = false;
   std::chrono::steady_clock::time_point begun;  // when a worker took it
 };
+
+// The SHA-256 of the source into `result` when the job asks for it: taken by the worker
+// before the file is copied or encoded, so that hashing runs on every core.
+void HashSource(const FileJob& job, FileResult& result);
 
 // Completes the result of a file done: the time since `begun` and, when `measure` (a
 // report wants them), the sizes of the source and of the output.

@@ -49,14 +49,14 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
     now.sourceTime = stamp->modifiedNs;
     making.known = true;
   }
-  const auto hashed = [&] { return Sha256OfFile(source, now.sourceSha).ok(); };
-  if (settings_.Checksum) making.known = making.known && hashed();
+  // With Checksum the hash decides, and is taken here; else the worker takes it with the
+  // file (FileJob::hashSource), on every core, and the record brings it.
+  if (settings_.Checksum) making.known = making.known && Sha256OfFile(source, now.sourceSha).ok();
   // Asked once per file, before its entry can change: the entry is still the old one.
   const auto old = current_.entries.find(key);
   if (settings_.Changed && making.known && old != current_.entries.end() && Matches(old->second, now, destination)) {
     return true;
   }
-  if (!settings_.Checksum) making.known = making.known && hashed();
   if (current_.entries.erase(key) > 0) dirty_ = true;
   making_[key] = std::move(making);
   return false;
@@ -78,6 +78,10 @@ void ManifestKeeper::Entry(const EntryRecord& record) {
   }
   const auto making = making_.find(key);
   if (making == making_.end()) return;  // unchanged: its entry stays as it was
+  if (!settings_.Checksum) {
+    making->second.entry.sourceSha = record.sourceSha;
+    making->second.known = making->second.known && !record.sourceSha.empty();
+  }
   if ((record.action == EntryAction::Encoded || record.action == EntryAction::Copied) && making->second.known) {
     if (const std::optional<FileStamp> there = StampOf(record.destination)) {
       // As decided before it was written (an empty script file that went out as a copy

@@ -1,9 +1,16 @@
 #include "sha256.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#include <cpuid.h>
+#include <immintrin.h>
+#define QW_SHA_INSTRUCTIONS 1
+#endif
 
 namespace {
 
@@ -19,12 +26,7 @@ constexpr std::array<std::uint32_t, 64> kRound = {
 
 constexpr std::uint32_t Rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-}  // namespace
-
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::Block(const std::uint8_t* p) {
+void PortableBlock(std::uint32_t* state, const std::uint8_t* p) {
   std::uint32_t w[64];
   for (int i = 0; i < 16; ++i) {
     w[i] = static_cast<std::uint32_t>(p[4 * i]) << 24 | static_cast<std::uint32_t>(p[4 * i + 1]) << 16 |
@@ -35,8 +37,8 @@ void Sha256::Block(const std::uint8_t* p) {
     const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
-  std::uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-  std::uint32_t e = state_[4], f = state_[5], g = state_[6], h = state_[7];
+  std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+  std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
   for (int i = 0; i < 64; ++i) {
     const std::uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
     const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
@@ -49,9 +51,90 @@ void Sha256::Block(const std::uint8_t* p) {
     b = a;
     a = t1 + t2;
   }
-  state_[0] += a; state_[1] += b; state_[2] += c; state_[3] += d;
-  state_[4] += e; state_[5] += f; state_[6] += g; state_[7] += h;
+  state[0] += a; state[1] += b; state[2] += c; state[3] += d;
+  state[4] += e; state[5] += f; state[6] += g; state[7] += h;
 }
+
+#ifdef QW_SHA_INSTRUCTIONS
+
+bool ProcessorHasSha() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_SSSE3) || !(c & bit_SSE4_1)) return false;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return (b & (1u << 29)) != 0;  // SHA extensions
+}
+
+// The blocks through the SHA extensions: the state kept as ABEF and CDGH, four rounds a
+// step, the message schedule four words at a time.
+__attribute__((target("sha,sse4.1,ssse3"))) void ShaBlocks(std::uint32_t* state, const std::uint8_t* data,
+                                                           std::size_t count) {
+  const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
+  __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
+  const __m128i cdab = _mm_shuffle_epi32(dcba, 0xB1);
+  const __m128i efgh = _mm_shuffle_epi32(hgfe, 0x1B);
+  __m128i abef = _mm_alignr_epi8(cdab, efgh, 8);
+  __m128i cdgh = _mm_blend_epi16(efgh, cdab, 0xF0);
+  for (; count > 0; --count, data += 64) {
+    const __m128i abefSaved = abef, cdghSaved = cdgh;
+    __m128i w[4];
+    for (int step = 0; step < 16; ++step) {
+      __m128i& words = w[step % 4];
+      if (step < 4) {
+        words = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * step)), byteSwap);
+      } else {
+        const __m128i& previous = w[(step - 1) % 4];
+        __m128i next = _mm_sha256msg1_epu32(words, w[(step - 3) % 4]);
+        next = _mm_add_epi32(next, _mm_alignr_epi8(previous, w[(step - 2) % 4], 4));
+        words = _mm_sha256msg2_epu32(next, previous);
+      }
+      __m128i rounds =
+          _mm_add_epi32(words, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kRound.data() + 4 * step)));
+      cdgh = _mm_sha256rnds2_epu32(cdgh, abef, rounds);
+      rounds = _mm_shuffle_epi32(rounds, 0x0E);
+      abef = _mm_sha256rnds2_epu32(abef, cdgh, rounds);
+    }
+    abef = _mm_add_epi32(abef, abefSaved);
+    cdgh = _mm_add_epi32(cdgh, cdghSaved);
+  }
+  const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+  const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+  dcba = _mm_blend_epi16(feba, dchg, 0xF0);
+  hgfe = _mm_alignr_epi8(dchg, feba, 8);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state), dcba);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(state + 4), hgfe);
+}
+
+const bool kProcessorHasSha = ProcessorHasSha();
+std::atomic<bool> useShaInstructions{kProcessorHasSha};
+
+#else
+
+std::atomic<bool> useShaInstructions{false};
+
+#endif
+
+}  // namespace
+
+void UseShaInstructions(bool use) {
+#ifdef QW_SHA_INSTRUCTIONS
+  useShaInstructions = use && kProcessorHasSha;
+#else
+  (void)use;
+#endif
+}
+
+bool ShaInstructionsInUse() { return useShaInstructions; }
+
+void Sha256::Blocks(const std::uint8_t* blocks, std::size_t count) {
+#ifdef QW_SHA_INSTRUCTIONS
+  if (useShaInstructions.load(std::memory_order_relaxed)) return ShaBlocks(state_.data(), blocks, count);
+#endif
+  for (; count > 0; --count, blocks += 64) PortableBlock(state_.data(), blocks);
+}
+
+Sha256::Sha256()
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
 
 void Sha256::Add(const void* bytes, std::size_t size) {
   const auto* p = static_cast<const std::uint8_t*>(bytes);
@@ -63,10 +146,12 @@ void Sha256::Add(const void* bytes, std::size_t size) {
     p += take;
     size -= take;
     if (buffered_ < buffer_.size()) return;
-    Block(buffer_.data());
+    Blocks(buffer_.data(), 1);
     buffered_ = 0;
   }
-  for (; size >= 64; p += 64, size -= 64) Block(p);
+  Blocks(p, size / 64);
+  p += size / 64 * 64;
+  size %= 64;
   std::memcpy(buffer_.data(), p, size);
   buffered_ = size;
 }

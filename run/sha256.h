@@ -22,13 +22,18 @@ public:
   std::string FinishHex();
 
 private:
-  void Block(const std::uint8_t* block);
+  void Blocks(const std::uint8_t* blocks, std::size_t count);
 
   std::array<std::uint32_t, 8> state_;
   std::array<std::uint8_t, 64> buffer_{};
   std::size_t buffered_ = 0;
   std::uint64_t length_ = 0;  // bytes added
 };
+
+// Whether the processor's SHA instructions do the work (x86 with SHA extensions); tests
+// turn them off to check the portable code on the same machine. True by default.
+void UseShaInstructions(bool use);
+bool ShaInstructionsInUse();
 
 // The hex digest of `bytes`.
 std::string Sha256Hex(std::string_view bytes);

@@ -55,6 +55,7 @@ FileResult DoFile(const FileJob& job, const fs::path& appDir, const RunSettings&
                   EncoderSession& session, const WaitControl& control) {
   const auto begun = std::chrono::steady_clock::now();
   FileResult result;
+  HashSource(job, result);
   if (job.kind == FileKind::Copy) {
     result.reason = CopyFileAtomic(job.source, job.destination).reason();
   } else {
@@ -200,6 +201,8 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
     Queue(std::move(pending));
     return;
   }
+  // The manifest wants the content's hash of a file it has not hashed while deciding.
+  job.hashSource = manifest_ && !settings_.Checksum;
   if (workers_) {
     pending.file = workers_->Submit(std::move(job));
   } else {
@@ -283,6 +286,7 @@ void Walk::Log(Pending& pending) {
   record.bytesIn = result.bytesIn;
   record.bytesOut = result.bytesOut;
   record.microseconds = result.microseconds;
+  record.sourceSha = result.sourceSha;
   if (!result.reason.empty()) FileDone(pending.line + " - " + result.reason, true);
   else FileDone(settings_.DryRun ? DryRunLine(record) : pending.line, false);
   Tell(record);
