@@ -2,6 +2,8 @@
 // the wait polls the encoder's output pipe and its exit in slices.
 #include "basShell.h"
 
+#include "encoder_process_posix.h"
+
 #include "paths.h"
 #include "status.h"
 
@@ -17,17 +19,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#ifdef __linux__
-#include <sys/syscall.h>
-#endif
-
 extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kSliceMs = 50;
-constexpr size_t kKeptOutput = 4096;
 
 // Process groups of the encoders running now, one slot each.
 constexpr size_t kSlots = 256;
@@ -73,18 +69,7 @@ int Configure(SpawnSetup& s, int outputFd) {
   if (int rc = posix_spawn_file_actions_addopen(&s.actions, 0, "/dev/null", O_RDONLY, 0)) return rc;
   if (int rc = posix_spawn_file_actions_adddup2(&s.actions, outputFd, 1)) return rc;
   if (int rc = posix_spawn_file_actions_adddup2(&s.actions, outputFd, 2)) return rc;
-
-  // Own process group: the terminal's Ctrl-C reaches the run, which stops after the
-  // current file, and not the encoder working on that file.
-  sigset_t defaults, none;
-  sigemptyset(&defaults);
-  for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE, SIGHUP}) sigaddset(&defaults, sig);
-  sigemptyset(&none);
-  if (int rc = posix_spawnattr_setsigdefault(&s.attributes, &defaults)) return rc;
-  if (int rc = posix_spawnattr_setsigmask(&s.attributes, &none)) return rc;
-  if (int rc = posix_spawnattr_setpgroup(&s.attributes, 0)) return rc;
-  return posix_spawnattr_setflags(
-      &s.attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  return SetEncoderSpawnAttributes(s.attributes);
 }
 
 ProcessOutcome CouldNotStart(int err, const std::filesystem::path& program) {
@@ -94,16 +79,6 @@ ProcessOutcome CouldNotStart(int err, const std::filesystem::path& program) {
   out.reason = err == ENOENT ? "encoder not found (posix_spawn " + ToDisplayPath(program) + ")"
                              : "encoder could not start: " + Status::FromErrno(err, "posix_spawn", program).reason();
   return out;
-}
-
-// A descriptor that becomes readable when `pid` ends, where the system has one.
-int ExitDescriptor(pid_t pid) {
-#if defined(__linux__) && defined(SYS_pidfd_open)
-  return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-  (void)pid;
-  return -1;
-#endif
 }
 
 // Follows one child until it has ended: reads its output, runs the caller's poll, and
@@ -133,18 +108,7 @@ private:
 };
 
 void ChildWatch::ReadOutput() {
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(output_.get(), buffer, sizeof buffer);
-    if (n > 0) {
-      kept_.append(buffer, static_cast<size_t>(n));
-      if (kept_.size() > 2 * kKeptOutput) kept_.erase(0, kept_.size() - kKeptOutput);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n == 0) output_.reset();  // every writer has closed it
-    return;                       // EAGAIN: nothing more for now
-  }
+  if (!ReadAvailable(output_.get(), kept_, true)) output_.reset();  // every writer has closed it
 }
 
 bool ChildWatch::Reaped() {
@@ -157,7 +121,7 @@ bool ChildWatch::Reaped() {
 void ChildWatch::Enforce() {
   const Clock::time_point now = Clock::now();
   // The caller's events run once a slice, however fast the encoder writes.
-  if (!stopAt_ && control_.poll && now - polled_ >= std::chrono::milliseconds(kSliceMs)) {
+  if (!stopAt_ && control_.poll && now - polled_ >= std::chrono::milliseconds(kEncoderSliceMs)) {
     polled_ = now;
     if (control_.poll()) stopAt_ = now;
   }
@@ -183,7 +147,7 @@ ProcessOutcome ChildWatch::Wait() {
     if (output_.get() >= 0) fds[n++] = {output_.get(), POLLIN, 0};
     if (exit_.get() >= 0) fds[n++] = {exit_.get(), POLLIN, 0};
     // Without an exit descriptor, a closed pipe leaves only the clock: wait briefly.
-    const int timeout = exit_.get() < 0 && output_.get() < 0 ? 5 : kSliceMs;
+    const int timeout = exit_.get() < 0 && output_.get() < 0 ? 5 : kEncoderSliceMs;
     if (::poll(fds, n, timeout) < 0 && errno != EINTR) break;
     if (output_.get() >= 0) ReadOutput();
     if (Reaped()) break;

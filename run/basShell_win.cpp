@@ -3,6 +3,8 @@
 // taken in slices.
 #include "basShell.h"
 
+#include "encoder_process_win.h"
+
 #include "paths.h"
 #include "status.h"
 #include "text.h"
@@ -46,19 +48,6 @@ private:
   HANDLE h_;
 };
 
-// The job every encoder runs in: closing the program's last handle to it ends the encoder.
-HANDLE EncoderJob() {
-  static HANDLE job = [] {
-    HANDLE j = CreateJobObjectW(nullptr, nullptr);
-    if (j) {
-      JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
-      info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-      SetInformationJobObject(j, JobObjectExtendedLimitInformation, &info, sizeof info);
-    }
-    return j;
-  }();
-  return job;
-}
 
 void ReadAvailable(HANDLE pipe, std::string& kept) {
   DWORD available = 0;
@@ -82,6 +71,19 @@ std::string OutputText(const std::string& output) {
 }
 
 }  // namespace
+
+HANDLE EncoderJob() {
+  static HANDLE job = [] {
+    HANDLE j = CreateJobObjectW(nullptr, nullptr);
+    if (j) {
+      JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
+      info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+      SetInformationJobObject(j, JobObjectExtendedLimitInformation, &info, sizeof info);
+    }
+    return j;
+  }();
+  return job;
+}
 
 const std::string& EncoderFileName() {
   static const std::string name = "screnc.exe";

@@ -3,6 +3,8 @@
 // pipe of its own, in a process group of its own; the wait polls in slices.
 #include "encoder_session.h"
 
+#include "encoder_process_posix.h"
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -14,26 +16,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#ifdef __linux__
-#include <sys/syscall.h>
-#endif
-
 extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kSliceMs = 50;
-constexpr std::size_t kKeptOutput = 4096;
-
-int ExitDescriptor(pid_t pid) {
-#if defined(__linux__) && defined(SYS_pidfd_open)
-  return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-#else
-  (void)pid;
-  return -1;
-#endif
-}
 
 void CloseFd(int& fd) {
   if (fd >= 0) ::close(fd);
@@ -41,22 +28,6 @@ void CloseFd(int& fd) {
 }
 
 // Reads what is there now; false once the other end has closed.
-bool ReadAvailable(int fd, std::string& into, bool keepTail) {
-  char buffer[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      into.append(buffer, static_cast<std::size_t>(n));
-      if (keepTail && into.size() > 2 * kKeptOutput) into.erase(0, into.size() - kKeptOutput);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    // EAGAIN: open, nothing more for now. The end, or an error (a server that ended with
-    // requests unread resets the socket, once its answers have been read): closed.
-    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-  }
-}
-
 }  // namespace
 
 struct ServerProcess::Impl {
@@ -139,14 +110,7 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
   posix_spawn_file_actions_adddup2(&actions, pair[1], 1);
   posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-  sigset_t defaults, none;
-  sigemptyset(&defaults);
-  for (int sig : {SIGINT, SIGTERM, SIGQUIT, SIGPIPE, SIGHUP}) sigaddset(&defaults, sig);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  SetEncoderSpawnAttributes(attributes);
   char flag[] = "--serve";
   char* argv[] = {const_cast<char*>(program.c_str()), flag, nullptr};
   const int rc = posix_spawn(&impl->pid, program.c_str(), &actions, &attributes, argv, environ);
@@ -192,7 +156,7 @@ void ServerProcess::Flush() {
     if (n > 0) sent += static_cast<std::size_t>(n);
     else if (n < 0 && errno == EAGAIN) {
       pollfd p{s.channel, POLLOUT, 0};
-      ::poll(&p, 1, kSliceMs);
+      ::poll(&p, 1, kEncoderSliceMs);
     } else if (n < 0 && errno != EINTR) {
       s.gone = true;  // the server is gone; what ended it shows in Await
     }
@@ -223,7 +187,7 @@ ProcessOutcome ServerProcess::Await(const WaitControl& control) {
     if (open) fds[n++] = {s.channel, POLLIN, 0};
     if (s.errors >= 0) fds[n++] = {s.errors, POLLIN, 0};
     if (s.exitFd >= 0) fds[n++] = {s.exitFd, POLLIN, 0};
-    const int timeout = !open && s.exitFd < 0 ? 5 : kSliceMs;
+    const int timeout = !open && s.exitFd < 0 ? 5 : kEncoderSliceMs;
     if (::poll(fds, n, timeout) < 0 && errno != EINTR) break;
     if (open) open = ReadAvailable(s.channel, s.answers, false);
     if (s.errors >= 0 && !ReadAvailable(s.errors, s.kept, true)) CloseFd(s.errors);
@@ -233,7 +197,7 @@ ProcessOutcome ServerProcess::Await(const WaitControl& control) {
     if ((!open || termAt) && s.Reaped()) break;
 
     const Clock::time_point now = Clock::now();
-    if (!stopAt && control.poll && now - polled >= std::chrono::milliseconds(kSliceMs)) {
+    if (!stopAt && control.poll && now - polled >= std::chrono::milliseconds(kEncoderSliceMs)) {
       polled = now;
       if (control.poll()) stopAt = now;
     }

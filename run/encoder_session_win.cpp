@@ -3,6 +3,8 @@
 // (PeekNamedPipe), the wait taken in short slices.
 #include "encoder_session.h"
 
+#include "encoder_process_win.h"
+
 #include "text.h"
 
 #include <windows.h>
@@ -12,19 +14,6 @@
 namespace {
 
 constexpr ULONGLONG kSliceMs = 50;
-
-HANDLE ServerJob() {
-  static HANDLE job = [] {
-    HANDLE j = CreateJobObjectW(nullptr, nullptr);
-    if (j) {
-      JOBOBJECT_EXTENDED_LIMIT_INFORMATION info{};
-      info.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-      SetInformationJobObject(j, JobObjectExtendedLimitInformation, &info, sizeof info);
-    }
-    return j;
-  }();
-  return job;
-}
 
 void CloseHandleOnce(HANDLE& h) {
   if (h) CloseHandle(h);
@@ -129,7 +118,7 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   CloseHandleOnce(errWrite);
   if (!started) return nullptr;
   impl->process = pi.hProcess;
-  if (HANDLE job = ServerJob()) AssignProcessToJobObject(job, pi.hProcess);
+  if (HANDLE job = EncoderJob()) AssignProcessToJobObject(job, pi.hProcess);
   ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
   NoteEncoderStarted(reinterpret_cast<std::intptr_t>(impl->process));
