@@ -74,6 +74,10 @@ Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits
     : host_(host), settings_(settings), appDir_(host.AppDir()), control_(limits),
       destinationRoot_(destinationRoot), total_(total),
       ignore_(settings.SiteExcludes, settings.CommandExcludes) {
+  for (const FileKind kind : {FileKind::EncodePlain, FileKind::EncodeHtml, FileKind::EncodeAspPage,
+                              FileKind::EncodeAspByExtension}) {
+    switches_[static_cast<std::size_t>(kind)] = Trimmed(SwitchPartFor(kind, settings_).text);
+  }
   control_.timeoutSeconds = settings.TimeoutSeconds;
   control_.poll = [this] {
     host_.ProcessEvents();
@@ -94,21 +98,16 @@ void Walk::Run(const fs::path& source, const fs::path& destination) {
 void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, const std::string& relative) {
   std::vector<FolderEntry> entries;
   if (Status listed = ListFolder(source, entries); !listed.ok()) {
-    Pending failure{kProcessing + LogEntry(source, listed.reason()), true};
-    failure.record = RecordOf(EntryAction::Failed, true, relative, source, destination, listed.reason());
-    Queue(std::move(failure));
+    Queue(Pending(kProcessing + LogEntry(source, listed.reason()),
+                  RecordOf(EntryAction::Failed, true, relative, source, destination, listed.reason())));
     return;
   }
-  Pending entered{kProcessing + ToDisplayPath(source), false};
-  entered.record = RecordOf(EntryAction::Folder, true, relative, source, destination);
-  Queue(std::move(entered));
+  Queue(Pending(kProcessing + ToDisplayPath(source), RecordOf(EntryAction::Folder, true, relative, source, destination)));
   SortByName(entries);
   if (auto unreadable = ignore_.Push(source, relative)) {
-    Pending failure{LogEntry(unreadable->file, unreadable->message), false};
-    failure.entryFailed = true;
-    failure.record = RecordOf(EntryAction::Failed, false, JoinRelative(relative, kIgnoreFileName),
-                              unreadable->file, {}, unreadable->message);
-    Queue(std::move(failure));
+    Queue(Pending(LogEntry(unreadable->file, unreadable->message),
+                  RecordOf(EntryAction::Failed, false, JoinRelative(relative, kIgnoreFileName), unreadable->file, {},
+                           unreadable->message)));
   }
   EncodeEntries(entries, source, destination, relative);
   ignore_.Pop();
@@ -132,10 +131,7 @@ bool Walk::LeftOut(const FolderEntry& entry, const fs::path& from, const std::st
   if (!ignore_.Excluded(path, isFolder)) return false;
   if (!isFolder && entry.displayName == kIgnoreFileName) return true;  // the rules themselves
   ++excluded;
-  Pending left{LogEntry(from, "excluded"), false};
-  left.silent = !settings_.Verbose && !settings_.DryRun;
-  left.record = RecordOf(EntryAction::Excluded, isFolder, path, from, {});
-  Queue(std::move(left));
+  Queue(Pending(LogEntry(from, "excluded"), RecordOf(EntryAction::Excluded, isFolder, path, from, {})));
   return true;
 }
 
@@ -153,9 +149,7 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
     const fs::path to = JoinPath(destination, e.name);
     const std::string path = JoinRelative(relative, e.displayName);
     const auto failed = [&](std::string line, const std::string& reason) {
-      Pending failure{std::move(line), true};
-      failure.record = RecordOf(EntryAction::Failed, true, path, from, to, reason);
-      Queue(std::move(failure));
+      Queue(Pending(std::move(line), RecordOf(EntryAction::Failed, true, path, from, to, reason)));
     };
     if (e.type == FolderEntry::Type::FolderLink) {
       failed(LogEntry(from, "link to a folder, not followed"), "link to a folder, not followed");
@@ -181,8 +175,7 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
 // One file: its kind decided here, the work done here (one worker) or handed out.
 void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination,
                    const std::string& relative) {
-  Pending pending{ToDisplayPath(source), false};
-  pending.record = RecordOf(EntryAction::Copied, false, relative, source, destination);
+  Pending pending(ToDisplayPath(source), RecordOf(EntryAction::Copied, false, relative, source, destination));
   if (entry.type == FolderEntry::Type::Other) {
     pending.file = std::make_shared<FileSlot>();
     pending.file->result.reason = entry.reason;
@@ -193,9 +186,8 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   FileJob job{ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_), source, destination};
   if (job.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
   pending.record.kind = job.kind;
-  if (job.kind != FileKind::Copy) pending.record.switches = Trimmed(SwitchPartFor(job.kind, settings_).text);
+  pending.record.switches = switches_[static_cast<std::size_t>(job.kind)];
   if (manifest_ && manifest_->Unchanged(job.kind, pending.record.switches, source, destination)) {
-    pending.unchanged = true;
     pending.line = LogEntry(source, "unchanged");
     pending.record.action = EntryAction::Unchanged;
     Queue(std::move(pending));
@@ -259,16 +251,27 @@ bool Walk::WaitForResult(const FileSlot& slot) {
 void Walk::Log(Pending& pending) {
   EntryRecord& record = pending.record;
   if (!pending.file) {
-    if (pending.silent) {
-    } else if (pending.unchanged) {
-      ++unchanged;
-      FileDone(settings_.DryRun ? DryRunLine(record) : pending.line, false, false);
-    } else if (pending.entryFailed) {
-      ++failedFiles;
-      host_.AppendLog(pending.line);
-      host_.MarkLastFailed();
-    } else if (pending.folderFailed) FolderFailed(pending.line);
-    else host_.AppendLog(settings_.DryRun ? DryRunLine(record) : pending.line);
+    const std::string& line = settings_.DryRun ? DryRunLine(record) : pending.line;
+    switch (record.action) {
+      case EntryAction::Excluded:
+        if (settings_.Verbose || settings_.DryRun) host_.AppendLog(line);
+        break;
+      case EntryAction::Unchanged:
+        ++unchanged;
+        FileDone(line, false, false);
+        break;
+      case EntryAction::Failed:
+        if (record.folder) {
+          FolderFailed(pending.line);
+        } else {  // neither a file nor a folder: an ignore file that cannot be read
+          ++failedFiles;
+          host_.AppendLog(pending.line);
+          host_.MarkLastFailed();
+        }
+        break;
+      default:
+        host_.AppendLog(line);
+    }
     Tell(record);
     return;
   }

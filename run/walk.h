@@ -37,6 +37,7 @@
 #include "run_host.h"
 #include "run_settings.h"
 
+#include <array>
 #include <atomic>
 #include <deque>
 #include <filesystem>
@@ -73,16 +74,13 @@ public:
 private:
   // A log line in the making: a folder's line, or a file whose result may still be due.
   struct Pending {
-    explicit Pending(std::string text, bool failedFolder = false)
-        : line(std::move(text)), folderFailed(failedFolder) {}
-    std::string line;  // a folder's entry; for a file, its shown path
-    bool folderFailed = false;
+    Pending(std::string text, EntryRecord told) : line(std::move(text)), record(std::move(told)) {}
+    std::string line;  // the entry as logged; for a file handed out, its shown path
     std::shared_ptr<FileSlot> file;
     std::string leftPlainKey;  // the Options key that left this script file plain
-    bool entryFailed = false;  // a failed entry that is neither a file nor a folder
-    bool silent = false;       // told to the observers only, never logged
-    bool unchanged = false;    // a file left as it is
-    EntryRecord record;        // what the observers are told; a file's result completes it
+    // What the observers are told, and what decides how the entry is logged (a failed
+    // folder, an excluded entry only when verbose); a file's result completes it.
+    EntryRecord record;
   };
 
   void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -118,6 +116,7 @@ private:
   std::unique_ptr<FileWorkers> workers_;
   IgnoreStack ignore_;
   std::vector<EntryObserver*> observers_;
+  std::array<std::string, 5> switches_;  // the encoder's switches by FileKind, made once
   ManifestKeeper* manifest_ = nullptr;
 };
 
