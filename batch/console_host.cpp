@@ -3,10 +3,43 @@
 #include "console_text.h"
 #include "stop_signals.h"
 
+namespace {
+
+constexpr bool kBackslashSeparates = std::filesystem::path::preferred_separator == L'\\';
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+void AppendEscaped(std::string& line, char c) {
+  static const char hex[] = "0123456789abcdef";
+  switch (c) {
+    case '\n': line += "\\n"; break;
+    case '\t': line += "\\t"; break;
+    case '\r': line += "\\r"; break;
+    default:
+      line += "\\x";
+      line += hex[static_cast<unsigned char>(c) >> 4];
+      line += hex[static_cast<unsigned char>(c) & 0xF];
+  }
+}
+
+// Whether a backslash before `next` would be read as the start of an escape.
+bool StartsEscape(char next) {
+  return next == 'n' || next == 't' || next == 'r' || next == 'x' || next == '\\' || IsControl(next);
+}
+
+}  // namespace
+
 std::string OneLine(const std::string& entry) {
-  std::string line = entry;
-  for (char& c : line) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  std::string line;
+  line.reserve(entry.size());
+  for (std::size_t i = 0; i < entry.size(); ++i) {
+    const char c = entry[i];
+    if (IsControl(c)) {
+      AppendEscaped(line, c);
+    } else {
+      line += c;
+      if (c == '\\' && !kBackslashSeparates && i + 1 < entry.size() && StartsEscape(entry[i + 1])) line += '\\';
+    }
   }
   return line;
 }

@@ -33,5 +33,10 @@ private:
   bool stopNoticed_ = false;
 };
 
-// One entry, one line: control characters in a file name (a newline, say) print as "?".
+// One entry, one line, that reads back as exactly one text: a control character in a
+// name prints as an escape (`\n`, `\t`, `\r`, else `\x1b`, `\x7f`: two hex digits).
+// Where `/` separates folders, a backslash that would read as the start of an escape (one
+// before `n`, `t`, `r`, `x`, a backslash or a control character) is doubled; where `\`
+// does (Windows), names hold neither control characters nor backslashes, so a path
+// prints as it is. The report keeps every name's exact bytes.
 std::string OneLine(const std::string& entry);

@@ -2,12 +2,35 @@
 // and a process per file, and the protocol's framing.
 #include "encoder_session.h"
 
+#include "fs_ops.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <tuple>
+
+namespace fs = std::filesystem;
 
 namespace {
+
+// A new empty folder for the probe, in the system's temporary folder; empty when none
+// can be made.
+fs::path MakeProbeFolder() {
+  std::error_code ec;
+  const fs::path base = fs::temp_directory_path(ec);
+  if (ec) return {};
+  static unsigned serial = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path folder =
+        base / ("quillward-probe-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(++serial));
+    if (fs::create_directory(folder, ec)) return folder;
+    if (ec) return {};
+  }
+  return {};
+}
 
 void PutU32(std::string& out, std::uint32_t v) {
   for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
@@ -21,6 +44,25 @@ std::uint32_t GetU32(const std::string& in, std::size_t at) {
 
 }  // namespace
 
+bool EncoderServes(const fs::path& program) {
+  // Once per program and version of it: workers and the report ask alike.
+  static std::mutex guard;
+  using Key = std::tuple<fs::path, unsigned long long, unsigned long long, long long>;
+  static std::map<Key, bool> known;
+  const std::lock_guard<std::mutex> lock(guard);
+  const FileStamp stamp = StampOf(program).value_or(FileStamp{});
+  const Key key{program, stamp.inode, stamp.size, stamp.modifiedNs};
+  if (const auto found = known.find(key); found != known.end()) return found->second;
+  // Whatever the program does with "--serve" (a foreign encoder may take it for a file
+  // name), it does it in a folder of its own, removed afterwards with all it holds.
+  const fs::path folder = MakeProbeFolder();
+  const bool serves = !folder.empty() && ProbeServing(program, folder);
+  std::error_code ec;
+  if (!folder.empty()) fs::remove_all(folder, ec);
+  known[key] = serves;
+  return serves;
+}
+
 bool EncoderSession::PerFileForced() {
   const char* value = std::getenv("QUILLWARD_PER_FILE");
   return value && std::strcmp(value, "1") == 0;
@@ -32,7 +74,7 @@ EncoderSession::~EncoderSession() = default;
 
 bool EncoderSession::EnsureServer(const std::filesystem::path& program) {
   if (!perFile_ && !server_) {
-    server_ = ServerProcess::Start(program);
+    if (EncoderServes(program)) server_ = ServerProcess::Start(program);
     // Ours answers at once; anything else is served one process per file from now on.
     if (!server_) perFile_ = true;
   }

@@ -1,8 +1,8 @@
 #pragma once
 // One encoder process for many files.
 //
-// The first file of a session starts `screnc --serve` (the encoder beside the program)
-// and shakes hands with it; each file is then one request: the same arguments a
+// The first file of a session starts `screnc --serve` (the encoder beside the program),
+// once EncoderServes has found that it serves, and shakes hands with it; each file is then one request: the same arguments a
 // per-file call gets, answered with that call's exit status and text (docs/screnc.md).
 // An encoder that does not answer the handshake (not ours, or an older one) is started
 // once per file for the rest of the session, exactly as RunHiddenAndWait does.
@@ -102,6 +102,16 @@ private:
   std::optional<std::chrono::steady_clock::time_point> stopSeen_;  // when a wait first saw a stop
   std::size_t dropping_ = 0;             // files a stopped server had not begun, to drop
 };
+
+// Whether `program` serves. The first time a program (or a new version of it) is asked
+// about in this process, `program --serve` is started in an empty temporary folder,
+// removed afterwards, with its input the null device: ours greets at once and ends; a
+// program that does not greet within kHandshakeMs is killed. Only a program that
+// greeted is ever started to serve.
+bool EncoderServes(const std::filesystem::path& program);
+// The platform part: `program --serve` in `folder`, input from the null device; true
+// when its output is exactly the greeting. The process is ended before this returns.
+bool ProbeServing(const std::filesystem::path& program, const std::filesystem::path& folder);
 
 // The protocol's framing, alike on every platform: 32-bit little-endian numbers.
 std::string RequestFrame(const std::vector<std::string>& arguments);

@@ -133,6 +133,54 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   return std::make_unique<ServerProcess>(std::move(impl));
 }
 
+bool ProbeServing(const std::filesystem::path& program, const std::filesystem::path& folder) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return false;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  const int moved = posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  SetEncoderSpawnAttributes(attributes);
+  char flag[] = "--serve";
+  char* argv[] = {const_cast<char*>(program.c_str()), flag, nullptr};
+  pid_t pid = 0;
+  const int rc = moved != 0 ? moved : posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  ::close(out[1]);
+  if (rc != 0) {
+    ::close(out[0]);
+    return false;
+  }
+  NoteEncoderStarted(pid);
+  // Its output up to its end, or as much as comes within the limit.
+  std::string said;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(kHandshakeMs);
+  for (bool open = true; open && said.size() <= kServeHelloSize;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{out[0], POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    char buffer[64];
+    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    if (n > 0) said.append(buffer, static_cast<std::size_t>(n));
+    else open = n < 0 && errno == EINTR;
+  }
+  ::close(out[0]);
+  // The group as well: whatever a foreign program started goes with it. Not reaped yet,
+  // the process keeps its id, so the group cannot be another's.
+  ::kill(-pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  NoteEncoderEnded(pid);
+  return said == std::string_view(kServeHello, kServeHelloSize);
+}
+
 ServerProcess::~ServerProcess() {
   if (!impl_->ended) {
     CloseFd(impl_->channel);  // the end of input: an idle server ends with status 0

@@ -129,6 +129,57 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   return std::make_unique<ServerProcess>(std::move(impl));
 }
 
+bool ProbeServing(const std::filesystem::path& program, const std::filesystem::path& folder) {
+  SECURITY_ATTRIBUTES sa{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE output = nullptr, outWrite = nullptr;
+  if (!CreatePipe(&output, &outWrite, &sa, 1 << 12)) return false;
+  SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
+  HANDLE nullIn = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+  HANDLE nullErr = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  si.wShowWindow = SW_HIDE;
+  si.hStdInput = nullIn;
+  si.hStdOutput = outWrite;
+  si.hStdError = nullErr;
+  std::wstring text = L"\"" + std::filesystem::path(program).make_preferred().native() + L"\" --serve";
+  PROCESS_INFORMATION pi{};
+  const BOOL started = nullIn != INVALID_HANDLE_VALUE && nullErr != INVALID_HANDLE_VALUE &&
+                       CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE,
+                                      NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
+                                      nullptr, folder.c_str(), &si, &pi);
+  CloseHandleOnce(outWrite);
+  for (HANDLE h : {nullIn, nullErr})
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  if (!started) {
+    CloseHandleOnce(output);
+    return false;
+  }
+  if (HANDLE job = EncoderJob()) AssignProcessToJobObject(job, pi.hProcess);
+  ResumeThread(pi.hThread);
+  CloseHandle(pi.hThread);
+  NoteEncoderStarted(reinterpret_cast<std::intptr_t>(pi.hProcess));
+  // Its output up to its end, or as much as comes within the limit.
+  std::string said;
+  const ULONGLONG until = GetTickCount64() + kHandshakeMs;
+  for (;;) {
+    const bool open = ReadAvailable(output, said, false);
+    const bool ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+    if (ended) ReadAvailable(output, said, false);
+    if (!open || ended || said.size() > kServeHelloSize || GetTickCount64() >= until) break;
+    WaitForSingleObject(pi.hProcess, 5);
+  }
+  if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(pi.hProcess, 1);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+  }
+  NoteEncoderEnded(reinterpret_cast<std::intptr_t>(pi.hProcess));
+  CloseHandle(pi.hProcess);
+  CloseHandleOnce(output);
+  return said == std::string(kServeHello, kServeHelloSize);
+}
+
 ServerProcess::~ServerProcess() {
   if (!impl_->ended) {
     CloseHandleOnce(impl_->input);  // the end of input: an idle server ends with status 0

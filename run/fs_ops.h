@@ -31,8 +31,9 @@ Status ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>&
 // folder made, so that nothing is written through it.
 Status MakeFolder(const std::filesystem::path& path, bool* existed = nullptr);
 
-// Removes `path` when it is a link (to anything); a link in the destination is replaced,
-// never written through. Nothing there, or a real file, is fine.
+// Removes `path` when it is a link (to anything), a FIFO, a socket or a device: such an
+// entry in the destination is replaced by a real file, never written through. Nothing
+// there, a real file or a folder is fine.
 Status RemoveIfLink(const std::filesystem::path& path);
 
 // Removes the file `path`; one that is not there is fine.

@@ -180,7 +180,7 @@ Status MakeFolder(const fs::path& path, bool* existed) {
 
 Status RemoveIfLink(const fs::path& path) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return Status::Ok();
+  if (::lstat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return Status::Ok();
   if (::unlink(path.c_str()) != 0) return Status::FromErrno(errno, "unlink", path);
   return Status::Ok();
 }

@@ -1,10 +1,8 @@
 #include "ignore_rules.h"
 
+#include "special_files.h"
+
 #include <cctype>
-#include <cerrno>
-#include <fstream>
-#include <sstream>
-#include <system_error>
 
 namespace {
 
@@ -178,36 +176,6 @@ const IgnoreRule* LastMatch(const std::vector<IgnoreRule>& rules, std::size_t en
   return nullptr;
 }
 
-std::string ErrorText(int err) {
-  std::string text = std::generic_category().message(err);
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
-}
-
-std::string PathText(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-// Reads `file` whole into `text`: 0, or the errno value of the failure.
-int ReadWhole(const std::filesystem::path& file, std::string& text) {
-  errno = 0;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    if (errno != 0) return errno;
-    std::error_code ec;
-    const auto status = std::filesystem::status(file, ec);
-    return ec ? ec.value() : status.type() == std::filesystem::file_type::not_found ? ENOENT : EIO;
-  }
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) return EISDIR;  // opens, but reads as nothing
-  std::ostringstream all;
-  all << in.rdbuf();
-  if (in.bad()) return errno != 0 ? errno : EIO;
-  text = std::move(all).str();
-  return 0;
-}
-
 }  // namespace
 
 bool GlobMatch(std::string_view pattern, std::string_view text) {
@@ -269,10 +237,11 @@ std::optional<IgnoreReadError> IgnoreStack::Push(const std::filesystem::path& fo
                                                  std::string_view relativeFolder) {
   const std::filesystem::path file = folder / kIgnoreFileName;
   std::string text;
-  const int err = ReadWhole(file, text);
-  PushText(relativeFolder, err == 0 ? std::string_view(text) : std::string_view());
-  if (err == 0 || err == ENOENT || err == ENOTDIR) return std::nullopt;
-  return IgnoreReadError{file, ErrorText(err) + " (read " + PathText(file) + ")"};
+  bool missing = false;
+  const Status read = ReadRegularFile(file, text, missing);
+  PushText(relativeFolder, text);
+  if (read.ok()) return std::nullopt;
+  return IgnoreReadError{file, read.reason()};
 }
 
 void IgnoreStack::PushText(std::string_view relativeFolder, std::string_view text) {

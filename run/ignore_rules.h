@@ -76,7 +76,9 @@ std::vector<IgnoreRule> ParseIgnoreText(std::string_view text, std::string_view 
 // space that belongs to a pattern.
 std::vector<std::string> SplitPatternList(std::string_view field);
 
-// A failure to read an ignore file: "permission denied (open /site/a/.quillwardignore)".
+// A failure to read an ignore file: "permission denied (open /site/a/.quillwardignore)",
+// "not a regular file (stat /site/a/.quillwardignore)". The folder's rules are then
+// unknown, so nothing of the folder may be deployed.
 struct IgnoreReadError {
   std::filesystem::path file;
   std::string message;
@@ -93,8 +95,10 @@ public:
               const std::vector<std::string>& commandPatterns);
 
   // Enters `relativeFolder` whose place on disk is `folder`, reading its ignore file if it
-  // has one. A missing file is no error; an unreadable one is returned, and the folder
-  // is pushed all the same (with no rules of its own), so that Push and Pop stay paired.
+  // has one. A missing file is no error; one that cannot be read, or is not a regular file
+  // (a FIFO, a folder, a device, a link that leads nowhere: never opened to be read), is
+  // returned, and the folder is pushed all the same (with no rules of its own), so that
+  // Push and Pop stay paired.
   std::optional<IgnoreReadError> Push(const std::filesystem::path& folder,
                                       std::string_view relativeFolder);
   // Enters `relativeFolder` with `text` as its ignore file's content.

@@ -4,6 +4,7 @@
 #include "fs_ops.h"
 #include "json_writer.h"
 #include "paths.h"
+#include "special_files.h"
 #include "text.h"
 
 #include <cstdio>
@@ -56,7 +57,7 @@ EncoderIdentity IdentifyEncoder(const fs::path& program, bool ask) {
   if (const auto stamp = StampOf(program)) {
     id.size = stamp->size;
     id.modifiedNs = stamp->modifiedNs;
-    if (ask && ServerProcess::Start(program)) id.serveVersion = std::string(kServeHello, kServeHelloSize - 1);
+    if (ask && EncoderServes(program)) id.serveVersion = std::string(kServeHello, kServeHelloSize - 1);
   }
   return id;
 }
@@ -71,6 +72,8 @@ std::string ReportPlaceProblem(const fs::path& report, const fs::path& source) {
 }
 
 Status WriteReportFile(const fs::path& file, const std::string& document) {
+  // A device, a FIFO or standard output is written into, never renamed over.
+  if (IsStreamTarget(file)) return WriteIntoStream(file, document);
   const fs::path temporary = TemporaryBeside(file);
   if (Status made = CreateExclusive(temporary, document); !made.ok()) {
     RemoveFile(temporary);

@@ -6,8 +6,9 @@
 //
 // The report is told every entry as the walk logs it (an EntryObserver), keeps the
 // records, and writes the whole document at the end: to a temporary file beside FILE,
-// then renamed over it, so that a reader never sees half a report. FILE may not lie
-// inside the source tree (the next run would deploy it).
+// then renamed over it, so that a reader never sees half a report; a FILE that is a
+// device, a FIFO or standard output is written into instead. FILE may not lie inside the
+// source tree (the next run would deploy it).
 //
 // Paths go out as UTF-8 text. One whose native form is not valid text (bytes that are not
 // UTF-8 on POSIX, an unpaired surrogate on Windows) is written with U+FFFD in their place,
@@ -58,7 +59,8 @@ private:
 // The report's file must not be `source` or inside it; the refusal's text, else empty.
 std::string ReportPlaceProblem(const std::filesystem::path& report, const std::filesystem::path& source);
 
-// `document` written to `file` through a temporary file beside it renamed into place.
+// `document` written to `file` through a temporary file beside it renamed into place; into
+// `file` itself when it is a device, a FIFO or standard output (special_files.h).
 Status WriteReportFile(const std::filesystem::path& file, const std::string& document);
 
 // A time as ISO 8601 in UTC with milliseconds: "2025-01-31T09:05:02.123Z".

@@ -16,8 +16,8 @@ public:
   void Count(const fs::path& folder, const std::string& relative) {
     std::vector<FolderEntry> entries;
     if (!ListFolder(folder, entries).ok()) return;
-    ignore_.Push(folder, relative);  // an unreadable ignore file is the walk's to report
-    CountEntries(folder, relative, entries);
+    // A folder whose ignore file cannot be read is not entered (the walk says why).
+    if (!ignore_.Push(folder, relative)) CountEntries(folder, relative, entries);
     ignore_.Pop();
   }
 

@@ -102,13 +102,16 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
                   RecordOf(EntryAction::Failed, true, relative, source, destination, listed.reason())));
     return;
   }
+  // The folder's rules unknown, none of it may be deployed: it fails as a whole.
+  if (auto unreadable = ignore_.Push(source, relative)) {
+    ignore_.Pop();
+    const std::string reason = "not entered, its ignore file cannot be read: " + unreadable->message;
+    Queue(Pending(kProcessing + LogEntry(source, reason),
+                  RecordOf(EntryAction::Failed, true, relative, source, destination, reason)));
+    return;
+  }
   Queue(Pending(kProcessing + ToDisplayPath(source), RecordOf(EntryAction::Folder, true, relative, source, destination)));
   SortByName(entries);
-  if (auto unreadable = ignore_.Push(source, relative)) {
-    Queue(Pending(LogEntry(unreadable->file, unreadable->message),
-                  RecordOf(EntryAction::Failed, false, JoinRelative(relative, kIgnoreFileName), unreadable->file, {},
-                           unreadable->message)));
-  }
   EncodeEntries(entries, source, destination, relative);
   ignore_.Pop();
 }
@@ -261,13 +264,7 @@ void Walk::Log(Pending& pending) {
         FileDone(line, false, false);
         break;
       case EntryAction::Failed:
-        if (record.folder) {
-          FolderFailed(pending.line);
-        } else {  // neither a file nor a folder: an ignore file that cannot be read
-          ++failedFiles;
-          host_.AppendLog(pending.line);
-          host_.MarkLastFailed();
-        }
+        FolderFailed(pending.line);
         break;
       default:
         host_.AppendLog(line);

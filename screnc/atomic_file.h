@@ -51,6 +51,14 @@ void reserve_large(std::string& s, std::size_t n);
 // destination (ReplaceFileW, which keeps the replaced file's attributes and security,
 // or MoveFileExW for a new name). `mode` sets the POSIX permissions (in-place encoding
 // keeps the source's); without it they follow the umask. Windows ignores it.
+//
+// A destination that exists and is not a regular file (a device, a FIFO, a socket, a
+// console or pipe on Windows, or a link to one) is no name to replace: it is opened and
+// written into as a stream, as `cp` does, and neither renamed over nor removed. So is
+// anything reached through /proc on Linux, whatever the file behind it: /dev/stdout,
+// /dev/fd/N and /proc/self/fd/N are written through this process's own descriptor N,
+// where it stands (as a shell's redirection does), so that output before and after ours
+// stays in order. A stream gets what was written before a failure.
 class AtomicWrite {
  public:
   AtomicWrite() = default;
@@ -69,6 +77,7 @@ class AtomicWrite {
   std::string temp_;  // the temporary file's name, once it has one
   std::optional<std::uint32_t> mode_;
   std::intptr_t handle_ = -1;  // file descriptor, or HANDLE on Windows
+  bool stream_ = false;        // written into the destination itself, which stays
   bool named_ = false;         // POSIX: a named temporary file, not an unnamed one
   bool marked_ = false;        // Windows: marked for deletion while incomplete
 };
@@ -81,6 +90,9 @@ inline std::optional<IoError> write_file_atomic(const std::string& path, std::st
   if (auto err = file.write(data)) return err;
   return file.commit();
 }
+
+// Whether AtomicWrite writes into path as a stream (see above) rather than replacing it.
+bool written_as_stream(const std::string& path);
 
 // Removes a named temporary file of write_file_atomic still pending when the process is
 // asked to end (SIGINT, SIGTERM, SIGHUP), then lets it end.

@@ -3,6 +3,10 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
 
 #include <cerrno>
 #include <csignal>
@@ -149,7 +153,80 @@ std::optional<IoError> copy_to_named(int& fd, const std::string& path, std::stri
   return err;
 }
 
+// Where path leads, through links, when it reaches the system's own folder of process
+// entries (/proc on Linux): /dev/stdout leads to /proc/self/fd/1, the link that stands for
+// this process's descriptor 1. Nothing there is a name of a file that could be replaced.
+struct ProcessEntry {
+  bool reached = false;
+  int own_fd = -1;  // the descriptor of this process it names, if any
+};
+
+// The descriptor that the entry `name` of the folder `dir` (in /proc) names, when `dir`
+// is this process's own descriptor folder; else -1.
+int own_descriptor(const std::string& dir, const std::string& name) {
+  char real[4096];
+  if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos || name.size() > 9 ||
+      realpath(dir.c_str(), real) == nullptr)
+    return -1;
+  const std::string self = "/proc/" + std::to_string(getpid());
+  const std::string folder = real;
+  const bool own = folder == self + "/fd" ||
+                   (folder.starts_with(self + "/task/") && folder.ends_with("/fd"));
+  return own ? std::stoi(name) : -1;
+}
+
+ProcessEntry process_entry(const std::string& path) {
+  ProcessEntry entry;
+#ifdef __linux__
+  std::string at = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    const std::string dir = folder_part(at);
+    struct statfs where {};
+    if (statfs(dir.c_str(), &where) == 0 && where.f_type == PROC_SUPER_MAGIC) {
+      entry.reached = true;
+      entry.own_fd = own_descriptor(dir, name_part(at));
+      return entry;
+    }
+    struct stat st {};
+    if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return entry;
+    char target[4096];
+    const ssize_t n = readlink(at.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) >= sizeof target) return entry;
+    const std::string to(target, static_cast<std::size_t>(n));
+    at = to[0] == '/' ? to : join(dir, to);
+  }
+#else
+  (void)path;
+#endif
+  return entry;
+}
+
+// The destination itself, opened to be written into: this process's own descriptor when
+// path names one (so that it writes where that descriptor stands, as a shell's
+// redirection to /dev/stdout does), else the file the path leads to. O_NOCTTY: a terminal
+// named as the destination never becomes this process's terminal. A FIFO waits for its
+// reader, as a shell's redirection does.
+std::optional<IoError> open_stream(const std::string& path, int& fd) {
+  const ProcessEntry entry = process_entry(path);
+  if (entry.own_fd >= 0) {
+    fd = fcntl(entry.own_fd, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return last_error("dup", path);
+    return std::nullopt;
+  }
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | (entry.reached ? O_APPEND : 0));
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return last_error("open", path);
+  return std::nullopt;
+}
+
 }  // namespace
+
+bool written_as_stream(const std::string& path) {
+  if (process_entry(path).reached) return true;  // even when it leads nowhere now
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+}
 
 void reserve_large(std::string& s, std::size_t n) {
   s.reserve(n);
@@ -223,6 +300,13 @@ std::optional<IoError> AtomicWrite::open(const std::string& path,
   discard();
   path_ = path;
   mode_ = mode;
+  stream_ = written_as_stream(path);
+  if (stream_) {
+    int fd = -1;
+    auto err = open_stream(path, fd);
+    handle_ = fd;
+    return err;
+  }
 #ifdef O_TMPFILE
   handle_ = ::open(folder_part(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (handle_ >= 0) {
@@ -243,6 +327,12 @@ std::optional<IoError> AtomicWrite::write(std::string_view data) {
 
 std::optional<IoError> AtomicWrite::commit() {
   std::optional<IoError> err;
+  if (stream_) {  // the destination itself: no permissions set, nothing renamed
+    const int fd = static_cast<int>(handle_);
+    handle_ = -1;
+    if (close(fd) != 0) err = last_error("close", path_);
+    return err;
+  }
   const mode_t bits = mode_ ? static_cast<mode_t>(*mode_) : umask_mode();
   int fd = static_cast<int>(handle_);
   handle_ = -1;

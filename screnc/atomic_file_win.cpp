@@ -87,7 +87,35 @@ std::optional<IoError> put_in_place(const std::string& temp, const std::string& 
   return last_error("MoveFileExW", path);
 }
 
+// The destination opened to be written into when it is a character device (CON, NUL,
+// COM1, CONOUT$) or a pipe, else nothing. Only a name in the device namespace (full_path
+// gives "\\.\NUL" for NUL) or an existing entry that is a reparse point can be one; other
+// names are never opened here.
+HANDLE open_stream(const std::string& path) {
+  const std::wstring wide = long_path(path);
+  const bool device = wide.rfind(L"\\\\.\\", 0) == 0;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  const bool link = attributes != INVALID_FILE_ATTRIBUTES &&
+                    (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                    !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (!device && !link) return INVALID_HANDLE_VALUE;
+  HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return h;
+  const DWORD type = GetFileType(h);
+  if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE) return h;
+  CloseHandle(h);
+  return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
+
+bool written_as_stream(const std::string& path) {
+  const HANDLE h = open_stream(path);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
 
 void reserve_large(std::string& s, std::size_t n) { s.reserve(n); }
 
@@ -127,6 +155,13 @@ std::optional<IoError> AtomicWrite::open(const std::string& path,
   discard();
   path_ = path;
   mode_ = mode;
+  const HANDLE device = open_stream(path);
+  stream_ = device != INVALID_HANDLE_VALUE;
+  if (stream_) {  // written into as it is: no temporary file, no deletion mark
+    handle_ = reinterpret_cast<std::intptr_t>(device);
+    marked_ = false;
+    return std::nullopt;
+  }
   HANDLE h = INVALID_HANDLE_VALUE;
   if (auto err = create_temp(path, h, temp_)) {
     temp_.clear();
@@ -145,6 +180,10 @@ std::optional<IoError> AtomicWrite::commit() {
   const HANDLE h = reinterpret_cast<HANDLE>(handle_);
   handle_ = -1;
   std::optional<IoError> err;
+  if (stream_) {
+    if (!CloseHandle(h)) err = last_error("CloseHandle", path_);
+    return err;
+  }
   if (marked_ && !set_delete_mark(h, false)) err = last_error("SetFileInformationByHandle", temp_);
   if (!CloseHandle(h) && !err) err = last_error("CloseHandle", temp_);
   if (!err) err = put_in_place(temp_, path_);

@@ -57,11 +57,15 @@ int protocol_error(const char* what) {
 int serve(std::FILE* in, std::FILE* out) {
   set_binary(in);
   set_binary(out);
-  std::string hello(kServeHello.size(), '\0');
-  if (read_exact(in, hello.data(), hello.size()) != Read::Ok || hello != kServeHello)
-    return protocol_error("expected the handshake \"screnc-serve 1\"");
+  // The greeting goes first: a caller that only asks whether this program serves (its
+  // input the null device) learns it without sending anything.
   std::fwrite(kServeHello.data(), 1, kServeHello.size(), out);
   std::fflush(out);
+  std::string hello(kServeHello.size(), '\0');
+  const Read greeted = read_exact(in, hello.data(), hello.size());
+  if (greeted == Read::End) return 0;
+  if (greeted != Read::Ok || hello != kServeHello)
+    return protocol_error("expected the handshake \"screnc-serve 1\"");
 
   std::vector<std::string> args;
   std::string text, answer;

@@ -275,7 +275,7 @@ void TestBatchReport::dryRunWritesNothing() {
       "site/old.bak - would exclude",
       "site/pipe - not a regular file",
       "site/readme.txt - would copy",
-      "site/tab?here.txt - would copy",
+      "site/tab\\there.txt - would copy",
       "Processing ... site/lib",
       "site/lib/util.vbs - would encode (/s)",
       "site/logs - would exclude",

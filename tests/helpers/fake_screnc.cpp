@@ -19,7 +19,10 @@
 //   `--serve` alone: exit 255 at once, with nothing recorded: an encoder that cannot
 //   serve, so the run falls back to one process per file; with QW_FAKE_SERVE=1 it
 //   serves (docs/screnc.md), each request being one call as above in this process (a
-//   kill or hang mode ends or hangs the server in the middle of a file)
+//   kill or hang mode ends or hangs the server in the middle of a file); with
+//   QW_FAKE_SERVE=name it takes `--serve` for a file name, as a foreign encoder may: it
+//   writes what its input holds to a file of that name in its working folder, exit 255;
+//   with QW_FAKE_SERVE=hang it waits for a signal for ever (POSIX)
 //   QW_FAKE_INTERRUPT=text   for a SOURCE that contains text: send SIGINT to the parent
 //                            (as a Ctrl-C would), then work as usual
 #include <chrono>
@@ -54,10 +57,12 @@ static bool ReadU32(unsigned& v) {
 }
 
 static int Serve(char* program) {
-  char hello[15];
-  if (std::fread(hello, 1, 15, stdin) != 15 || std::memcmp(hello, "screnc-serve 1\n", 15) != 0) return 255;
-  std::fwrite(hello, 1, 15, stdout);
+  std::fwrite("screnc-serve 1\n", 1, 15, stdout);  // the greeting first, as ours does
   std::fflush(stdout);
+  char hello[15];
+  const std::size_t got = std::fread(hello, 1, 15, stdin);
+  if (got == 0) return 0;
+  if (got != 15 || std::memcmp(hello, "screnc-serve 1\n", 15) != 0) return 255;
   for (unsigned count = 0; ReadU32(count);) {
     std::vector<std::string> args(count);
     for (std::string& a : args) {
@@ -78,7 +83,18 @@ static int Serve(char* program) {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--serve") == 0) {
-    return std::strcmp(Env("QW_FAKE_SERVE"), "1") == 0 ? Serve(argv[0]) : 255;
+    const std::string serve = Env("QW_FAKE_SERVE");
+    if (serve == "name") {
+      std::ofstream taken(argv[1], std::ios::binary);
+      for (int c; (c = std::getchar()) != EOF;) taken.put(static_cast<char>(c));
+      return 255;
+    }
+#ifndef _WIN32
+    if (serve == "hang") {
+      for (;;) pause();
+    }
+#endif
+    return serve == "1" ? Serve(argv[0]) : 255;
   }
   return Call(argc, argv);
 }

@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -416,6 +418,66 @@ class TestCli : public QObject {
     QVERIFY(support::readAll(at("out/a.asp")).startsWith("<%@ LANGUAGE = VBScript.Encode %>"));
     QCOMPARE(names(at("out")), QStringList{"a.asp"});
     QCOMPARE(support::readAll(at("target.txt")), QByteArray("TARGET"));
+  }
+
+  // A destination that is not a regular file is written into, never replaced: the link
+  // or the FIFO is still there afterwards, and what was written arrived through it.
+  void specialDestinations_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("decode");
+    for (const bool decode : {false, true}) {
+      const char* how = decode ? "--decode, " : "";
+      QTest::addRow("%sa link to /dev/stdout, stdout a pipe", how) << "stdout" << decode;
+      QTest::addRow("%sa link to /dev/fd/1, stdout a file", how) << "fd-file" << decode;
+      QTest::addRow("%sa link to /dev/null", how) << "null" << decode;
+      QTest::addRow("%sa FIFO with a reader", how) << "fifo" << decode;
+      QTest::addRow("%sa link to a FIFO with a reader", how) << "fifo-link" << decode;
+    }
+  }
+  void specialDestinations() {
+    QFETCH(QString, target);
+    QFETCH(bool, decode);
+    QCOMPARE(run({"/s", at("a.asp"), at("encoded.asp")}).status, 0);
+    const QString source = decode ? at("encoded.asp") : at("a.asp");
+    const QStringList head = decode ? QStringList{"--decode"} : QStringList{"/s"};
+    QCOMPARE(run(head + QStringList{source, at("expected.asp")}).status, 0);
+    const QByteArray expected = support::readAll(at("expected.asp"));
+    QVERIFY(!expected.isEmpty());
+
+    const QByteArray dst = at("out/dest.asp").toLocal8Bit(), fifo = at("out/fifo").toLocal8Bit();
+    if (target == "stdout") QCOMPARE(symlink("/dev/stdout", dst.constData()), 0);
+    if (target == "fd-file") QCOMPARE(symlink("/dev/fd/1", dst.constData()), 0);
+    if (target == "null") QCOMPARE(symlink("/dev/null", dst.constData()), 0);
+    if (target.startsWith("fifo")) QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+    if (target == "fifo-link") QCOMPARE(symlink(fifo.constData(), dst.constData()), 0);
+    const QByteArray written = target == "fifo" ? fifo : dst;
+    // Opened before the writer, so that it need not wait; only data or its close wake it.
+    const int reader = target.startsWith("fifo") ? ::open(fifo.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+
+    QProcess p;
+    p.setWorkingDirectory(d_);
+    if (target == "fd-file") p.setStandardOutputFile(at("stdout.txt"));
+    p.start(QStringLiteral(SCRENC_BIN), head + QStringList{source, QString::fromLocal8Bit(written)});
+    QByteArray got;
+    for (bool open = reader >= 0; open;) {
+      pollfd fd{reader, POLLIN, 0};
+      QVERIFY2(::poll(&fd, 1, 60000) == 1, "nothing was written into the FIFO");
+      char buffer[4096];
+      const ssize_t n = ::read(reader, buffer, sizeof buffer);
+      if (n > 0) got.append(buffer, n);
+      open = n != 0;
+    }
+    if (reader >= 0) ::close(reader);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    if (target == "stdout") got = p.readAllStandardOutput();
+    if (target == "fd-file") got = support::readAll(at("stdout.txt"));
+    QCOMPARE(got, target == "null" ? QByteArray() : expected);
+    struct stat st {};
+    QCOMPARE(lstat(written.constData(), &st), 0);
+    QVERIFY(target == "fifo" ? S_ISFIFO(st.st_mode) : S_ISLNK(st.st_mode));
+    QCOMPARE(names(at("out")).size(), target == "fifo-link" ? 2 : 1);  // no temporary file left
+    QVERIFY(QFileInfo("/dev/stdout").isSymLink());
   }
 
   // Killed at any moment, the program leaves either no destination or the whole one.

@@ -149,6 +149,23 @@ class TestServe : public QObject {
     QCOMPARE(server_.exitCode(), 0);
   }
 
+  // Asked with nothing to read (how the run learns whether an encoder serves): the
+  // greeting, then a quiet end, and nothing written where it runs.
+  void greetsWithNothingToRead() {
+    const QString dir = QString::fromUtf8(d_) + "/../probe";
+    QVERIFY(QDir().mkpath(dir));
+    QProcess probe;
+    probe.setWorkingDirectory(dir);
+    probe.setStandardInputFile(QProcess::nullDevice());
+    probe.start(QStringLiteral(SCRENC_BIN), {QString::fromLatin1(screnc::kServeFlag)});
+    QVERIFY(probe.waitForFinished(30000));
+    QCOMPARE(probe.exitCode(), 0);
+    QCOMPARE(probe.readAllStandardOutput(),
+             QByteArray(screnc::kServeHello.data(), qsizetype(screnc::kServeHello.size())));
+    QCOMPARE(probe.readAllStandardError(), QByteArray());
+    QVERIFY(QDir(dir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+  }
+
   void same_as_per_file_data() {
     QTest::addColumn<Files>("files");
     QTest::addColumn<QList<QByteArray>>("args");
