@@ -276,6 +276,10 @@ check "--delete: exit $wstatus, $(last_line)" \
 check "--report: $(python3 "$root/tests/batch/check_report.py" "$root/docs/report.schema.json" "$redeploy/report.json" 2>&1 | head -3)" \
   'python3 "$root/tests/batch/check_report.py" "$root/docs/report.schema.json" "$redeploy/report.json"'
 
+# A report onto the null device is written into it: the run ends well, nothing left beside.
+win "$app" "${all[@]}" --report NUL "$rsite" "$(winpath "$redeploy/out-nul")"
+check "--report NUL: exit $wstatus, $(tr -d '\r' < "$work/w.err" | head -2)" '[ "$wstatus" = 0 ] && [ ! -s "$work/w.err" ]'
+
 win "$app" --help
 check "--help: exit $wstatus" '[ "$wstatus" = 0 ] && grep -q "Usage: quillward-batch" "$work/w.out"'
 win "$app" --set chkXYZ=1 a b

@@ -138,6 +138,15 @@ for other in "$rep/SRC.ASP" "$rep/hard link.asp"; do
     fail "same file refused: $other"
 done
 
+# A device as destination (NUL, also as \\.\NUL) is written into, never replaced.
+for device in NUL '\\.\NUL'; do
+  win /s "$(winpath "$rep/src.asp")" "$device"
+  [ "$status" = 0 ] && pass || fail "$device as destination: exit $status: $(cat "$work/err.txt")"
+done
+# Asked with nothing on its input, as a run asks whether it serves: the greeting alone.
+greeting=$("$wine" "$exe" --serve </dev/null 2>/dev/null | tr -d '\r') && [ "$greeting" = "screnc-serve 1" ] &&
+  pass || fail "serve with nothing to read: '$greeting'"
+
 # The serving mode: the handshake, then one request that succeeds (its output the same
 # as the Linux build's) and one that fails (status 255 and its stderr line), in one process.
 srv=$work/serve
