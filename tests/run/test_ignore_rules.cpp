@@ -241,7 +241,7 @@ void TestIgnoreRules::unreadableFileIsAnError() {
   const std::optional<IgnoreReadError> error = stack.Push(root, "");
   QVERIFY(error.has_value());
   QCOMPARE(error->file, root / kIgnoreFileName);
-  QVERIFY2(error->message.find("(read " + (root / kIgnoreFileName).string() + ")") != std::string::npos,
+  QVERIFY2(error->message.find("(stat " + (root / kIgnoreFileName).string() + ")") != std::string::npos,
            error->message.c_str());
   QCOMPARE(stack.Depth(), std::size_t(1));
   QVERIFY(!stack.Push(root / "missing", "missing").has_value());
