@@ -238,46 +238,41 @@ bool Walk::WaitForResult(const FileSlot& slot) {
 }
 
 void Walk::Log(Pending& pending) {
-  if (pending.file) {
-    LogFile(pending);
+  EntryRecord& record = pending.record;
+  if (!pending.file) {
+    const std::string& line = settings_.DryRun ? DryRunLine(record) : pending.line;
+    switch (record.action) {
+      case EntryAction::Excluded:
+        if (settings_.Verbose || settings_.DryRun) host_.AppendLog(line);
+        break;
+      case EntryAction::Unchanged:
+        ++unchanged;
+        FileDone(line, false, false);
+        break;
+      case EntryAction::Failed:
+        if (record.folder) {
+          FolderFailed(pending.line);
+        } else {  // neither a file nor a folder: an ignore file that cannot be read
+          ++failedFiles;
+          host_.AppendLog(pending.line);
+          host_.MarkLastFailed();
+        }
+        break;
+      default:
+        host_.AppendLog(line);
+    }
+    Tell(record);
     return;
   }
-  const EntryRecord& record = pending.record;
-  const std::string& line = settings_.DryRun ? DryRunLine(record) : pending.line;
-  switch (record.action) {
-    case EntryAction::Excluded:
-      if (settings_.Verbose || settings_.DryRun) host_.AppendLog(line);
-      break;
-    case EntryAction::Unchanged:
-      ++unchanged;
-      FileDone(line, false, false);
-      break;
-    case EntryAction::Failed:
-      if (record.folder) {
-        FolderFailed(pending.line);
-      } else {  // neither a file nor a folder: an ignore file that cannot be read
-        ++failedFiles;
-        host_.AppendLog(pending.line);
-        host_.MarkLastFailed();
-      }
-      break;
-    default:
-      host_.AppendLog(line);
-  }
-  Tell(record);
-}
-
-// A file handed out, once done: its record as the task left it.
-void Walk::LogFile(Pending& pending) {
   if (pending.file->skipped) return;  // stopped before it was begun
-  const EntryRecord& record = pending.file->record;
-  const bool failed = !record.reason.empty();
-  if (record.action == EntryAction::Stopped) stopped = true;
+  const EntryRecord& done = pending.file->record;  // as the file task left it
+  const bool failed = !done.reason.empty();
+  if (done.action == EntryAction::Stopped) stopped = true;
   if (!failed && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
   if (failed) ++failedFiles;
-  if (failed) FileDone(pending.line + " - " + record.reason, true);
-  else FileDone(settings_.DryRun ? DryRunLine(record) : pending.line, false);
-  Tell(record);
+  if (failed) FileDone(pending.line + " - " + done.reason, true);
+  else FileDone(settings_.DryRun ? DryRunLine(done) : pending.line, false);
+  Tell(done);
 }
 
 void Walk::Tell(const EntryRecord& record) {

@@ -7,8 +7,9 @@
 // file the log is shown and scrolled, progress reported, events run, and a stop request
 // ends the walk.
 //
-// With more than one worker (RunSettings::Jobs) the files are copied and encoded by the
-// workers while the walk goes on ahead (folders are still made before anything inside
+// Each file is the file task's (file_task.h): with one worker the walk does it on its own
+// thread as it comes; with more (RunSettings::Jobs) the workers do it (file_workers.h)
+// while the walk goes on ahead (folders are still made before anything inside
 // them is handed out); the walk takes the results back in its own order and logs them,
 // so the log is line for line that of one worker. Only the walk's thread calls the
 // host: while it waits for a result it runs events every 50 ms. A stop lets the files
@@ -100,7 +101,6 @@ private:
   bool WaitForResult(const FileSlot& slot);
   const FileSlot& SlotToWaitFor(std::size_t depth) const;
   void Log(Pending& pending);
-  void LogFile(Pending& pending);
   void Tell(const EntryRecord& record);
   void FileDone(const std::string& entry, bool failed, bool counted = true);
   void FolderFailed(const std::string& entry);
