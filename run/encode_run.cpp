@@ -157,8 +157,8 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   walk.Run(source, destination);
   RemovalOutcome removal;
   if (manifest && settings.Delete && !walk.stopped) {
-    removal = RemoveWhatIsGone(host, source, destination, *manifest, settings.MaxDelete, walk.Observers(),
-                               settings.DryRun);
+    removal = RemoveWhatIsGone(host, source, destination, walk.Listing(), *manifest,
+                               {settings.MaxDelete, settings.DeleteExcluded, settings.DryRun}, walk.Observers());
   }
   if (manifest) manifest->Save();  // a manifest that cannot be saved means a full run next time
 

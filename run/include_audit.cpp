@@ -83,7 +83,7 @@ struct IncludeAudit::Finding {
 };
 
 void IncludeAudit::Entry(const EntryRecord& record) {
-  if (record.action == EntryAction::Deleted) return;
+  if (record.action == EntryAction::Deleted || record.action == EntryAction::Kept) return;
   if (record.relative.empty()) {
     if (record.folder) sourceRoot_ = record.source;
     return;

@@ -103,8 +103,10 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
     return;
   }
   Queue(Pending(kProcessing + ToDisplayPath(source), RecordOf(EntryAction::Folder, true, relative, source, destination)));
+  listing_.Listed(source, entries);
   SortByName(entries);
   if (auto unreadable = ignore_.Push(source, relative)) {
+    listing_.Unread(source);  // what its rules leave out is not known
     Queue(Pending(LogEntry(unreadable->file, unreadable->message),
                   RecordOf(EntryAction::Failed, false, JoinRelative(relative, kIgnoreFileName), unreadable->file, {},
                            unreadable->message)));
@@ -117,20 +119,21 @@ void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path
                          const fs::path& destination, const std::string& relative) {
   for (const FolderEntry& e : entries) {
     if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
-    const fs::path from = JoinPath(source, e.name);
-    if (LeftOut(e, from, relative)) continue;
-    HandOut(e, from, JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
+    if (LeftOut(e, source, relative)) continue;
+    HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
     if (stopped) return;
   }
   EnterSubfolders(entries, source, destination, relative);
 }
 
-bool Walk::LeftOut(const FolderEntry& entry, const fs::path& from, const std::string& relative) {
+bool Walk::LeftOut(const FolderEntry& entry, const fs::path& source, const std::string& relative) {
   const bool isFolder = entry.type == FolderEntry::Type::Folder || entry.type == FolderEntry::Type::FolderLink;
   const std::string path = JoinRelative(relative, entry.displayName);
   if (!ignore_.Excluded(path, isFolder)) return false;
   if (!isFolder && entry.displayName == kIgnoreFileName) return true;  // the rules themselves
   ++excluded;
+  listing_.Excluded(source, entry.name);
+  const fs::path from = JoinPath(source, entry.name);
   Queue(Pending(LogEntry(from, "excluded"), RecordOf(EntryAction::Excluded, isFolder, path, from, {})));
   return true;
 }
@@ -144,8 +147,8 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
       return;
     }
     if (e.type != FolderEntry::Type::Folder && e.type != FolderEntry::Type::FolderLink) continue;
+    if (LeftOut(e, source, relative)) continue;
     const fs::path from = JoinPath(source, e.name);
-    if (LeftOut(e, from, relative)) continue;
     const fs::path to = JoinPath(destination, e.name);
     const std::string path = JoinRelative(relative, e.displayName);
     const auto failed = [&](std::string line, const std::string& reason) {
@@ -262,6 +265,7 @@ void Walk::Log(Pending& pending) {
         break;
       case EntryAction::Failed:
         if (record.folder) {
+          listing_.Unread(record.source);  // whatever made it fail, it was not read in full
           FolderFailed(pending.line);
         } else {  // neither a file nor a folder: an ignore file that cannot be read
           ++failedFiles;

@@ -36,6 +36,7 @@
 #include "manifest_keeper.h"
 #include "run_host.h"
 #include "run_settings.h"
+#include "source_listing.h"
 
 #include <array>
 #include <atomic>
@@ -57,6 +58,8 @@ public:
   // Asked of each file before it is handed out: one it finds unchanged is neither copied
   // nor encoded, but logged as "<path> - unchanged" and counted. Not owned.
   void SetManifest(ManifestKeeper* keeper) { manifest_ = keeper; }
+  // What the walk read of each source folder, and which it could not read in full.
+  const SourceListing& Listing() const { return listing_; }
 
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
@@ -88,7 +91,7 @@ private:
   void EncodeEntries(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
                      const std::filesystem::path& destination, const std::string& relative);
   // Whether the entry is left out; counts it, and logs it when verbose.
-  bool LeftOut(const FolderEntry& entry, const std::filesystem::path& from, const std::string& relative);
+  bool LeftOut(const FolderEntry& entry, const std::filesystem::path& source, const std::string& relative);
   void HandOut(const FolderEntry& entry, const std::filesystem::path& source,
                const std::filesystem::path& destination, const std::string& relative);
   void Queue(Pending pending);
@@ -118,6 +121,7 @@ private:
   std::vector<EntryObserver*> observers_;
   std::array<std::string, 5> switches_;  // the encoder's switches by FileKind, made once
   ManifestKeeper* manifest_ = nullptr;
+  SourceListing listing_;
 };
 
 // One file copied or encoded: what a worker does. Never calls the host.
