@@ -23,6 +23,10 @@
 // files themselves are never copied, counted or logged. An ignore file that cannot be read
 // is a failed entry "<path> - <reason>" and the folder is walked without its rules.
 //
+// What the walk read of each folder, and which folders it could not read in full (every
+// folder failure, and an unreadable ignore file, marks one), is kept for the removal that
+// may follow (source_listing.h).
+//
 // A dry run (RunSettings::DryRun, dry_run.h) takes the same decisions on one thread and
 // writes nothing: no folder made, no file copied, no encoder started, no leftover
 // temporary removed; each entry's line says what a run would do.
