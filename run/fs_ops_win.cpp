@@ -222,10 +222,7 @@ bool RemoveEmptyFolder(const fs::path& path) { return RemoveDirectoryW(path.c_st
 
 bool NameExists(const fs::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool IsLink(const fs::path& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
+bool IsLink(const fs::path& path) { return IsReparsePoint(path); }
 
 Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   const fs::path tmp = TemporaryBeside(to);
