@@ -195,6 +195,7 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   }
   // The manifest wants the content's hash of a file it has not hashed while deciding.
   job.hashSource = manifest_ && !settings_.Checksum;
+  host_.FileBegun(pending.line);
   if (workers_) {
     pending.file = workers_->Submit(std::move(job));
   } else {
