@@ -380,20 +380,19 @@ WindowPlace frmEncrypt::CurrentPlace() const {
 
 void frmEncrypt::ShowSide(Side side, const SideView& view) { Picker(side).Show(view); }
 
+// A control about to be disabled while it has the focus hands it to Stop when Stop is
+// enabled (so Space or Enter pressed again stops the run), else to the window itself,
+// where the keys still reach the menus and the buttons' Alt letters.
 void frmEncrypt::ShowControls(const ControlsView& view) {
-  HWND focus = GetFocus();
-  const bool focusLosing = (focus == Command1 && !view.start) || (focus == Command2 && !view.stop) ||
-                           (!view.pickers && (IsChild(source_->drive(), focus) || IsChild(destination_->drive(), focus) ||
-                                              focus == source_->drive() || focus == destination_->drive() ||
-                                              focus == source_->field() || focus == destination_->field() ||
-                                              focus == source_->list() || focus == destination_->list()));
   EnableWindow(Command2, view.stop);
-  if (focusLosing && view.stop) SetFocus(Command2);
   EnableWindow(Command1, view.start);
   EnableMenuItem(menu_, IDM_FILE_START, MF_BYCOMMAND | (view.start ? MF_ENABLED : MF_GRAYED));
   source_->Enable(view.pickers);
   destination_->Enable(view.pickers);
   DragAcceptFiles(hwnd_, view.pickers);
+  if (GetForegroundWindow() != hwnd_ && GetActiveWindow() != hwnd_) return;
+  HWND focus = GetFocus();
+  if (!focus || focus == hwnd_ || !IsWindowEnabled(focus)) SetFocus(view.stop ? Command2 : hwnd_);
 }
 
 void frmEncrypt::ShowTitle(const std::string& title) { SetWindowTextIfChanged(hwnd_, title); }
