@@ -15,7 +15,7 @@ packages=(
   dosfstools                        # a FAT image: the run's tests on a file system that ignores case
   g++-mingw-w64-x86-64-posix        # the Windows build (make windows)
   g++-mingw-w64-i686-posix          # the same programs for 32-bit (x86) Windows
-  wixl                              # the Windows installers (.msi)
+  wixl msitools                     # the Windows installers (.msi), and reading them in the tests
   wine wine64                       # runs it headless in the tests (make test-windows)
   x11-apps                          # xwd: the Windows window's screenshots under Xvfb
   python3                           # the tests' page generator and the bench scripts

@@ -17,6 +17,8 @@
 namespace {
 
 const wchar_t kClassName[] = L"QuillwardEncrypt";
+// The notification a path field sends its window for Enter.
+constexpr int kPathEnter = EN_CHANGE + 0x100;
 // The classic client area, in twips: the least the window can be made.
 constexpr int kClientWidth = 7620, kClientHeight = 6645;
 
@@ -58,6 +60,20 @@ const Place kPlaces[] = {
     {kCommand1, {5085, 6195, 1185, 405}, {1, 1, 0, 0}},
     {kCommand2, {6330, 6180, 1185, 435}, {1, 1, 0, 0}},
 };
+
+// The path fields take Enter for themselves (the dialog keys would press nothing) and
+// tell the window, which opens what was typed.
+LRESULT CALLBACK PathFieldProc(HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+  if (m == WM_GETDLGCODE && lp && reinterpret_cast<MSG*>(lp)->message == WM_KEYDOWN &&
+      reinterpret_cast<MSG*>(lp)->wParam == VK_RETURN)
+    return DLGC_WANTALLKEYS;
+  if (m == WM_KEYDOWN && wp == VK_RETURN) {
+    SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), kPathEnter), 0);
+    return 0;
+  }
+  if (m == WM_CHAR && (wp == L'\r' || wp == L'\n')) return 0;
+  return DefSubclassProc(w, m, wp, lp);
+}
 
 }  // namespace
 
@@ -131,24 +147,8 @@ void frmEncrypt::BuildControls() {
   prgRun = MakeControl(hwnd_, PROGRESS_CLASSW, "", 0, kPrgRun, "prgRun");
   ShowWindow(prgRun, SW_HIDE);
   lblStatus = MakeControl(hwnd_, STATUSCLASSNAMEW, "", SBARS_SIZEGRIP, kStatus, "lblStatus");
-  // Subclassed path fields: Enter opens what was typed.
   for (SidePicker* picker : {source_.get(), destination_.get()}) {
-    SetWindowSubclass(
-        picker->field(),
-        [](HWND w, UINT m, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) -> LRESULT {
-          auto* p = reinterpret_cast<SidePicker*>(data);
-          (void)p;
-          if (m == WM_GETDLGCODE && lp && reinterpret_cast<MSG*>(lp)->message == WM_KEYDOWN &&
-              reinterpret_cast<MSG*>(lp)->wParam == VK_RETURN)
-            return DLGC_WANTALLKEYS;
-          if (m == WM_KEYDOWN && wp == VK_RETURN) {
-            SendMessageW(GetParent(w), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(w), EN_CHANGE + 0x100), 0);
-            return 0;
-          }
-          if (m == WM_CHAR && (wp == L'\r' || wp == L'\n')) return 0;
-          return DefSubclassProc(w, m, wp, lp);
-        },
-        1, reinterpret_cast<DWORD_PTR>(picker));
+    SetWindowSubclass(picker->field(), PathFieldProc, 1, 0);
   }
 }
 
@@ -284,7 +284,7 @@ LRESULT frmEncrypt::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void frmEncrypt::OnCommand(int id, int code, HWND from) {
   if (source_->OnCommand(id, code) || destination_->OnCommand(id, code)) return;
   // Enter in a path field (the subclass sends it as a notification of its own).
-  if (code == EN_CHANGE + 0x100) {
+  if (code == kPathEnter) {
     model_->Path_Enter(id == kDrive1 + 1 ? Side::Source : Side::Destination);
     return;
   }

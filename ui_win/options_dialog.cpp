@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 
@@ -74,6 +75,8 @@ private:
       if (c.kind == OptionsKind::Combo) r.bottom = r.top + TwipsToPixels(1500, dpi);  // the list
       int width = r.right - r.left;
       if (c.kind == OptionsKind::Spin) width -= GetSystemMetrics(SM_CXVSCROLL);
+      // A one-line caption is never cut: as wide as its text needs at this DPI and font.
+      if (c.kind == OptionsKind::Label && c.height <= 300) width = std::max(width, TextWidth(w, c.caption, dpi));
       SetWindowPos(w, nullptr, r.left, r.top, width, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
       if (c.kind == OptionsKind::Spin) {
         HWND spin = MakeControl(hwnd_, UPDOWN_CLASSW, "", UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_NOTHOUSANDS, id++,
@@ -88,11 +91,27 @@ private:
     SetFocus(Control("OKButton"));
   }
 
+  static int TextWidth(HWND w, const std::string& caption, UINT dpi) {
+    HDC dc = GetDC(w);
+    HGDIOBJ old = SelectObject(dc, MessageFont(dpi));
+    std::wstring text;
+    for (wchar_t ch : Wide(caption)) {
+      if (ch != L'&') text += ch;
+    }
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(w, dc);
+    return size.cx + 2;
+  }
+
   HWND Make(const OptionsControl& c, int id) {
     const char* name = c.name.c_str();
     HWND w = nullptr;
     switch (c.kind) {
-      case OptionsKind::Label: w = MakeControl(hwnd_, L"STATIC", c.caption, SS_LEFT, id, name); break;
+      case OptionsKind::Label:
+        w = MakeControl(hwnd_, L"STATIC", c.caption, c.height <= 300 ? SS_LEFTNOWORDWRAP : SS_LEFT, id, name);
+        break;
       case OptionsKind::Line: w = MakeControl(hwnd_, L"STATIC", "", SS_ETCHEDHORZ, id, name); break;
       case OptionsKind::Frame: w = MakeControl(hwnd_, L"BUTTON", c.caption, BS_GROUPBOX, id, name); break;
       case OptionsKind::Check:

@@ -99,15 +99,14 @@ HFONT NamedFont(const wchar_t* face, double points, bool bold, UINT dpi) {
   return font;
 }
 
+static BOOL CALLBACK SetFontOf(HWND child, LPARAM font) {
+  SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
+  return TRUE;
+}
+
 void SetFontDeep(HWND window, HFONT font) {
   SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM f) -> BOOL {
-        SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(f), TRUE);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(font));
+  EnumChildWindows(window, SetFontOf, reinterpret_cast<LPARAM>(font));
 }
 
 HWND MakeControl(HWND parent, const wchar_t* windowClass, const std::string& caption, DWORD style, int id,

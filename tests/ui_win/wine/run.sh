@@ -107,13 +107,13 @@ wait_for() {
     sleep 0.05
   done
 }
-main_window() { xdotool search --onlyvisible --name '(^|- )Quillward$' 2>/dev/null | head -n 1; }
+main_window() { xdotool search --onlyvisible --name '(^|- )Quillward$' 2>/dev/null | head -n 1 || true; }
 has_window() { [ -n "$(main_window)" ]; }
 no_window() { [ -z "$(main_window)" ]; }
 status_is() { probe text lblStatus | grep -q "$1"; }
 window_of() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
 has_titled() { [ -n "$(window_of "$1")" ]; }
-press() { xdotool key --clearmodifiers "$@"; }
+press() { xdotool key --clearmodifiers "$@" 2>/dev/null; }
 
 # Each program in a folder of its own, as installed.
 app=$work/app app_fake=$work/app-fake
