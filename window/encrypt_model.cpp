@@ -126,6 +126,13 @@ void frmEncryptModel::OpenTyped(Side side, const std::string& text, bool clean) 
   }
   view.drive = VolumeRootOf(view.listed);
   Publish(side);
+  // Entered (or given): the status line says what becomes of a folder not there.
+  if (clean && !state_.Busy) {
+    face_.ShowStatus(!view.pending                  ? std::string()
+                     : side == Side::Destination    ? "Will be created when Start is pressed: " + view.chosen
+                                                    : "No such folder: " + view.chosen,
+                     StatusLook::Plain);
+  }
 }
 
 void frmEncryptModel::Form_Load(const std::string& currentDir) {

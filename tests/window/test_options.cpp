@@ -28,7 +28,7 @@ TEST(emptyStoreShowsDefaultsAndOkWritesEveryKey) {
   DialogModel dialog(store);
   const OptionsValues shown = dialog.Form_Load();
   CHECK_EQ(shown.Combo1, std::string("VBScript"));
-  CHECK_EQ(shown.Combo2, std::string("VBScript"));
+  CHECK_EQ(shown.Combo2, std::string("JScript"));  // what a run takes with nothing stored
   CHECK_EQ(shown.txtDefxt, std::string("*.inc"));
   CHECK_EQ(shown.chkASP, 0);
   CHECK_EQ(shown.spnTimeout, 300);
@@ -36,7 +36,7 @@ TEST(emptyStoreShowsDefaultsAndOkWritesEveryKey) {
   CHECK(dialog.OKButton_Click(shown));
   const std::map<std::string, std::string> expected = {
       {"chkASP", "0"},         {"chkHTML", "0"},   {"chkJS", "0"},       {"Check2", "0"},
-      {"chkLangDirect", "0"},  {"txtDefxt", "*.inc"}, {"Combo1", "VBScript"}, {"Combo2", "VBScript"},
+      {"chkLangDirect", "0"},  {"txtDefxt", "*.inc"}, {"Combo1", "VBScript"}, {"Combo2", "JScript"},
       {"chkChanged", "0"},     {"chkDelete", "0"}, {"chkVerify", "0"},   {"EncoderTimeout", "300"},
       {"Jobs", "0"},           {"txtExclude", ""},
   };
