@@ -85,6 +85,7 @@ Dialog::Dialog(SettingsStore& store, QWidget* parent) : QDialog(parent), model_(
   scroller = new QScrollArea(this);
   scroller->setObjectName(QStringLiteral("scroller"));
   scroller->setFrameShape(QFrame::NoFrame);
+  scroller->setFocusPolicy(Qt::NoFocus);
   scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("page"));
@@ -98,6 +99,7 @@ Dialog::Dialog(SettingsStore& store, QWidget* parent) : QDialog(parent), model_(
   SetTabOrder();
   Connect();
   Form_Load();
+  Combo1->setFocus(Qt::OtherFocusReason);  // the first control down the dialog
 }
 
 // Every control of the table at its place, in its frame; then the members by name.
@@ -178,12 +180,15 @@ void Dialog::FitScreen(QWidget* page) {
 // The model's Tab order: down the dialog, then OK and Cancel.
 void Dialog::SetTabOrder() {
   QWidget* before = nullptr;
+  QWidget* first = nullptr;
   for (const OptionsControl& c : OptionsControls()) {
     if (!c.takesFocus) continue;
     QWidget* w = findChild<QWidget*>(QtText(c.name));
     if (before) setTabOrder(before, w);
+    if (!first) first = w;
     before = w;
   }
+  setTabOrder(before, first);  // from Cancel round to the top
 }
 
 void Dialog::Connect() {
