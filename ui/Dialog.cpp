@@ -86,7 +86,7 @@ Dialog::Dialog(SettingsStore& store, QWidget* parent) : QDialog(parent), model_(
   scroller->setObjectName(QStringLiteral("scroller"));
   scroller->setFrameShape(QFrame::NoFrame);
   scroller->setFocusPolicy(Qt::NoFocus);
-  scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   auto* page = new QWidget;
   page->setObjectName(QStringLiteral("page"));
   page->setFixedSize(TwipsSize(kOptionsWidthTwips, kOptionsHeightTwips));
