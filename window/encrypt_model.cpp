@@ -55,9 +55,17 @@ std::string WriteProblem(const std::string& folder) {
   return {};
 }
 
+// The run's messages as the window says them: "cannot", in one word.
+std::string Mended(std::string text) {
+  for (size_t at = text.find("can not"); at != std::string::npos; at = text.find("can not", at)) {
+    text.replace(at, 7, "cannot");
+  }
+  return text;
+}
+
 MessageSpec Message(const std::string& text, MessageIcon icon, const std::string& title) {
   MessageSpec m;
-  m.text = text;
+  m.text = Mended(text);
   m.icon = icon;
   m.title = title;
   return m;
@@ -118,6 +126,13 @@ void frmEncryptModel::OpenTyped(Side side, const std::string& text, bool clean) 
   }
   view.drive = VolumeRootOf(view.listed);
   Publish(side);
+  // Entered (or given): the status line says what becomes of a folder not there.
+  if (clean && !state_.Busy) {
+    face_.ShowStatus(!view.pending                  ? std::string()
+                     : side == Side::Destination    ? "Will be created when Start is pressed: " + view.chosen
+                                                    : "No such folder: " + view.chosen,
+                     StatusLook::Plain);
+  }
 }
 
 void frmEncryptModel::Form_Load(const std::string& currentDir) {
@@ -241,6 +256,7 @@ bool frmEncryptModel::CheckBeforeRun() {
       case PathRelation::Apart: break;
     }
     if (!apart.empty()) {
+      apart = Mended(apart);
       Refuse(apart);
       face_.Ask(Message(apart, MessageIcon::Warning, kSourceEncodeTitle));
       return false;
@@ -354,8 +370,9 @@ void frmEncryptModel::Command2_Click() {
   RequestStop(*this);
   stopping_ = true;
   ShowControls(true);
-  const std::string file = currentFile_.empty() ? std::string("the file in hand") : FolderName(currentFile_);
-  face_.ShowStatus("Stopping after " + file + "...", StatusLook::Plain);
+  face_.ShowStatus(currentFile_.empty() ? std::string("Stopping...")
+                                         : "Stopping after " + FolderName(currentFile_) + "...",
+                   StatusLook::Plain);
 }
 
 void frmEncryptModel::mnuFileOpt_Click() { face_.OpenOptions(); }
@@ -451,7 +468,7 @@ void frmEncryptModel::ScrollText(std::int16_t) {}
 
 void frmEncryptModel::ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) {
   ShowFrame(true);
-  if (title == kRefusedTitle) refusal_ = text;
+  if (title == kRefusedTitle) refusal_ = Mended(text);
   face_.Ask(Message(text, icon, title));
 }
 

@@ -109,6 +109,8 @@ public:
   WindowPlace PlaceAtStart(PixelSize least, PixelRect available) const;
 
   bool Busy() const { return state_.Busy; }
+  // The settings store, for the dialogs a face opens over it.
+  SettingsStore& Store() { return store_; }
   // Tests and faces: how long a run must have taken before its end is told to the desktop.
   void SetNoticeAfter(long long ms) { noticeAfterMs_ = ms; }
   // Tests: where the run looks for the encoder.

@@ -140,7 +140,7 @@ OptionsValues DialogModel::Form_Load() const {
   for (const CheckField& c : kChecks) v.*c.value = CheckValueOf(Read(store_, c.key, "0"));
   v.txtDefxt = Read(store_, "txtDefxt", "*.inc");
   v.Combo1 = Read(store_, "Combo1", "VBScript");
-  v.Combo2 = Read(store_, "Combo2", "VBScript");
+  v.Combo2 = Read(store_, "Combo2", "JScript");
   // The numbers as a run would take them: a stored value out of range or not a number is
   // shown (and written back by OK) as what the run makes of it.
   const RunSettings run = LoadRunSettings(store_);

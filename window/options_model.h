@@ -18,7 +18,7 @@ class SettingsStore;
 
 struct OptionsValues {
   std::string Combo1;        // any text; "VBScript" when none is stored
-  std::string Combo2;        // any text; "VBScript" when none is stored (the run: "JScript")
+  std::string Combo2;        // any text; "JScript" when none is stored, as the run takes it
   int chkLangDirect = 0;     // check boxes: 0 cleared, 1 set, 2 greyed
   int chkASP = 0;
   int chkJS = 0;

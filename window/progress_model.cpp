@@ -119,7 +119,8 @@ const KindWords kKinds[] = {
 
 bool IsLeftPlainWarning(const std::string& entry) {
   return entry.rfind(kPlainHead, 0) == 0 &&
-         (entry.find(kPlainTail) != std::string::npos || entry.find(" as they are, not encoded: ") != std::string::npos);
+         (entry.find(kPlainTail) != std::string::npos ||
+          (entry.find(" copied as ") != std::string::npos && entry.find(", not encoded: ") != std::string::npos));
 }
 
 std::string LeftPlainInWords(const std::string& entry) {

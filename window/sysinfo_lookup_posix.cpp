@@ -96,7 +96,8 @@ std::string FindSysInfoViewer(SysInfoSystem& system) { return FindDesktopViewer(
 std::string SysInfoSearchText() {
   std::string names;
   for (const std::string& name : kKnownViewers) names += (names.empty() ? "" : ", ") + name;
-  return "Looked for " + names + " on PATH. Installing one of them makes System Info start it.";
+  return "Looked for the viewer named by the " + kSysInfoPathKey + " setting, then for " + names +
+         " on PATH. Installing one of them makes System Info start it.";
 }
 
 std::unique_ptr<SysInfoSystem> MakeSysInfoSystem(const SettingsStore& store) {
