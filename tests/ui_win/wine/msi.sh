@@ -27,10 +27,11 @@ else
   version=$(sed -n 's/^project(Quillward VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
   check "the entry lacks its version $version" 'grep -q "DisplayVersion.*$version" "$work/uninstall.txt"'
   check "the entry lacks its publisher" 'grep -q "Publisher.*Quillward Works" "$work/uninstall.txt"'
-  # Wine's msiexec writes no DisplayIcon: the installer itself must name the icon.
+  # Wine's msiexec writes no DisplayIcon: the installer itself must name the icon. (msiinfo
+  # writes a binary table's streams into the current folder: the test's own.)
   if command -v msiinfo >/dev/null; then
     check "the installer names no icon for installed programs" \
-      'msiinfo export "$msi" Property | grep -q "^ARPPRODUCTICON.quillward.ico" && msiinfo export "$msi" Icon | grep -q quillward.ico'
+      '(cd "$work" && msiinfo export "$msi" Property | grep -q "^ARPPRODUCTICON.quillward.ico" && msiinfo export "$msi" Icon | grep -q quillward.ico)'
   fi
   shortcut=$(find "$WINEPREFIX/drive_c" -path "*Start Menu/Programs/Quillward.lnk" | head -n 1)
   check "the Start-menu shortcut is missing" '[ -n "$shortcut" ]'
