@@ -186,6 +186,7 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   file->record = std::move(record);
   // The manifest wants the content's hash of a file it has not hashed while deciding.
   file->hashSource = manifest_ && !settings_.Checksum;
+  host_.FileBegun(pending.line);
   if (workers_) {
     workers_->Submit(file);
   } else {
