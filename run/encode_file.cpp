@@ -1,6 +1,8 @@
 #include "encode_file.h"
 
 #include "fs_ops.h"
+#include "paths.h"
+#include "script_regions.h"
 #include "verify.h"
 
 #include <algorithm>
@@ -68,6 +70,7 @@ EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings
   start.verify = settings.Verify;
   start.source = source;
   start.kind = kind;
+  start.family = DefaultFamily(kind, ToDisplayPath(source.filename()), settings);
   start.sourceStamp = sourceStamp;
   start.sent = encoder.Send(start.command);
   return start;
@@ -83,7 +86,7 @@ std::optional<FileOutcome> FinishEncode(EncodeStart& start, const WaitControl& c
   FileOutcome result;
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
   result.reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
-  if (result.reason.empty() && start.verify) result.reason = VerifyEncodedFile(start.source, destination, start.kind);
+  if (result.reason.empty() && start.verify) result.reason = VerifyEncodedFile(start.source, destination, start.kind, start.family);
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
   if (result.reason.empty() && start.sourceStamp) SetModifiedTime(destination, *start.sourceStamp);
   if (result.reason.empty()) return result;

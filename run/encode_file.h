@@ -37,6 +37,7 @@ struct EncodeStart {
   bool verify = false;
   std::filesystem::path source;
   FileKind kind = FileKind::Copy;
+  char family = 0;  // the language of script that names none ('J', 'V')
   std::optional<FileStamp> sourceStamp;  // taken before the encoder ran: the page's time
 };
 

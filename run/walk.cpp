@@ -185,6 +185,13 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   }
   FileJob job{ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_), source, destination};
   if (job.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
+  if (includes_ && job.kind != FileKind::Copy && job.kind != FileKind::EncodeAspPage &&
+      job.kind != FileKind::EncodeAspByExtension) {
+    if (const std::string* page = includes_->ServerScriptIncluder(relative)) {
+      job.kind = FileKind::EncodeAspByExtension;
+      pending.note = "encoded as an include (included by " + *page + ")";
+    }
+  }
   pending.record.kind = job.kind;
   pending.record.switches = switches_[static_cast<std::size_t>(job.kind)];
   if (manifest_ && manifest_->Unchanged(job.kind, pending.record.switches, source, destination)) {
@@ -291,7 +298,8 @@ void Walk::Log(Pending& pending) {
   record.microseconds = result.microseconds;
   record.sourceSha = result.sourceSha;
   if (!result.reason.empty()) FileDone(pending.line + " - " + result.reason, true);
-  else FileDone(settings_.DryRun ? DryRunLine(record) : pending.line, false);
+  else if (settings_.DryRun) FileDone(DryRunLine(record), false);
+  else FileDone(pending.note.empty() ? pending.line : pending.line + " - " + pending.note, false);
   Tell(record);
 }
 

@@ -33,6 +33,7 @@
 #include "file_workers.h"
 #include "fs_ops.h"
 #include "ignore_rules.h"
+#include "include_reach.h"
 #include "manifest_keeper.h"
 #include "run_host.h"
 #include "run_settings.h"
@@ -57,6 +58,10 @@ public:
   // Asked of each file before it is handed out: one it finds unchanged is neither copied
   // nor encoded, but logged as "<path> - unchanged" and counted. Not owned.
   void SetManifest(ManifestKeeper* keeper) { manifest_ = keeper; }
+  // Asked of each file the options encode: one an ASP page includes that holds server
+  // script is encoded as an include (/e asp /xl) whatever its extension, and logged as
+  // "<path> - encoded as an include (included by <page>)". Not owned.
+  void SetIncludes(const IncludeReach* reach) { includes_ = reach; }
 
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
@@ -78,6 +83,7 @@ private:
     std::string line;  // the entry as logged; for a file handed out, its shown path
     std::shared_ptr<FileSlot> file;
     std::string leftPlainKey;  // the Options key that left this script file plain
+    std::string note;          // said after the path when the file is done
     // What the observers are told, and what decides how the entry is logged (a failed
     // folder, an excluded entry only when verbose); a file's result completes it.
     EntryRecord record;
@@ -118,6 +124,7 @@ private:
   std::vector<EntryObserver*> observers_;
   std::array<std::string, 5> switches_;  // the encoder's switches by FileKind, made once
   ManifestKeeper* manifest_ = nullptr;
+  const IncludeReach* includes_ = nullptr;
 };
 
 // One file copied or encoded: what a worker does. Never calls the host.
