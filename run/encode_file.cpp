@@ -86,7 +86,10 @@ std::optional<FileOutcome> FinishEncode(EncodeStart& start, const WaitControl& c
   FileOutcome result;
   result.stopped = outcome.how == ProcessOutcome::How::Stopped;
   result.reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
-  if (result.reason.empty() && start.verify) result.reason = VerifyEncodedFile(start.source, destination, start.kind, start.family);
+  if (result.reason.empty() && start.verify) {
+    result.reason = VerifyEncodedFile(start.source, destination, start.kind, start.family, control.poll);
+    result.stopped = result.reason == kVerificationStopped;
+  }
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
   if (result.reason.empty() && start.sourceStamp) SetModifiedTime(destination, *start.sourceStamp);
   if (result.reason.empty()) return result;

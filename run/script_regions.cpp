@@ -115,7 +115,8 @@ Tag ParseTag(std::string_view s, std::size_t p, std::size_t limit, bool directiv
 
 class Scanner {
 public:
-  Scanner(std::string_view text, char defaultFamily) : s_(text), default_(defaultFamily) {}
+  Scanner(std::string_view text, char defaultFamily, const std::function<void()>& progress)
+      : s_(text), default_(defaultFamily), progress_(progress) {}
 
   ScriptScan Plain() {
     Script(0, s_.size());
@@ -124,6 +125,7 @@ public:
 
   ScriptScan Html() {
     for (std::size_t p = s_.find('<'); p != npos; p = s_.find('<', p)) {
+      if (progress_) progress_();
       if (s_.compare(p, 4, "<!--") == 0) {
         const std::size_t close = s_.find("-->", p + 4);
         p = close == npos ? s_.size() : close + 3;
@@ -147,6 +149,7 @@ public:
       }
     }
     for (std::size_t p = s_.find('<'); p != npos; p = s_.find('<', p)) {
+      if (progress_) progress_();
       if (p + 1 < s_.size() && s_[p + 1] == '%') {
         const std::size_t close = s_.find("%>", p + 2);
         if (close == npos) break;
@@ -208,6 +211,7 @@ private:
 
   std::string_view s_;
   char default_;
+  const std::function<void()>& progress_;
   ScriptScan scan_;
 };
 
@@ -233,8 +237,8 @@ char DefaultFamily(FileKind kind, const std::string& fileName, const RunSettings
   return 0;
 }
 
-ScriptScan ScanScript(std::string_view text, FileKind kind, char defaultFamily) {
-  Scanner scanner(text, defaultFamily);
+ScriptScan ScanScript(std::string_view text, FileKind kind, char defaultFamily, const std::function<void()>& progress) {
+  Scanner scanner(text, defaultFamily, progress);
   switch (kind) {
     case FileKind::EncodePlain: return scanner.Plain();
     case FileKind::EncodeHtml: return scanner.Html();

@@ -19,6 +19,7 @@
 #include "file_kind.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,8 +40,10 @@ struct ScriptScan {
 };
 
 // `defaultFamily`: the language of script that names none (the run's /l, else VBScript for
-// ASP and JScript for HTML).
-ScriptScan ScanScript(std::string_view text, FileKind kind, char defaultFamily);
+// ASP and JScript for HTML). `progress`, when given, is called as the scan goes (once per
+// tag or block met), so that a long scan can be stopped (by an exception).
+ScriptScan ScanScript(std::string_view text, FileKind kind, char defaultFamily,
+                      const std::function<void()>& progress = {});
 
 // The family of a language name ("VBScript", "javascript", "JScript.Encode"); 0 for any other.
 char LanguageFamily(std::string_view name);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
+#include <chrono>
 #include <type_traits>
 #include <fstream>
 #include <iterator>
@@ -20,8 +21,26 @@ namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
 
+// The check of one file asks its caller's stop question about every 50 ms, on the thread
+// it runs on (where the window's events may be run too); a yes ends it at once.
+struct StopCheck {
+  const std::function<bool()>* ask = nullptr;
+  std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+  unsigned count = 0;
+};
+thread_local StopCheck* tStop = nullptr;
+struct Stopped {};
+
+void Tick() {
+  if (!tStop || ++tStop->count % 8192 != 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - tStop->last < std::chrono::milliseconds(50)) return;
+  tStop->last = now;
+  if ((*tStop->ask)()) throw Stopped{};
+}
+
 // Text set for comparison: one byte per character of ASCII and, for each byte kept, the
-// offset in the file it came from and a flag (in the source: script that must be
+// offset in the file it came from (the source only) and a flag (in the source: script that must be
 // encoded; in the decoded output: read from an encoded block). UTF-16 units outside
 // ASCII become "\x01" and three bytes from 0x80 up, so that no such unit reads as markup
 // and two texts compare equal exactly when their units do.
@@ -35,17 +54,18 @@ struct Text {
 template <class C>
 void AppendUnits(Text& t, std::basic_string_view<C> units, std::size_t from, std::size_t unitSize, char flag) {
   for (std::size_t i = 0; i < units.size(); ++i) {
+    Tick();
     const auto u = static_cast<std::make_unsigned_t<C>>(units[i]);
     const std::size_t offset = from + unitSize * i;
     if (unitSize == 1 || (u < 0x80 && u != 0x01)) {
       t.bytes += static_cast<char>(u);
-      t.at.push_back(offset);
+      if (from != npos) t.at.push_back(offset);
       t.flag.push_back(flag);
       continue;
     }
     for (const unsigned byte : {0x01u, 0x80u | (u >> 14), 0x80u | ((u >> 7) & 0x7Fu), 0x80u | (u & 0x7Fu)}) {
       t.bytes += static_cast<char>(byte);
-      t.at.push_back(offset);
+      if (from != npos) t.at.push_back(offset);
       t.flag.push_back(flag);
     }
   }
@@ -56,6 +76,9 @@ Text TextOf(std::string_view file) {
   const screnc::Bom bom = screnc::detect_bom(file);
   const std::size_t skip = screnc::bom_size(bom);
   t.wide = bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE;
+  t.bytes.reserve(file.size());
+  t.at.reserve(file.size());
+  t.flag.reserve(file.size());
   if (t.wide) {
     const std::u16string units = screnc::utf16_from_bytes(file.substr(skip), bom == screnc::Bom::Utf16BE);
     AppendUnits(t, std::u16string_view(units), skip, 2, 0);
@@ -79,9 +102,10 @@ void DecodeFlagged(std::basic_string_view<C> in, screnc::Charset cs, Decoded& d)
   static constexpr C kStart[] = {'#', '@', '~', '^'}, kEnd[] = {'^', '#', '~', '@'};
   const std::basic_string_view<C> start(kStart, 4), stop(kEnd, 4);
   const auto append = [&](std::basic_string_view<C> units, char flag) {
-    AppendUnits(d.text, units, 0, sizeof(C), flag);  // the output's offsets are not used
+    AppendUnits(d.text, units, npos, sizeof(C), flag);  // the output's offsets are not used
   };
   for (std::size_t p = 0; p < in.size();) {
+    Tick();
     const std::size_t hit = in.find(start, p);
     append(in.substr(p, hit == npos ? npos : hit - p), 0);
     if (hit == npos) break;
@@ -111,6 +135,8 @@ Decoded DecodeOutput(std::string_view file) {
   const screnc::Bom bom = screnc::detect_bom(file);
   const std::string_view text = file.substr(screnc::bom_size(bom));
   d.text.wide = bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE;
+  d.text.bytes.reserve(text.size());
+  d.text.flag.reserve(text.size());
   if (d.text.wide) {
     const std::u16string units = screnc::utf16_from_bytes(text, bom == screnc::Bom::Utf16BE);
     DecodeFlagged(std::u16string_view(units), screnc::Charset::Utf16, d);
@@ -173,23 +199,27 @@ constexpr char kLanguageMark = '\x02';
 Text MarkLanguages(const Text& in) {
   Text out;
   out.wide = in.wide;
+  out.bytes.reserve(in.bytes.size());
+  out.at.reserve(in.at.size());
+  out.flag.reserve(in.flag.size());
   const std::string_view s = in.bytes;
   std::size_t i = 0;
   const auto keep = [&](std::size_t n) {
     for (std::size_t k = 0; k < n; ++k, ++i) {
       out.bytes += s[i];
-      out.at.push_back(in.at[i]);
+      if (!in.at.empty()) out.at.push_back(in.at[i]);
       out.flag.push_back(in.flag[i]);
     }
   };
   const auto mark = [&](std::size_t from, char family) {
     out.bytes += kLanguageMark;
     out.bytes += family;
-    out.at.insert(out.at.end(), 2, in.at[from]);
+    if (!in.at.empty()) out.at.insert(out.at.end(), 2, in.at[from]);
     out.flag.insert(out.flag.end(), 2, 0);
   };
   char family = 0;
   while (i < s.size()) {
+    Tick();
     if (s.compare(i, 3, "<%@") == 0) {
       keep(3);
       while (i < s.size() && IsBlank(s[i])) ++i;
@@ -256,10 +286,26 @@ std::string Excerpt(const Text& t, std::size_t from) {
   return out + "\"";
 }
 
+// Read in pieces of a few megabytes straight into the text, the stop question asked
+// between them.
 std::string ReadWhole(const fs::path& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);
+  in.open(path, std::ios::binary);
   if (!in) return "open " + path.string() + ": " + std::strerror(errno);
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  constexpr std::size_t kPiece = std::size_t(4) << 20;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  bytes.clear();
+  bytes.reserve(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)) + kPiece);
+  while (in) {
+    Tick();
+    const std::size_t had = bytes.size();
+    bytes.resize(had + kPiece);
+    in.read(bytes.data() + had, static_cast<std::streamsize>(kPiece));
+    bytes.resize(had + static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  }
   if (in.bad()) return "read " + path.string() + ": " + std::strerror(errno);
   return {};
 }
@@ -280,9 +326,9 @@ struct Expected {
 
 Expected ExpectedOf(std::string_view source, FileKind kind, char defaultFamily) {
   Expected e{TextOf(source), {}};
-  e.scan = ScanScript(e.text.bytes, kind, defaultFamily);
+  e.scan = ScanScript(e.text.bytes, kind, defaultFamily, Tick);
   for (const ScriptScan::Span& r : e.scan.regions)
-    std::fill(e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.begin), e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.end), 1);
+    Tick(), std::fill(e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.begin), e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.end), 1);
   return e;
 }
 
@@ -324,7 +370,6 @@ std::string CompareDecoded(std::string_view source, std::string_view encoded, Fi
     if (expected.scan.pageFamily && family != expected.scan.pageFamily)
       return "line 1 (byte 0 of the source): " + LanguageDiffers(expected.scan.pageFamily, family);
     out.bytes.erase(0, added);
-    out.at.erase(out.at.begin(), out.at.begin() + static_cast<std::ptrdiff_t>(added));
     out.flag.erase(out.flag.begin(), out.flag.begin() + static_cast<std::ptrdiff_t>(added));
   }
   const Text a = MarkLanguages(expected.text);
@@ -333,6 +378,7 @@ std::string CompareDecoded(std::string_view source, std::string_view encoded, Fi
   // where the source's script was, what the output read from a block.
   std::size_t i = 0, j = 0, readable = npos;
   while (i < a.bytes.size() || j < b.bytes.size()) {
+    Tick();
     if (i < a.bytes.size() && j < b.bytes.size() && a.bytes[i] == b.bytes[j]) {
       if (readable == npos && a.flag[i] && !b.flag[j] && !IsSpace(a.bytes[i])) readable = i;
       ++i, ++j;
@@ -355,10 +401,20 @@ std::string CompareDecoded(std::string_view source, std::string_view encoded, Fi
   return where + "the source has " + Excerpt(a, i) + ", the decoded output " + Excerpt(b, j);
 }
 
-std::string VerifyEncodedFile(const fs::path& source, const fs::path& destination, FileKind kind, char defaultFamily) {
-  std::string original, encoded;
-  std::string reason = ReadWhole(source, original);
-  if (reason.empty()) reason = ReadWhole(destination, encoded);
-  if (reason.empty()) reason = CompareDecoded(original, encoded, kind, defaultFamily);
+std::string VerifyEncodedFile(const fs::path& source, const fs::path& destination, FileKind kind, char defaultFamily,
+                              const std::function<bool()>& stop) {
+  StopCheck check{stop ? &stop : nullptr};
+  struct Asking {  // the question is this call's alone, however it ends
+    explicit Asking(StopCheck* c) { tStop = c; }
+    ~Asking() { tStop = nullptr; }
+  } asking(stop ? &check : nullptr);
+  std::string original, encoded, reason;
+  try {
+    reason = ReadWhole(source, original);
+    if (reason.empty()) reason = ReadWhole(destination, encoded);
+    if (reason.empty()) reason = CompareDecoded(original, encoded, kind, defaultFamily);
+  } catch (const Stopped&) {
+    return kVerificationStopped;
+  }
   return reason.empty() ? reason : "verification failed: " + reason;
 }

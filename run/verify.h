@@ -14,6 +14,7 @@
 #include "file_kind.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@
 std::string CompareDecoded(std::string_view source, std::string_view encoded, FileKind kind, char defaultFamily);
 
 // The same for two files; an unreadable file is a difference with the system's reason.
-// The result is "verification failed: ..." or empty.
+// The result is "verification failed: ...", kVerificationStopped, or empty. `stop`, when
+// given, is asked about every 50 ms on the calling thread (the one-worker run serves its
+// window in it); when it answers yes the check ends at once.
 std::string VerifyEncodedFile(const std::filesystem::path& source, const std::filesystem::path& destination,
-                              FileKind kind, char defaultFamily);
+                              FileKind kind, char defaultFamily, const std::function<bool()>& stop = {});
+
+inline const std::string kVerificationStopped = "stopped: verification ended";
