@@ -55,28 +55,37 @@ std::string ReadWholeFile(const fs::path& path) {
   return bytes;
 }
 
+// Each folder on the way and the file itself by its exact name, else by the name that
+// differs from it only in letter case; links to folders are not followed, and only a
+// regular file is a target.
 std::optional<std::string> IncludeReach::Locate(const fs::path& root, const std::string& resolved) {
-  const std::size_t slash = resolved.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : resolved.substr(0, slash);
-  const std::string name = resolved.substr(slash == std::string::npos ? 0 : slash + 1);
-  auto it = listings_.find(folder);
-  if (it == listings_.end()) {
-    std::vector<FolderEntry> entries;
-    std::vector<std::string> files;
-    if (ListFolder(folder.empty() ? root : root / ToNativePath(folder), entries).ok()) {
-      for (const FolderEntry& e : entries)
-        if (e.type == FolderEntry::Type::File) files.push_back(e.displayName);
+  std::string found;  // the real names so far
+  for (std::size_t at = 0; at <= resolved.size();) {
+    const std::size_t slash = std::min(resolved.find('/', at), resolved.size());
+    const std::string name = resolved.substr(at, slash - at);
+    const bool last = slash == resolved.size();
+    auto it = listings_.find(found);
+    if (it == listings_.end()) {
+      std::vector<FolderEntry> entries;
+      if (!ListFolder(found.empty() ? root : root / ToNativePath(found), entries).ok()) entries.clear();
+      it = listings_.emplace(found, std::move(entries)).first;
     }
-    it = listings_.emplace(folder, std::move(files)).first;
+    const auto wanted = [&](const FolderEntry& e) {
+      return e.type == (last ? FolderEntry::Type::File : FolderEntry::Type::Folder);
+    };
+    const std::vector<FolderEntry>& entries = it->second;
+    auto match = std::find_if(entries.begin(), entries.end(),
+                              [&](const FolderEntry& e) { return wanted(e) && e.displayName == name; });
+    if (match == entries.end()) {
+      const std::string folded = FoldCase(name);
+      match = std::find_if(entries.begin(), entries.end(),
+                           [&](const FolderEntry& e) { return wanted(e) && FoldCase(e.displayName) == folded; });
+    }
+    if (match == entries.end()) return std::nullopt;
+    found += (found.empty() ? "" : "/") + match->displayName;
+    at = slash + 1;
   }
-  const std::vector<std::string>& files = it->second;
-  auto found = std::find(files.begin(), files.end(), name);
-  if (found == files.end()) {
-    const std::string folded = FoldCase(name);
-    found = std::find_if(files.begin(), files.end(), [&](const std::string& f) { return FoldCase(f) == folded; });
-  }
-  if (found == files.end()) return std::nullopt;
-  return folder.empty() ? *found : folder + '/' + *found;
+  return found;
 }
 
 void IncludeReach::Find(const fs::path& root, const std::vector<std::string>& pages, int threads) {

@@ -10,9 +10,11 @@
 //
 // The pages are read once here, by as many threads as the run has workers, and what
 // their directives say is kept for the include audit, which then reads only what it
-// finds anew. A target is looked up in its folder's listing (letter case ignored where
-// the exact name is not there, as IIS would find it); only regular files are read.
+// finds anew. A target is looked up in the listings of the folders on its way (letter
+// case ignored where the exact name is not there, as IIS would find it); only regular
+// files are read.
 
+#include "fs_ops.h"
 #include "include_directives.h"
 
 #include <cstddef>
@@ -43,7 +45,7 @@ private:
   std::unordered_map<std::string, std::vector<IncludeDirective>> directives_;
   std::unordered_map<std::string, std::string> includers_;  // case-folded target -> includer
   std::unordered_map<std::string, std::string> firstIncluder_;  // while finding: of every target
-  std::unordered_map<std::string, std::vector<std::string>> listings_;  // folder -> its files' names
+  std::unordered_map<std::string, std::vector<FolderEntry>> listings_;  // by folder, as read
 };
 
 // The bytes of `path`, read in large pieces; empty when it cannot be read.
