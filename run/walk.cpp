@@ -175,6 +175,13 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   EntryRecord& record = pending.record;
   record.kind = ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_);
   if (record.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
+  if (includes_ && record.kind != FileKind::Copy && record.kind != FileKind::EncodeAspPage &&
+      record.kind != FileKind::EncodeAspByExtension) {
+    if (const std::string* page = includes_->ServerScriptIncluder(relative)) {
+      record.kind = FileKind::EncodeAspByExtension;
+      pending.note = "encoded as an include (included by " + *page + ")";
+    }
+  }
   record.switches = switches_[static_cast<std::size_t>(record.kind)];
   if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination)) {
     pending.line = LogEntry(source, "unchanged");
@@ -276,7 +283,8 @@ void Walk::Log(Pending& pending) {
   if (!failed && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
   if (failed) ++failedFiles;
   if (failed) FileDone(pending.line + " - " + done.reason, true);
-  else FileDone(settings_.DryRun ? DryRunLine(done) : pending.line, false);
+  else if (settings_.DryRun) FileDone(DryRunLine(done), false);
+  else FileDone(pending.note.empty() ? pending.line : pending.line + " - " + pending.note, false);
   Tell(done);
 }
 

@@ -39,6 +39,7 @@
 #include "file_workers.h"
 #include "fs_ops.h"
 #include "ignore_rules.h"
+#include "include_reach.h"
 #include "manifest_keeper.h"
 #include "run_host.h"
 #include "run_settings.h"
@@ -67,6 +68,10 @@ public:
   void SetManifest(ManifestKeeper* keeper) { manifest_ = keeper; }
   // What the walk read of each source folder, and which it could not read in full.
   const SourceListing& Listing() const { return listing_; }
+  // Asked of each file the options encode: one an ASP page includes that holds server
+  // script is encoded as an include (/e asp /xl) whatever its extension, and logged as
+  // "<path> - encoded as an include (included by <page>)". Not owned.
+  void SetIncludes(const IncludeReach* reach) { includes_ = reach; }
 
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
@@ -87,6 +92,7 @@ private:
     Pending(std::string text, EntryRecord told) : line(std::move(text)), record(std::move(told)) {}
     std::string line;  // the entry as logged; for a file handed out, its shown path
     std::string leftPlainKey;  // the Options key that left this script file plain
+    std::string note;          // said after the path when the file is done
     // What the observers are told, and what decides how the entry is logged (a failed
     // folder, an excluded entry only when verbose). A file handed out has its record in
     // `file`, where the task completes it.
@@ -131,6 +137,7 @@ private:
   std::array<std::string, 5> switches_;  // the encoder's switches by FileKind, made once
   ManifestKeeper* manifest_ = nullptr;
   SourceListing listing_;
+  const IncludeReach* includes_ = nullptr;
 };
 
 // Name order ignoring case (case-folded names compared by code point), ties broken by the
