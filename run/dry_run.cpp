@@ -15,7 +15,8 @@ std::string DryRunLine(const EntryRecord& record) {
     case EntryAction::Excluded: return source + " - would exclude";
     case EntryAction::Deleted: return ToDisplayPath(record.destination) + " - would delete";
     case EntryAction::Failed:
-    case EntryAction::Stopped: break;
+    case EntryAction::Stopped:
+    case EntryAction::Kept: break;
   }
   return LogEntry(record.source, record.reason);  // the walk keeps a failure's own line
 }
@@ -29,7 +30,8 @@ void DryRunTally::Entry(const EntryRecord& record) {
     case EntryAction::Excluded: ++excluded; break;
     case EntryAction::Failed: ++failed; break;
     case EntryAction::Folder:
-    case EntryAction::Stopped: break;
+    case EntryAction::Stopped:
+    case EntryAction::Kept: break;
   }
 }
 

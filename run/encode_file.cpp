@@ -1,6 +1,8 @@
 #include "encode_file.h"
 
 #include "fs_ops.h"
+#include "paths.h"
+#include "script_regions.h"
 #include "verify.h"
 
 #include <algorithm>
@@ -77,6 +79,7 @@ EncodeStart BeginEncode(EntryRecord& record, const fs::path& appDir, const RunSe
   start.before = before;
   start.command = BuildEncoderCommand(record.kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination));
   start.verify = settings.Verify;
+  start.family = DefaultFamily(record.kind, ToDisplayPath(source.filename()), settings);
   start.sourceStamp = sourceStamp;
   start.sent = encoder.Send(start.command);
   return start;
@@ -90,7 +93,9 @@ bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& co
   const ProcessOutcome& outcome = *answered;
   const fs::path& destination = record.destination;
   std::string reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
-  if (reason.empty() && start.verify) reason = VerifyEncodedFile(record.source, destination, record.kind);
+  const bool verifyStopped = reason.empty() && start.verify &&
+                             (reason = VerifyEncodedFile(record.source, destination, record.kind, start.family,
+                                                         control.poll)) == kVerificationStopped;
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
   if (reason.empty() && start.sourceStamp) SetModifiedTime(destination, *start.sourceStamp);
   // Nothing may ship in place of a page that failed.
@@ -102,7 +107,7 @@ bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& co
     }
   }
   record.reason = std::move(reason);
-  record.action = outcome.how == ProcessOutcome::How::Stopped ? EntryAction::Stopped
+  record.action = outcome.how == ProcessOutcome::How::Stopped || verifyStopped ? EntryAction::Stopped
                   : !record.reason.empty()                    ? EntryAction::Failed
                                                               : EntryAction::Encoded;
   return true;

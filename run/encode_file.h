@@ -28,6 +28,7 @@ struct EncodeStart {
   EncoderCommand command;
   bool sent = false;  // with a serving encoder, which answers in FinishEncode
   bool verify = false;
+  char family = 0;  // the language of script that names none ('J', 'V')
   std::optional<FileStamp> sourceStamp;  // taken before the encoder ran: the page's time
 };
 

@@ -28,8 +28,10 @@ bool ManifestKeeper::Matches(const ManifestEntry& old, const ManifestEntry& now,
                          : old.sourceSize != now.sourceSize || old.sourceTime != now.sourceTime) {
     return false;
   }
+  // A link put where the file was is replaced by a real file, never taken for it.
   const std::optional<FileStamp> there = StampOf(destination);
-  return there && there->size == old.destinationSize && there->modifiedNs == old.destinationTime;
+  return there && !IsLink(destination) && there->size == old.destinationSize &&
+         there->modifiedNs == old.destinationTime;
 }
 
 bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const fs::path& source,

@@ -95,6 +95,7 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
     return;
   }
   Queue(Pending(kProcessing + ToDisplayPath(source), RecordOf(EntryAction::Folder, true, relative, source, destination)));
+  listing_.Listed(source, entries);
   SortByName(entries);
   EncodeEntries(entries, source, destination, relative);
   ignore_.Pop();
@@ -104,20 +105,21 @@ void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path
                          const fs::path& destination, const std::string& relative) {
   for (const FolderEntry& e : entries) {
     if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
-    const fs::path from = JoinPath(source, e.name);
-    if (LeftOut(e, from, relative)) continue;
-    HandOut(e, from, JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
+    if (LeftOut(e, source, relative)) continue;
+    HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
     if (stopped) return;
   }
   EnterSubfolders(entries, source, destination, relative);
 }
 
-bool Walk::LeftOut(const FolderEntry& entry, const fs::path& from, const std::string& relative) {
+bool Walk::LeftOut(const FolderEntry& entry, const fs::path& source, const std::string& relative) {
   const bool isFolder = entry.type == FolderEntry::Type::Folder || entry.type == FolderEntry::Type::FolderLink;
   const std::string path = JoinRelative(relative, entry.displayName);
   if (!ignore_.Excluded(path, isFolder)) return false;
   if (!isFolder && entry.displayName == kIgnoreFileName) return true;  // the rules themselves
   ++excluded;
+  listing_.Excluded(source, entry.name);
+  const fs::path from = JoinPath(source, entry.name);
   Queue(Pending(LogEntry(from, "excluded"), RecordOf(EntryAction::Excluded, isFolder, path, from, {})));
   return true;
 }
@@ -131,8 +133,8 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
       return;
     }
     if (e.type != FolderEntry::Type::Folder && e.type != FolderEntry::Type::FolderLink) continue;
+    if (LeftOut(e, source, relative)) continue;
     const fs::path from = JoinPath(source, e.name);
-    if (LeftOut(e, from, relative)) continue;
     const fs::path to = JoinPath(destination, e.name);
     const std::string path = JoinRelative(relative, e.displayName);
     const auto failed = [&](std::string line, const std::string& reason) {
@@ -175,6 +177,13 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   EntryRecord& record = pending.record;
   record.kind = ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_);
   if (record.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
+  if (includes_ && record.kind != FileKind::Copy && record.kind != FileKind::EncodeAspPage &&
+      record.kind != FileKind::EncodeAspByExtension) {
+    if (const std::string* page = includes_->ServerScriptIncluder(relative)) {
+      record.kind = FileKind::EncodeAspByExtension;
+      pending.note = "encoded as an include (included by " + *page + ")";
+    }
+  }
   record.switches = switches_[static_cast<std::size_t>(record.kind)];
   if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination)) {
     pending.line = LogEntry(source, "unchanged");
@@ -186,6 +195,7 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   file->record = std::move(record);
   // The manifest wants the content's hash of a file it has not hashed while deciding.
   file->hashSource = manifest_ && !settings_.Checksum;
+  host_.FileBegun(pending.line);
   if (workers_) {
     workers_->Submit(file);
   } else {
@@ -253,6 +263,7 @@ void Walk::Log(Pending& pending) {
         FileDone(line, false, false);
         break;
       case EntryAction::Failed:
+        listing_.Unread(record.source);  // whatever made it fail, it was not read in full
         FolderFailed(pending.line);
         break;
       default:
@@ -268,7 +279,8 @@ void Walk::Log(Pending& pending) {
   if (!failed && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
   if (failed) ++failedFiles;
   if (failed) FileDone(pending.line + " - " + done.reason, true);
-  else FileDone(settings_.DryRun ? DryRunLine(done) : pending.line, false);
+  else if (settings_.DryRun) FileDone(DryRunLine(done), false);
+  else FileDone(pending.note.empty() ? pending.line : pending.line + " - " + pending.note, false);
   Tell(done);
 }
 
