@@ -47,9 +47,17 @@ Status RemoveName(const std::filesystem::path& path);
 Status RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes from `folder` the temporary files that an earlier, interrupted run (or encoder)
-// left there: recognisable by name, and only those of a process that no longer runs.
-// Returns how many were removed.
-int RemoveLeftoverTemporaries(const std::filesystem::path& folder);
+// left there: recognisable by name, and only those of a process that no longer runs, or
+// of `endedRun`, a run known to have ended (its journal names the folder; 0: none).
+// Returns the paths removed, for the log: a file of the user's that merely looks like one
+// is never removed without a word.
+std::vector<std::filesystem::path> RemoveLeftoverTemporaries(const std::filesystem::path& folder,
+                                                             unsigned long endedRun = 0);
+
+// The whole of the regular file `path` (a link is followed) in `bytes`. Anything else
+// there (a folder, a FIFO, a device) is refused as "not a regular file" without a read,
+// so that nothing can block or run away. A missing file is a failure like any other.
+Status ReadRegularFile(const std::filesystem::path& path, std::string& bytes);
 
 // Creates `path` and any missing parents; `existed` tells whether `path` was there.
 Status MakeFolders(const std::filesystem::path& path, bool* existed = nullptr);
@@ -110,6 +118,8 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& path);
 // (".<name>.screnc-<pid>-<hex>-<n>", possibly with "-XXXXXX" after it, or
 // ".screnc-<pid>-<hex>-<n>..."); `pid` is the process that made it.
 bool IsLeftoverTemporaryName(std::string_view name, unsigned long& pid);
+// Whether `name` is a temporary file of ours (".qw-<pid>-<n>.tmp") made by the process `pid`.
+bool IsOwnTemporaryOf(std::string_view name, unsigned long pid);
 
 // `path` made absolute by the platform's rules, "." and ".." resolved, no separator at
 // the end but of a root; on Windows also without a "\\?\" prefix, so that every spelling

@@ -1,6 +1,7 @@
 #include "manifest.h"
 
 #include "fs_ops.h"
+#include "paths.h"
 #include "sha256.h"
 #include "text.h"
 
@@ -112,6 +113,9 @@ bool ParseEntry(const std::vector<std::string_view>& f, Manifest& manifest) {
 
 }  // namespace
 
+std::string EscapedField(std::string_view text) { return Escaped(text); }
+bool UnescapedField(std::string_view text, std::string& out) { return Unescaped(text, out); }
+
 std::string ManifestKey(const fs::path& root, const fs::path& path) {
   const auto& whole = path.native();
   const auto& base = root.native();
@@ -179,15 +183,16 @@ bool ParseManifest(const std::string& text, Manifest& manifest) {
   return true;
 }
 
-Manifest LoadManifest(const fs::path& file, const std::string& identity) {
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-  in.seekg(0);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+Manifest LoadManifest(const fs::path& file, const std::string& identity, Status* problem) {
+  std::string text;
   Manifest manifest;
-  if (!in || !ParseManifest(text, manifest) || manifest.destination != identity) return {};
-  return manifest;
+  Status read = ReadRegularFile(file, text);
+  if (read.ok() && (!ParseManifest(text, manifest) || manifest.destination != identity)) {
+    read = Status::Fail("not a whole manifest of this destination (read " + ToDisplayPath(file) + ")");
+  }
+  if (read.ok()) return manifest;
+  if (problem && NameExists(file)) *problem = read;  // no manifest yet is no problem
+  return {};
 }
 
 Status SaveManifest(const fs::path& file, const Manifest& manifest) {

@@ -81,6 +81,7 @@ private:
     // What the observers are told, and what decides how the entry is logged (a failed
     // folder, an excluded entry only when verbose); a file's result completes it.
     EntryRecord record;
+    bool tell = true;  // false: a line only (a leftover temporary removed), nothing told
   };
 
   void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -98,6 +99,7 @@ private:
   const FileSlot& SlotToWaitFor(std::size_t depth) const;
   void Log(Pending& pending);
   void Tell(const EntryRecord& record);
+  void LogRemovedTemporaries(const std::vector<std::filesystem::path>& removed);
   void FileDone(const std::string& entry, bool failed, bool counted = true);
   void FolderFailed(const std::string& entry);
   void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
@@ -133,3 +135,5 @@ void SortByName(std::vector<FolderEntry>& entries);
 std::string LogEntry(const std::filesystem::path& path, const std::string& reason = {});
 
 inline const std::string kProcessing = "Processing ... ";
+// The reason logged for a leftover temporary file removed from the destination.
+inline const std::string kRemovedTemporary = "removed, a temporary file left by an interrupted run";
