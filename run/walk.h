@@ -23,6 +23,11 @@
 // files themselves are never copied, counted or logged. An ignore file that cannot be read
 // is a failed entry "<path> - <reason>" and the folder is walked without its rules.
 //
+// A destination folder that was there already is cleared of leftover temporary files
+// (fs_ops.h) as the walk enters it, each removal logged in its place as "<path> - removed,
+// a temporary file left by an interrupted run". With a manifest, each folder is journaled
+// before it is made, as each file is before it is handed out (manifest_keeper.h).
+//
 // A dry run (RunSettings::DryRun, dry_run.h) takes the same decisions on one thread and
 // writes nothing: no folder made, no file copied, no encoder started, no leftover
 // temporary removed; each entry's line says what a run would do.
