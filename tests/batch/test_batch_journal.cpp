@@ -67,6 +67,16 @@ QStringList Temporaries(const fs::path& root) {
   return found;
 }
 
+// Why docs/report.schema.json refuses the report at `path`; empty when it accepts it.
+QByteArray SchemaRefuses(const fs::path& path) {
+  QProcess check;
+  const QString source = qEnvironmentVariable("QW_SOURCE_DIR");
+  check.start(QStringLiteral("python3"),
+              {source + "/tests/batch/check_report.py", source + "/docs/report.schema.json", Str(path)});
+  if (!check.waitForFinished(60000)) return "the check did not end";
+  return check.exitCode() == 0 ? QByteArray() : "refused: " + check.readAllStandardError();
+}
+
 }  // namespace
 
 class TestBatchJournal : public QObject {
@@ -171,8 +181,10 @@ void TestBatchJournal::killedRunsFilesRemovedLater() {
   QVERIFY(killed.waitForFinished(10000));
   KillAll(root_ / "app/screnc");
   QTRY_VERIFY_WITH_TIMEOUT(!Runs(root_ / "app/screnc"), 10000);
-  // The older run's report is not left as if it were the killed run's.
+  // The older run's report is not left as if it were the killed run's; what is there
+  // passes the schema.
   QCOMPARE(QJsonDocument::fromJson(Read(report)).object()["status"].toString(), QStringLiteral("running"));
+  QVERIFY2(SchemaRefuses(report).isEmpty(), SchemaRefuses(report).constData());
 
   // A temporary the killed run was writing when it died, where it had begun a file.
   QByteArray journal;
@@ -298,6 +310,7 @@ void TestBatchJournal::stateFolderProblems() {
   QVERIFY2(fs::exists(root_ / "out/sub/p39.asp"), err.constData());  // deployed all the same
   const QStringList warnings = lines.filter(QRegularExpression(QStringLiteral("^Warning: ")));
   QCOMPARE(warnings.size(), problems.size());
+  QVERIFY2(SchemaRefuses(report).isEmpty(), SchemaRefuses(report).constData());
   const QJsonArray listed = QJsonDocument::fromJson(Read(report)).object()["manifest_warnings"].toArray();
   QCOMPARE(listed.size(), problems.size());
   for (int i = 0; i < problems.size(); ++i) {
