@@ -4,6 +4,7 @@
 
 #include "status.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -137,3 +138,24 @@ std::filesystem::path AbsolutePath(const std::filesystem::path& path);
 
 // Whether names on this platform's file systems are compared without regard to case.
 bool FileSystemIgnoresCase();
+
+// A file open for appending that no child process inherits (an encoder started meanwhile
+// would otherwise hold it open, and on Windows keep it from being replaced). Each Append
+// is handed to the system before it returns.
+class AppendingFile {
+public:
+  AppendingFile() = default;
+  ~AppendingFile() { Close(); }
+  AppendingFile(const AppendingFile&) = delete;
+  AppendingFile& operator=(const AppendingFile&) = delete;
+
+  // Opens `path`, made when it is not there.
+  Status Open(const std::filesystem::path& path);
+  Status Append(std::string_view bytes);
+  void Close();
+  bool IsOpen() const { return handle_ != -1; }
+
+private:
+  std::intptr_t handle_ = -1;
+  std::filesystem::path path_;
+};

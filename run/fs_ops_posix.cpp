@@ -340,3 +340,27 @@ bool FileSystemIgnoresCase() {
   return false;
 #endif
 }
+
+Status AppendingFile::Open(const fs::path& path) {
+  Close();
+  path_ = path;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return Status::FromErrno(errno, "open", path);
+  handle_ = fd;
+  return Status::Ok();
+}
+
+Status AppendingFile::Append(std::string_view bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::FromErrno(errno, "write", path_);
+    done += static_cast<std::size_t>(n);
+  }
+  return Status::Ok();
+}
+
+void AppendingFile::Close() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+  handle_ = -1;
+}

@@ -333,3 +333,29 @@ fs::path AbsolutePath(const fs::path& path) {
 }
 
 bool FileSystemIgnoresCase() { return true; }
+
+Status AppendingFile::Open(const fs::path& path) {
+  Close();
+  path_ = path;
+  // No security attributes: the handle is not inherited by the encoder.
+  HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError("CreateFileW", path);
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  return Status::Ok();
+}
+
+Status AppendingFile::Append(std::string_view bytes) {
+  DWORD written = 0;
+  if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                 nullptr) ||
+      written != bytes.size()) {
+    return LastError("WriteFile", path_);
+  }
+  return Status::Ok();
+}
+
+void AppendingFile::Close() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}

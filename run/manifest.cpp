@@ -5,10 +5,8 @@
 #include "sha256.h"
 #include "text.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <vector>
@@ -197,18 +195,12 @@ Manifest LoadManifest(const fs::path& file, const std::string& identity, Status*
 
 Status SaveManifest(const fs::path& file, const Manifest& manifest) {
   if (Status made = MakeFolders(file.parent_path()); !made.ok()) return made;
+  // Written through a handle no encoder started meanwhile inherits (on Windows one would
+  // keep the name from being renamed over).
   const fs::path tmp = TemporaryBeside(file);
-  const std::string text = ManifestText(manifest);
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return Status::FromErrno(errno ? errno : EACCES, "open", tmp);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      const int err = errno ? errno : EIO;
-      RemoveFile(tmp);
-      return Status::FromErrno(err, "write", tmp);
-    }
+  if (Status written = CreateExclusive(tmp, ManifestText(manifest)); !written.ok()) {
+    RemoveFile(tmp);
+    return written;
   }
   if (Status renamed = RenameOver(tmp, file); !renamed.ok()) {
     RemoveFile(tmp);

@@ -4,7 +4,6 @@
 #include "manifest.h"
 #include "paths.h"
 
-#include <cerrno>
 #include <charconv>
 #include <string_view>
 
@@ -16,6 +15,17 @@ const std::string kVersionLine = "quillward-journal 1";
 
 std::string LineText(const JournalLine& line) {
   return std::string(line.folder ? "D\t" : "F\t") + EscapedField(line.key) + "\n";
+}
+
+// A key as the manifest makes them: names below the destination, none empty, "." or "..".
+bool PlainKey(std::string_view key) {
+  for (std::size_t start = 0;;) {
+    const std::size_t slash = key.find('/', start);
+    const std::string_view name = key.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+    if (name.empty() || name == "." || name == "..") return false;
+    if (slash == std::string_view::npos) return true;
+    start = slash + 1;
+  }
 }
 
 // One whole line of the journal (without its '\n') read into `contents`.
@@ -30,10 +40,8 @@ void TakeLine(std::string_view line, JournalContents& contents) {
   if (line.size() < 3 || (line[0] != 'F' && line[0] != 'D') || line[1] != '\t') return;
   JournalLine taken;
   taken.folder = line[0] == 'D';
-  if (UnescapedField(line.substr(2), taken.key) && !taken.key.empty()) contents.lines.push_back(std::move(taken));
+  if (UnescapedField(line.substr(2), taken.key) && PlainKey(taken.key)) contents.lines.push_back(std::move(taken));
 }
-
-int ErrnoOr(int fallback) { return errno ? errno : fallback; }
 
 }  // namespace
 
@@ -64,11 +72,10 @@ JournalContents ReadJournal(const fs::path& file, Status& problem) {
 }
 
 Status Journal::Restart(const std::vector<JournalLine>& lines) {
-  if (out_.is_open()) out_.close();
+  out_.Close();
   std::string text = kVersionLine + "\nrun\t" + std::to_string(CurrentProcessId()) + "\n";
   for (const JournalLine& line : lines) text += LineText(line);
   const fs::path tmp = TemporaryBeside(file_);
-  errno = 0;
   if (Status made = CreateExclusive(tmp, text); !made.ok()) {
     RemoveFile(tmp);
     return made;
@@ -77,26 +84,17 @@ Status Journal::Restart(const std::vector<JournalLine>& lines) {
     RemoveFile(tmp);
     return renamed;
   }
-  errno = 0;
-  out_.open(file_, std::ios::binary | std::ios::app);
-  if (!out_) return Status::FromErrno(ErrnoOr(EACCES), "open", file_);
-  return Status::Ok();
+  return out_.Open(file_);
 }
 
 Status Journal::Append(const JournalLine& line) {
-  if (!out_.is_open()) return Status::Fail("the journal is not open (" + ToDisplayPath(file_) + ")");
-  errno = 0;
-  out_ << LineText(line);
-  out_.flush();  // to the system now: the file may be renamed into place at any moment
-  if (!out_) {
-    const int err = ErrnoOr(EIO);
-    out_.close();  // a stream that failed once is not trusted again
-    return Status::FromErrno(err, "write", file_);
-  }
-  return Status::Ok();
+  if (!out_.IsOpen()) return Status::Fail("the journal is not open (" + ToDisplayPath(file_) + ")");
+  Status written = out_.Append(LineText(line));  // one write: there before the file is renamed into place
+  if (!written.ok()) out_.Close();  // a journal that failed once is not trusted again
+  return written;
 }
 
 Status Journal::Remove() {
-  if (out_.is_open()) out_.close();
+  out_.Close();
   return RemoveFile(file_);
 }

@@ -15,10 +15,10 @@
 // At each save of the manifest the journal starts again (a new file renamed into place)
 // with only what is still being written: what it named before is in the manifest now.
 
+#include "fs_ops.h"
 #include "status.h"
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -55,5 +55,5 @@ public:
 
 private:
   std::filesystem::path file_;
-  std::ofstream out_;
+  AppendingFile out_;
 };

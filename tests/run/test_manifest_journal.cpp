@@ -139,11 +139,12 @@ void TestManifestJournal::journalOfAKilledRunFoldedIn() {
   WriteFile(dst_, "gone/deep2/d.txt", "d");
   WriteFile(dst_, "gone/.qw-1-7.tmp", "half");
   WriteFile(dst_, "elsewhere/.qw-1-8.tmp", "of a live process, named by no journal");
+  const fs::path outside = WriteFile(dst_.parent_path(), "beside/.qw-1-9.tmp", "not below the destination");
   WriteFile(state_.path().toStdString(), "Quillward/manifests/.qw-999999-3.tmp", "a save cut short");
   {
     std::ofstream(JournalFileFor(manifest), std::ios::binary)
         << "quillward-journal 1\nrun\t1\nF\tgone/a.txt\nF\tgone/new.txt\nD\tgone/deep2\nF\tgone/deep2/d.txt\n"
-           "F\tgone/never-written.txt\nF\tgone/cut sh";
+           "F\tgone/never-written.txt\nD\t../beside\nF\tgone/cut sh";
   }
   fs::remove_all(src_ / "gone");
   const RunOutcome out = Run({"chkChanged=1", "chkDelete=1"});
@@ -152,6 +153,7 @@ void TestManifestJournal::journalOfAKilledRunFoldedIn() {
   QVERIFY2(host_.entries.contains(P(dst_ / "gone/.qw-1-7.tmp") + " - " + Q(kRemovedTemporary)), qPrintable(host_.entries.join('\n')));
   QVERIFY(fs::exists(dst_ / "elsewhere/.qw-1-8.tmp"));  // no journal names its folder, and process 1 runs
   QVERIFY(!fs::exists(dst_ / "gone"));
+  QVERIFY(fs::exists(outside));  // a journal never leads out of the destination
   QCOMPARE(out.deleted, 8);  // a, b, new, deep/c, deep2/d; gone/deep, gone/deep2, gone
   QVERIFY(!fs::exists(state_.path().toStdString() + "/Quillward/manifests/.qw-999999-3.tmp"));
   QVERIFY(!fs::exists(JournalFileFor(manifest)));
