@@ -42,9 +42,9 @@ std::string DryRunTally::Summary(bool stopped) const {
   return text + ", " + std::to_string(failed) + " failed";
 }
 
-FileResult PlannedResult(const FileJob& job) {
-  FileResult result;
-  result.encoded = job.kind != FileKind::Copy && !HoldsNoText(job.source);
-  if (const auto in = StampOf(job.source)) result.bytesIn = in->size;
-  return result;
+void PlanFile(EntryRecord& record) {
+  const bool encoded = record.kind != FileKind::Copy && !HoldsNoText(record.source);
+  record.action = encoded ? EntryAction::Encoded : EntryAction::Copied;
+  if (!encoded) record.switches.clear();
+  if (const auto in = StampOf(record.source)) record.bytesIn = in->size;
 }

@@ -52,7 +52,7 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
     making.known = true;
   }
   // With Checksum the hash decides, and is taken here; else the worker takes it with the
-  // file (FileJob::hashSource), on every core, and the record brings it.
+  // file (FileSlot::hashSource), on every core, and the record brings it.
   if (settings_.Checksum) making.known = making.known && Sha256OfFile(source, now.sourceSha).ok();
   // Asked once per file, before its entry can change: the entry is still the old one.
   const auto old = current_.entries.find(key);

@@ -7,8 +7,9 @@
 // file the log is shown and scrolled, progress reported, events run, and a stop request
 // ends the walk.
 //
-// With more than one worker (RunSettings::Jobs) the files are copied and encoded by the
-// workers while the walk goes on ahead (folders are still made before anything inside
+// Each file is the file task's (file_task.h): with one worker the walk does it on its own
+// thread as it comes; with more (RunSettings::Jobs) the workers do it (file_workers.h)
+// while the walk goes on ahead (folders are still made before anything inside
 // them is handed out); the walk takes the results back in its own order and logs them,
 // so the log is line for line that of one worker. Only the walk's thread calls the
 // host: while it waits for a result it runs events every 50 ms. A stop lets the files
@@ -35,6 +36,7 @@
 #include "basShell.h"
 #include "encoder_session.h"
 #include "entry_record.h"
+#include "file_task.h"
 #include "file_workers.h"
 #include "fs_ops.h"
 #include "ignore_rules.h"
@@ -48,6 +50,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 class Walk {
@@ -81,11 +84,12 @@ private:
   struct Pending {
     Pending(std::string text, EntryRecord told) : line(std::move(text)), record(std::move(told)) {}
     std::string line;  // the entry as logged; for a file handed out, its shown path
-    std::shared_ptr<FileSlot> file;
     std::string leftPlainKey;  // the Options key that left this script file plain
     // What the observers are told, and what decides how the entry is logged (a failed
-    // folder, an excluded entry only when verbose); a file's result completes it.
+    // folder, an excluded entry only when verbose). A file handed out has its record in
+    // `file`, where the task completes it.
     EntryRecord record;
+    std::shared_ptr<FileSlot> file;
     bool tell = true;  // false: a line only (a leftover temporary removed), nothing told
   };
 
@@ -119,17 +123,14 @@ private:
   std::deque<Pending> pending_;
   std::size_t filesInHand_ = 0;
   std::atomic<bool> stopFlag_{false};  // the stop request, as the workers see it
-  EncoderSession session_;             // one worker: the files are done on this thread
+  std::optional<FileTask> task_;       // one worker: the files are done on this thread,
+  EncoderSession session_;             // with this encoder
   std::unique_ptr<FileWorkers> workers_;
   IgnoreStack ignore_;
   std::vector<EntryObserver*> observers_;
   std::array<std::string, 5> switches_;  // the encoder's switches by FileKind, made once
   ManifestKeeper* manifest_ = nullptr;
 };
-
-// One file copied or encoded: what a worker does. Never calls the host.
-FileResult DoFile(const FileJob& job, const std::filesystem::path& appDir, const RunSettings& settings,
-                  EncoderSession& session, const WaitControl& control);
 
 // Name order ignoring case (case-folded names compared by code point), ties broken by the
 // exact name, so that runs and logs are the same on every machine whatever order the
