@@ -1,6 +1,7 @@
 #include "encode_run.h"
 
 #include "basShell.h"
+#include "deploy_lock.h"
 #include "dry_run.h"
 #include "encoder_command.h"
 #include "fs_ops.h"
@@ -99,6 +100,62 @@ std::string Summary(const Walk& walk, const RemovalOutcome& removal, long long a
   return text;
 }
 
+// The destination's lock, waited for; the refusal's text when another run holds it. A
+// lock that cannot be made is a problem, not a refusal.
+std::string TakeLock(RunHost& host, const fs::path& destination, const StopTimes& times,
+                     std::unique_ptr<DeployLock>& lock, std::vector<ManifestProblem>& problems) {
+  const fs::path manifest = ManifestFileOf(destination);
+  if (manifest.empty()) return {};  // no state folder: nowhere to keep a lock
+  const fs::path file = LockFileFor(manifest);
+  DeployLock::Attempt attempt;
+  if (Status made = MakeFolders(manifest.parent_path()); !made.ok()) {
+    attempt.problem = made;
+  } else {
+    attempt = DeployLock::Take(file, std::chrono::milliseconds(times.lockWaitMs), [&host] {
+      host.ProcessEvents();
+      return host.State().StopRequested;
+    });
+  }
+  switch (attempt.result) {
+    case DeployLock::Result::Held: lock = std::move(attempt.lock); return {};
+    case DeployLock::Result::Busy:
+      return "another run is deploying into " + ToDisplayPath(destination) +
+             (attempt.holder ? " (pid " + std::to_string(attempt.holder) + ")" : "");
+    case DeployLock::Result::Unavailable: break;
+  }
+  problems.push_back({file, "not taken", attempt.problem.reason(), "another run into this destination is not kept out", false});
+  return {};
+}
+
+// Leftover temporary files removed and logged: from the destination folder, and from the
+// folders the journal of a killed run names (its own, whatever its id, for it has ended).
+void RemoveTemporaries(RunHost& host, const fs::path& destination, bool existed, const ManifestKeeper* manifest) {
+  std::vector<fs::path> folders;
+  if (existed) folders.push_back(destination);
+  if (manifest) folders.insert(folders.end(), manifest->EndedRunFolders().begin(), manifest->EndedRunFolders().end());
+  for (const fs::path& folder : folders) {
+    std::error_code ec;
+    if (fs::is_symlink(folder, ec)) continue;  // never through a link
+    for (const fs::path& path : RemoveLeftoverTemporaries(folder, manifest ? manifest->EndedRun() : 0)) {
+      host.AppendLog(LogEntry(path, kRemovedTemporary));
+    }
+  }
+}
+
+// The problems of the lock and the manifest as warnings; returns how many are failures.
+long long LogProblems(RunHost& host, const std::vector<ManifestProblem>& problems, RunReport* report) {
+  long long failures = 0;
+  for (const ManifestProblem& p : problems) {
+    host.AppendLog("Warning: " + LogEntry(p.path, p.what + ": " + p.reason) + "; " + p.effect);
+    if (p.failure) {
+      ++failures;
+      host.MarkLastFailed();
+    }
+    if (report) report->AddWarning({p.path, p.what, p.reason, p.effect});
+  }
+  return failures;
+}
+
 fs::path Refused(RunHost& host, const std::string& message, RunOutcome& outcome) {
   host.ShowMessage(message, MessageIcon::Warning, kRefusedTitle);
   outcome.status = RunOutcome::Status::Refused;
@@ -134,9 +191,19 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
     Refused(host, refusal, outcome);
     return outcome;
   }
-  if (existed) RemoveLeftoverTemporaries(destination);
+  std::unique_ptr<DeployLock> lock;  // held to the end of the run
+  std::vector<ManifestProblem> problems;
+  if (!settings.DryRun) {
+    if (refusal = TakeLock(host, destination, times, lock, problems); !refusal.empty()) {
+      Refused(host, refusal, outcome);
+      return outcome;
+    }
+  }
 
   host.ClearLog();
+  const std::unique_ptr<ManifestKeeper> manifest =
+      OpenManifest(settings, destination, host.AppDir() / ToNativePath(EncoderFileName()));
+  if (!settings.DryRun) RemoveTemporaries(host, destination, existed, manifest.get());
   host.State().FilesDone = 1;
   host.ShowProgress(0, count.files);
   WaitControl limits;
@@ -154,8 +221,6 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   IncludeAudit audit(settings.Jobs);
   audit.UseDirectives(&includes);
   walk.AddObserver(&audit);
-  const std::unique_ptr<ManifestKeeper> manifest =
-      OpenManifest(settings, destination, host.AppDir() / ToNativePath(EncoderFileName()));
   if (manifest) {
     walk.SetManifest(manifest.get());
     walk.AddObserver(manifest.get());
@@ -166,7 +231,10 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
     removal = RemoveWhatIsGone(host, source, destination, walk.Listing(), *manifest,
                                {settings.MaxDelete, settings.DeleteExcluded, settings.DryRun}, walk.Observers());
   }
-  if (manifest) manifest->Save();  // a manifest that cannot be saved means a full run next time
+  if (manifest) {
+    manifest->Finish();
+    problems.insert(problems.end(), manifest->Problems().begin(), manifest->Problems().end());
+  }
 
   outcome.status = walk.stopped ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed;
   outcome.files = walk.files;
@@ -185,9 +253,10 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   // not there.
   if (!walk.stopped) outcome.includeFindings = ReportIncludeFindings(host, audit.Findings(), settings.Strict);
   const long long auditFailed = settings.Strict ? outcome.includeFindings : 0;
-  outcome.failed += auditFailed;
+  const long long manifestFailed = LogProblems(host, problems, report);
+  outcome.failed += auditFailed + manifestFailed;
   host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped)
-                                 : Summary(walk, removal, removal.failed + auditFailed));
+                                 : Summary(walk, removal, removal.failed + auditFailed + manifestFailed));
   host.RepaintLog();
   return outcome;
 }
@@ -216,6 +285,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   if (!settings.ReportPath.empty()) report = std::make_unique<RunReport>(settings, source, destination);
 
   std::string refusal;
+  if (report) WriteRunningReport(ToNativePath(settings.ReportPath), source, *report);
   RunOutcome outcome = CheckAndWalk(host, settings, source, destination, times, report.get(), refusal);
   if (report) {
     const fs::path encoder = host.AppDir() / ToNativePath(EncoderFileName());

@@ -21,11 +21,23 @@
 // at the destination are logged as "<path> - unchanged" and counted (", U unchanged");
 // with Delete, a walk that reached its end is followed by the removal of what this tool
 // wrote whose source the walk saw gone (mirror_delete.h; ", D deleted", ", N not from the
-// source"). Without either, nothing is read or written beyond the destination.
+// source"). Without either, nothing is read or written beyond the destination but the
+// lock below.
+//
+// Every run that writes takes the destination's lock (deploy_lock.h) first: while another
+// run holds it, it waits up to StopTimes::lockWaitMs, then is refused with "another run is
+// deploying into DEST (pid N)". Leftover temporary files are removed from the folders the
+// walk enters, and from those the journal of a killed run names (manifest_journal.h), each
+// removal logged as "<path> - removed, a temporary file left by an interrupted run".
+// What goes wrong with the lock, the manifest or its journal never stops a run: it is a
+// "Warning: <reason> - <what it means>" entry before the summary, and in the report; a
+// manifest that could not be saved counts as a failure (the run did not keep the record
+// it was asked to keep, and the next run depends on it).
 //
 // A dry run (RunSettings::DryRun, dry_run.h) refuses and walks alike but writes nothing,
 // not even the destination folder, and ends with its own summary. With
-// RunSettings::ReportPath the run's report (report.h) is written however the run ends.
+// RunSettings::ReportPath the run's report (report.h) is written however the run ends,
+// and when the run begins one that says it is running takes the place of an older one.
 
 #include "run_host.h"
 #include "settings_store.h"
@@ -58,6 +70,7 @@ struct RunOutcome {
 struct StopTimes {
   int graceMs = 2000;
   int killMs = 2000;
+  int lockWaitMs = 5000;  // how long a run waits for another run into its destination
 };
 
 // The Start button's run. Never throws; every failure becomes a log entry or a message.

@@ -63,6 +63,13 @@ std::string TemporaryName(unsigned long pid, unsigned n) {
   return ".qw-" + std::to_string(pid) + "-" + std::to_string(n) + ".tmp";
 }
 
+bool IsOwnTemporaryOf(std::string_view name, unsigned long pid) {
+  unsigned long made = 0, ignored = 0;
+  std::string_view s = name;
+  return TakeText(s, ".qw-") && TakeNumber(s, made) && made == pid && TakeText(s, "-") &&
+         TakeNumber(s, ignored) && s == ".tmp";
+}
+
 bool IsLeftoverTemporaryName(std::string_view name, unsigned long& pid) {
   unsigned long ignored = 0;
   std::string_view s = name;

@@ -4,6 +4,7 @@
 
 #include "status.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -48,9 +49,17 @@ Status RemoveName(const std::filesystem::path& path);
 Status RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes from `folder` the temporary files that an earlier, interrupted run (or encoder)
-// left there: recognisable by name, and only those of a process that no longer runs.
-// Returns how many were removed.
-int RemoveLeftoverTemporaries(const std::filesystem::path& folder);
+// left there: recognisable by name, and only those of a process that no longer runs, or
+// of `endedRun`, a run known to have ended (its journal names the folder; 0: none).
+// Returns the paths removed, for the log: a file of the user's that merely looks like one
+// is never removed without a word.
+std::vector<std::filesystem::path> RemoveLeftoverTemporaries(const std::filesystem::path& folder,
+                                                             unsigned long endedRun = 0);
+
+// The whole of the regular file `path` (a link is followed) in `bytes`. Anything else
+// there (a folder, a FIFO, a device) is refused as "not a regular file" without a read,
+// so that nothing can block or run away. A missing file is a failure like any other.
+Status ReadRegularFile(const std::filesystem::path& path, std::string& bytes);
 
 // Creates `path` and any missing parents; `existed` tells whether `path` was there.
 Status MakeFolders(const std::filesystem::path& path, bool* existed = nullptr);
@@ -114,6 +123,8 @@ std::filesystem::path TemporaryBeside(const std::filesystem::path& path);
 // (".<name>.screnc-<pid>-<hex>-<n>", possibly with "-XXXXXX" after it, or
 // ".screnc-<pid>-<hex>-<n>..."); `pid` is the process that made it.
 bool IsLeftoverTemporaryName(std::string_view name, unsigned long& pid);
+// Whether `name` is a temporary file of ours (".qw-<pid>-<n>.tmp") made by the process `pid`.
+bool IsOwnTemporaryOf(std::string_view name, unsigned long pid);
 
 // `path` made absolute by the platform's rules, "." and ".." resolved, no separator at
 // the end but of a root; on Windows also without a "\\?\" prefix, so that every spelling
@@ -131,3 +142,24 @@ std::filesystem::path AbsolutePath(const std::filesystem::path& path);
 
 // Whether names on this platform's file systems are compared without regard to case.
 bool FileSystemIgnoresCase();
+
+// A file open for appending that no child process inherits (an encoder started meanwhile
+// would otherwise hold it open, and on Windows keep it from being replaced). Each Append
+// is handed to the system before it returns.
+class AppendingFile {
+public:
+  AppendingFile() = default;
+  ~AppendingFile() { Close(); }
+  AppendingFile(const AppendingFile&) = delete;
+  AppendingFile& operator=(const AppendingFile&) = delete;
+
+  // Opens `path`, made when it is not there.
+  Status Open(const std::filesystem::path& path);
+  Status Append(std::string_view bytes);
+  void Close();
+  bool IsOpen() const { return handle_ != -1; }
+
+private:
+  std::intptr_t handle_ = -1;
+  std::filesystem::path path_;
+};

@@ -255,17 +255,38 @@ Status CreateExclusive(const fs::path& path, std::string_view content) {
   return Status::Ok();
 }
 
-int RemoveLeftoverTemporaries(const fs::path& folder) {
+std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned long endedRun) {
+  std::vector<fs::path> removed;
   DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return 0;
-  int removed = 0;
+  if (!dir) return removed;
   while (const dirent* e = ::readdir(dir)) {
     unsigned long pid = 0;
-    if (e->d_name[0] != '.' || !IsLeftoverTemporaryName(e->d_name, pid) || ProcessRuns(pid)) continue;
-    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) ++removed;
+    if (e->d_name[0] != '.' || !IsLeftoverTemporaryName(e->d_name, pid)) continue;
+    if (!(endedRun != 0 && IsOwnTemporaryOf(e->d_name, endedRun)) && ProcessRuns(pid)) continue;
+    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) removed.push_back(folder / e->d_name);
   }
   ::closedir(dir);
   return removed;
+}
+
+Status ReadRegularFile(const fs::path& path, std::string& bytes) {
+  bytes.clear();
+  // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused below anyway.
+  Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (in.get() < 0) return Status::FromErrno(errno, "open", path);
+  struct stat st;
+  if (::fstat(in.get(), &st) != 0) return Status::FromErrno(errno, "fstat", path);
+  if (!S_ISREG(st.st_mode)) return Status::Fail("not a regular file (open " + ToDisplayPath(path) + ")");
+  ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+  bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+    if (n == 0) return Status::Ok();
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::FromErrno(errno, "read", path);
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
 }
 
 Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
@@ -323,4 +344,28 @@ bool FileSystemIgnoresCase() {
 #else
   return false;
 #endif
+}
+
+Status AppendingFile::Open(const fs::path& path) {
+  Close();
+  path_ = path;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return Status::FromErrno(errno, "open", path);
+  handle_ = fd;
+  return Status::Ok();
+}
+
+Status AppendingFile::Append(std::string_view bytes) {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::FromErrno(errno, "write", path_);
+    done += static_cast<std::size_t>(n);
+  }
+  return Status::Ok();
+}
+
+void AppendingFile::Close() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+  handle_ = -1;
 }

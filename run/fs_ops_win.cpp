@@ -171,19 +171,41 @@ Status CreateExclusive(const fs::path& path, std::string_view content) {
   return status;
 }
 
-int RemoveLeftoverTemporaries(const fs::path& folder) {
+std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned long endedRun) {
+  std::vector<fs::path> removed;
   std::error_code ec;
-  int removed = 0;
   for (fs::directory_iterator it(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::wstring wide = it->path().filename().native();
     if (wide.empty() || wide[0] != L'.') continue;
     std::string name;
     for (wchar_t c : wide) name += c < 128 ? static_cast<char>(c) : '?';
     unsigned long pid = 0;
-    if (!IsLeftoverTemporaryName(name, pid) || ProcessRuns(pid)) continue;
-    if (DeleteFileW(it->path().c_str())) ++removed;
+    if (!IsLeftoverTemporaryName(name, pid)) continue;
+    if (!(endedRun != 0 && IsOwnTemporaryOf(name, endedRun)) && ProcessRuns(pid)) continue;
+    if (DeleteFileW(it->path().c_str())) removed.push_back(it->path());
   }
   return removed;
+}
+
+Status ReadRegularFile(const fs::path& path, std::string& bytes) {
+  bytes.clear();
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError("CreateFileW", path);
+  BY_HANDLE_FILE_INFORMATION info;
+  Status status = Status::Ok();
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    status = Status::Fail("not a regular file (CreateFileW " + ToDisplayPath(path) + ")");
+  }
+  char buffer[1 << 16];
+  for (DWORD n = 0; status.ok();) {
+    if (!ReadFile(h, buffer, sizeof buffer, &n, nullptr)) status = LastError("ReadFile", path);
+    else if (n == 0) break;
+    else bytes.append(buffer, n);
+  }
+  CloseHandle(h);
+  return status;
 }
 
 bool IsFolder(const fs::path& path) {
@@ -313,3 +335,29 @@ fs::path AbsolutePath(const fs::path& path) {
 }
 
 bool FileSystemIgnoresCase() { return true; }
+
+Status AppendingFile::Open(const fs::path& path) {
+  Close();
+  path_ = path;
+  // No security attributes: the handle is not inherited by the encoder.
+  HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError("CreateFileW", path);
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  return Status::Ok();
+}
+
+Status AppendingFile::Append(std::string_view bytes) {
+  DWORD written = 0;
+  if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                 nullptr) ||
+      written != bytes.size()) {
+    return LastError("WriteFile", path_);
+  }
+  return Status::Ok();
+}
+
+void AppendingFile::Close() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}

@@ -17,22 +17,15 @@ namespace {
 constexpr auto kLockWait = std::chrono::seconds(10);
 constexpr auto kStaleLock = std::chrono::seconds(30);
 
-// The file's bytes; `problem` says why it could not be read. No file reads as empty.
+// The file's bytes; `problem` says why it could not be read. No file reads as empty. Only
+// a regular file is read: a folder, a FIFO or a device in its place is a settings file
+// that cannot be read (and a FIFO never blocks the program).
 std::string ReadAll(const fs::path& file, std::string& problem) {
-  std::error_code ec;
-  if (!fs::exists(file, ec)) return {};
-  errno = 0;
+  if (!Exists(file)) return {};
   std::string bytes;
-  bool read = false;
-  try {
-    std::ifstream in(file, std::ios::binary);
-    if (in) bytes.assign(std::istreambuf_iterator<char>(in), {});
-    read = in && !in.bad();
-  } catch (const std::exception&) {  // a read error, such as a folder in the file's place
-  }
-  if (!read) {
-    const int err = errno;
-    problem = "cannot read the settings: " + Status::FromErrno(err ? err : EIO, "open", file).reason();
+  if (Status read = ReadRegularFile(file, bytes); !read.ok()) {
+    problem = "cannot read the settings: " + read.reason();
+    return {};
   }
   return bytes;
 }

@@ -1,13 +1,12 @@
 #include "manifest.h"
 
 #include "fs_ops.h"
+#include "paths.h"
 #include "sha256.h"
 #include "text.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <charconv>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <vector>
@@ -112,6 +111,9 @@ bool ParseEntry(const std::vector<std::string_view>& f, Manifest& manifest) {
 
 }  // namespace
 
+std::string EscapedField(std::string_view text) { return Escaped(text); }
+bool UnescapedField(std::string_view text, std::string& out) { return Unescaped(text, out); }
+
 std::string ManifestKey(const fs::path& root, const fs::path& path) {
   const auto& whole = path.native();
   const auto& base = root.native();
@@ -179,31 +181,26 @@ bool ParseManifest(const std::string& text, Manifest& manifest) {
   return true;
 }
 
-Manifest LoadManifest(const fs::path& file, const std::string& identity) {
-  std::ifstream in(file, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-  in.seekg(0);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+Manifest LoadManifest(const fs::path& file, const std::string& identity, Status* problem) {
+  std::string text;
   Manifest manifest;
-  if (!in || !ParseManifest(text, manifest) || manifest.destination != identity) return {};
-  return manifest;
+  Status read = ReadRegularFile(file, text);
+  if (read.ok() && (!ParseManifest(text, manifest) || manifest.destination != identity)) {
+    read = Status::Fail("not a whole manifest of this destination (read " + ToDisplayPath(file) + ")");
+  }
+  if (read.ok()) return manifest;
+  if (problem && NameExists(file)) *problem = read;  // no manifest yet is no problem
+  return {};
 }
 
 Status SaveManifest(const fs::path& file, const Manifest& manifest) {
   if (Status made = MakeFolders(file.parent_path()); !made.ok()) return made;
+  // Written through a handle no encoder started meanwhile inherits (on Windows one would
+  // keep the name from being renamed over).
   const fs::path tmp = TemporaryBeside(file);
-  const std::string text = ManifestText(manifest);
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return Status::FromErrno(errno ? errno : EACCES, "open", tmp);
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      const int err = errno ? errno : EIO;
-      RemoveFile(tmp);
-      return Status::FromErrno(err, "write", tmp);
-    }
+  if (Status written = CreateExclusive(tmp, ManifestText(manifest)); !written.ok()) {
+    RemoveFile(tmp);
+    return written;
   }
   if (Status renamed = RenameOver(tmp, file); !renamed.ok()) {
     RemoveFile(tmp);

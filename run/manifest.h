@@ -14,6 +14,10 @@
 //
 // An entry is trusted only while the destination file still has the size and time it
 // records: a file changed or put there by hand is never taken for this tool's output.
+//
+// Reading never opens anything but a regular file (a folder or a FIFO in the manifest's
+// place reads as missing, and never blocks); what could not be read, or was not a whole
+// manifest, is told as a problem so that the run can say so.
 
 #include "status.h"
 
@@ -28,7 +32,7 @@ struct ManifestEntry {
   std::uint64_t sourceSize = 0;
   std::int64_t sourceTime = 0;   // the platform's modification time (FileStamp::modifiedNs)
   std::string sourceSha;         // hex SHA-256 of the source's content
-  int kind = 0;                  // FileKind as a number
+  int kind = 0;                  // FileKind as a number; kWrittenByAnEndedRun: see there
   std::string switches;          // the encoder's switches; empty for a copy
   std::string encoder;           // the encoder's identity; empty for a copy
   bool verified = false;         // the encoded file was decoded and compared
@@ -36,6 +40,11 @@ struct ManifestEntry {
   std::int64_t destinationTime = 0;
   bool operator==(const ManifestEntry&) const = default;
 };
+
+// The kind of a file that a run which was killed had begun to write (its journal named
+// it): this tool's, as it stood when the next run looked, but made from what is not known,
+// so it is never left as unchanged, only removed when its source is gone.
+inline constexpr int kWrittenByAnEndedRun = -1;
 
 struct Manifest {
   std::string destination;                     // the destination's real path, as text
@@ -54,12 +63,18 @@ std::string DestinationIdentity(const std::filesystem::path& destination);
 // The manifest file of the destination with that identity, in `folder`.
 std::filesystem::path ManifestFileFor(const std::filesystem::path& folder, const std::string& identity);
 
-// The manifest in `file` when it is whole and of `identity`; an empty one otherwise.
-Manifest LoadManifest(const std::filesystem::path& file, const std::string& identity);
+// The manifest in `file` when it is whole and of `identity`; an empty one otherwise, and
+// then `problem` (when given) says why, unless there simply is no file.
+Manifest LoadManifest(const std::filesystem::path& file, const std::string& identity, Status* problem = nullptr);
 
 // Writes `manifest` to `file` atomically (a temporary file beside it, then a rename),
 // making its folder when needed.
 Status SaveManifest(const std::filesystem::path& file, const Manifest& manifest);
+
+// A field as the manifest (and its journal) writes it: tabs, line ends, other control
+// bytes and '%' as %XX; and back (false when `text` is not such a field).
+std::string EscapedField(std::string_view text);
+bool UnescapedField(std::string_view text, std::string& out);
 
 // The text form, for the two above and for tests.
 std::string ManifestText(const Manifest& manifest);

@@ -5,6 +5,8 @@
 #include "sha256.h"
 #include "state_dir.h"
 
+#include <set>
+
 namespace fs = std::filesystem;
 
 std::string EncoderStampText(const fs::path& encoder) {
@@ -61,7 +63,96 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
   }
   if (current_.entries.erase(key) > 0) dirty_ = true;
   making_[key] = std::move(making);
+  WriteAhead({false, key});
   return false;
+}
+
+void ManifestKeeper::AboutToMakeFolder(const fs::path& destination) {
+  const std::string key = KeyOf(destination);
+  if (key.empty() || !journal_) return;
+  // A folder the manifest lists already is known; it needs no line.
+  const auto there = current_.entries.find(key);
+  if (there != current_.entries.end() && there->second.folder) return;
+  foldersInHand_.insert(key);
+  WriteAhead({true, key});
+}
+
+void ManifestKeeper::WriteAhead(const JournalLine& line) {
+  if (!journal_) return;
+  if (Status written = journal_->Append(line); !written.ok()) JournalFailed(written);
+}
+
+void ManifestKeeper::JournalFailed(const Status& status) {
+  AddProblem({journal_->file(), "not written", status.reason(),
+              "the journal is not kept for the rest of this run: if it is killed, the next --delete cannot "
+              "remove the files it wrote",
+              false});
+  journal_.reset();
+}
+
+// The journal begun again with what it must still name: the files and folders in hand,
+// and an ended run's lines while no save holds them.
+void ManifestKeeper::RestartJournal() {
+  if (!journal_) return;
+  std::vector<JournalLine> lines = carried_;
+  for (const auto& [key, making] : making_) lines.push_back({false, key});
+  for (const std::string& key : foldersInHand_) lines.push_back({true, key});
+  if (Status restarted = journal_->Restart(lines); !restarted.ok()) JournalFailed(restarted);
+}
+
+void ManifestKeeper::FoldJournal(const JournalContents& ended) {
+  endedRun_ = ended.pid;
+  std::set<fs::path> folders;
+  for (const JournalLine& line : ended.lines) {
+    const fs::path path = root_ / fs::path(ToNativePath(line.key));
+    folders.insert(line.folder ? path : path.parent_path());
+    const auto there = current_.entries.find(line.key);
+    if (line.folder) {
+      if (IsFolder(path) && (there == current_.entries.end() || !there->second.folder)) {
+        current_.entries[line.key] = ManifestEntry();
+        current_.entries[line.key].folder = true;
+        dirty_ = true;
+      }
+      continue;
+    }
+    // Written, half written or not yet begun: whichever, what is there now is this tool's.
+    const std::optional<FileStamp> stamp = StampOf(path);
+    if (!stamp) {
+      dirty_ = current_.entries.erase(line.key) > 0 || dirty_;
+      continue;
+    }
+    ManifestEntry entry;
+    entry.kind = kWrittenByAnEndedRun;
+    entry.destinationSize = stamp->size;
+    entry.destinationTime = stamp->modifiedNs;
+    current_.entries[line.key] = entry;
+    dirty_ = true;
+  }
+  endedFolders_.assign(folders.begin(), folders.end());
+  if (file_.empty()) return;  // a dry run: decided alike, nothing written
+  journal_ = std::make_unique<Journal>(JournalFileFor(file_));
+  if (Status saved = Save(); !saved.ok()) {
+    carried_ = ended.lines;  // the manifest does not hold them: the journal keeps them
+  }
+  RestartJournal();
+}
+
+void ManifestKeeper::Finish() {
+  if (file_.empty()) return;
+  dirty_ = dirty_ || !carried_.empty();
+  if (Status saved = Save(); !saved.ok()) {
+    AddProblem({file_, "not saved", saved.reason(),
+                journal_ ? "the next --changed run does every file again; --delete knows the files this run wrote "
+                           "from the journal beside it"
+                         : "the next --changed run does every file again, and --delete cannot remove files this "
+                           "run wrote",
+                true});
+    return;
+  }
+  // Everything the journal named is in the manifest now (also when the journal failed
+  // half way and what it holds is stale).
+  if (journal_) journal_->Remove();
+  else RemoveFile(JournalFileFor(file_));
 }
 
 void ManifestKeeper::Entry(const EntryRecord& record) {
@@ -69,6 +160,7 @@ void ManifestKeeper::Entry(const EntryRecord& record) {
   const std::string key = KeyOf(record.destination);
   if (key.empty()) return;  // the destination root
   if (record.folder) {
+    foldersInHand_.erase(key);
     ManifestEntry folder;
     folder.folder = true;
     const auto there = current_.entries.find(key);
@@ -103,12 +195,21 @@ Status ManifestKeeper::Save() {
   lastSave_ = std::chrono::steady_clock::now();
   if (file_.empty() || !dirty_) return Status::Ok();
   Status saved = SaveManifest(file_, current_);
-  if (saved.ok()) dirty_ = false;
+  if (saved.ok()) {
+    dirty_ = false;
+    carried_.clear();
+    RestartJournal();
+  }
   return saved;
 }
 
 void ManifestKeeper::SaveNowAndThen(std::chrono::milliseconds every) {
   if (std::chrono::steady_clock::now() - lastSave_ >= every) Save();
+}
+
+fs::path ManifestFileOf(const fs::path& destination) {
+  const fs::path folder = ManifestFolder();
+  return folder.empty() ? fs::path() : ManifestFileFor(folder, DestinationIdentity(destination));
 }
 
 std::unique_ptr<ManifestKeeper> OpenManifest(const RunSettings& settings, const fs::path& destination,
@@ -117,9 +218,27 @@ std::unique_ptr<ManifestKeeper> OpenManifest(const RunSettings& settings, const 
   const std::string identity = DestinationIdentity(destination);
   const fs::path folder = ManifestFolder();
   const fs::path file = folder.empty() ? fs::path() : ManifestFileFor(folder, identity);
-  Manifest old = file.empty() ? Manifest() : LoadManifest(file, identity);
+  Status readProblem = Status::Ok();
+  Manifest old = file.empty() ? Manifest() : LoadManifest(file, identity, &readProblem);
   old.destination = identity;
   // A dry run reads the manifest to decide as a run would, and never writes it.
-  return std::make_unique<ManifestKeeper>(settings, destination, settings.DryRun ? fs::path() : file, std::move(old),
-                                          EncoderStampText(encoder));
+  auto keeper = std::make_unique<ManifestKeeper>(settings, destination, settings.DryRun ? fs::path() : file,
+                                                 std::move(old), EncoderStampText(encoder));
+  if (!readProblem.ok()) {
+    keeper->AddProblem({file, "not read", readProblem.reason(),
+                        "taken as missing: every file is done again, and --delete removes nothing it cannot "
+                        "tell was written by this tool",
+                        false});
+  }
+  if (file.empty()) return keeper;
+  if (!settings.DryRun) RemoveLeftoverTemporaries(folder);  // of saves a kill cut short
+  Status journalProblem = Status::Ok();
+  const JournalContents ended = ReadJournal(JournalFileFor(file), journalProblem);
+  if (!journalProblem.ok()) {
+    keeper->AddProblem({JournalFileFor(file), "not read", journalProblem.reason(),
+                        "what a killed run wrote is not known: --delete leaves those files as not from the source",
+                        false});
+  }
+  keeper->FoldJournal(ended);
+  return keeper;
 }

@@ -86,6 +86,13 @@ Status WriteReportFile(const fs::path& file, const std::string& document) {
   return Status::Ok();
 }
 
+void WriteRunningReport(const fs::path& file, const fs::path& source, const RunReport& report) {
+  std::error_code ec;
+  const fs::file_status there = fs::status(file, ec);
+  if (!ReportPlaceProblem(file, source).empty() || (fs::exists(there) && !fs::is_regular_file(there))) return;
+  WriteReportFile(file, report.Document(ReportStatus::Running, {}));  // the end's report tells a failure
+}
+
 namespace {
 
 const char* ActionName(EntryAction action) {
@@ -119,6 +126,7 @@ const char* StatusName(ReportStatus status) {
     case ReportStatus::Completed: return "completed";
     case ReportStatus::Stopped: return "stopped";
     case ReportStatus::Refused: return "refused";
+    case ReportStatus::Running: return "running";
   }
   return "refused";
 }
@@ -276,7 +284,8 @@ std::string RunReport::Document(ReportStatus status, const std::string& message)
   json.Key("started");
   json.String(IsoUtc(started_));
   json.Key("ended");
-  json.String(IsoUtc(Clock::now()));
+  if (status == ReportStatus::Running) json.Null();
+  else json.String(IsoUtc(Clock::now()));
   json.Key("status");
   json.String(StatusName(status));
   TextOrNull(json, "message", message);
@@ -285,6 +294,17 @@ std::string RunReport::Document(ReportStatus status, const std::string& message)
   for (const EntryRecord& r : records_) Record(json, r);
   json.EndArray();
   Totals(json, records_);
+  json.Key("manifest_warnings");
+  json.BeginArray();
+  for (const ReportWarning& w : warnings_) {
+    json.BeginObject();
+    PathMember(json, "path", w.path);
+    TextOrNull(json, "problem", w.problem);
+    TextOrNull(json, "reason", w.reason);
+    TextOrNull(json, "effect", w.effect);
+    json.EndObject();
+  }
+  json.EndArray();
   json.EndObject();
   return json.Text();
 }

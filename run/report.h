@@ -37,7 +37,15 @@ struct EncoderIdentity {
 // `ask`: start it once to shake hands (never in a dry run).
 EncoderIdentity IdentifyEncoder(const std::filesystem::path& program, bool ask);
 
-enum class ReportStatus { Completed, Stopped, Refused };
+enum class ReportStatus { Completed, Stopped, Refused, Running };
+
+// A warning about what the run keeps beside the destination (its manifest, journal, lock).
+struct ReportWarning {
+  std::filesystem::path path;
+  std::string problem;  // "not read", "not saved", "not written", "not taken"
+  std::string reason;
+  std::string effect;
+};
 
 class RunReport : public EntryObserver {
 public:
@@ -45,6 +53,7 @@ public:
   void Entry(const EntryRecord& record) override;
 
   void SetEncoder(EncoderIdentity encoder) { encoder_ = std::move(encoder); }
+  void AddWarning(ReportWarning warning) { warnings_.push_back(std::move(warning)); }
   // The whole document, the run having ended now; `message`: why it was refused.
   std::string Document(ReportStatus status, const std::string& message) const;
 
@@ -54,6 +63,7 @@ private:
   std::optional<EncoderIdentity> encoder_;
   std::chrono::system_clock::time_point started_;
   std::vector<EntryRecord> records_;
+  std::vector<ReportWarning> warnings_;
 };
 
 // The report's file must not be `source` or inside it; the refusal's text, else empty.
@@ -62,6 +72,13 @@ std::string ReportPlaceProblem(const std::filesystem::path& report, const std::f
 // `document` written to `file` through a temporary file beside it renamed into place; into
 // `file` itself when it is a device, a FIFO or standard output (special_files.h).
 Status WriteReportFile(const std::filesystem::path& file, const std::string& document);
+
+// The document of a run that has begun (status "running", no end), written to `file` in
+// place of an older run's report, so that a run killed before its end never leaves one
+// that is not its own. Not where the report may not go, and not onto a file that is not
+// a regular one (a stream gets the one document at the end).
+void WriteRunningReport(const std::filesystem::path& file, const std::filesystem::path& source,
+                        const RunReport& report);
 
 // A time as ISO 8601 in UTC with milliseconds: "2025-01-31T09:05:02.123Z".
 std::string IsoUtc(std::chrono::system_clock::time_point time);

@@ -152,11 +152,12 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
       continue;
     }
     bool existed = false;  // a dry run makes nothing: the folder is entered as it is
+    if (manifest_ && !settings_.DryRun) manifest_->AboutToMakeFolder(to);
     if (const Status made = settings_.DryRun ? Status::Ok() : MakeFolder(to, &existed); !made.ok()) {
       failed(kProcessing + LogEntry(from, made.reason()), made.reason());
       continue;
     }
-    if (existed) RemoveLeftoverTemporaries(to);
+    if (existed) LogRemovedTemporaries(RemoveLeftoverTemporaries(to));
     EncodeFolder(from, to, path);
   }
 }
@@ -250,8 +251,20 @@ bool Walk::WaitForResult(const FileSlot& slot) {
   return false;
 }
 
+void Walk::LogRemovedTemporaries(const std::vector<fs::path>& removed) {
+  for (const fs::path& path : removed) {
+    Pending note(LogEntry(path, kRemovedTemporary), {});
+    note.tell = false;
+    Queue(std::move(note));
+  }
+}
+
 void Walk::Log(Pending& pending) {
   EntryRecord& record = pending.record;
+  if (!pending.tell) {  // a line of its own, about no entry of the source
+    host_.AppendLog(pending.line);
+    return;
+  }
   if (!pending.file) {
     const std::string& line = settings_.DryRun ? DryRunLine(record) : pending.line;
     switch (record.action) {

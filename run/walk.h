@@ -28,6 +28,11 @@
 // folder failure, and an unreadable ignore file, marks one), is kept for the removal that
 // may follow (source_listing.h).
 //
+// A destination folder that was there already is cleared of leftover temporary files
+// (fs_ops.h) as the walk enters it, each removal logged in its place as "<path> - removed,
+// a temporary file left by an interrupted run". With a manifest, each folder is journaled
+// before it is made, as each file is before it is handed out (manifest_keeper.h).
+//
 // A dry run (RunSettings::DryRun, dry_run.h) takes the same decisions on one thread and
 // writes nothing: no folder made, no file copied, no encoder started, no leftover
 // temporary removed; each entry's line says what a run would do.
@@ -98,6 +103,7 @@ private:
     // `file`, where the task completes it.
     EntryRecord record;
     std::shared_ptr<FileSlot> file;
+    bool tell = true;  // false: a line only (a leftover temporary removed), nothing told
   };
 
   void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -115,6 +121,7 @@ private:
   const FileSlot& SlotToWaitFor(std::size_t depth) const;
   void Log(Pending& pending);
   void Tell(const EntryRecord& record);
+  void LogRemovedTemporaries(const std::vector<std::filesystem::path>& removed);
   void FileDone(const std::string& entry, bool failed, bool counted = true);
   void FolderFailed(const std::string& entry);
   void EnterSubfolders(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
@@ -149,3 +156,5 @@ void SortByName(std::vector<FolderEntry>& entries);
 std::string LogEntry(const std::filesystem::path& path, const std::string& reason = {});
 
 inline const std::string kProcessing = "Processing ... ";
+// The reason logged for a leftover temporary file removed from the destination.
+inline const std::string kRemovedTemporary = "removed, a temporary file left by an interrupted run";

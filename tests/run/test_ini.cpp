@@ -9,6 +9,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -148,10 +149,13 @@ void TestIni::writeKeepsTheRest() {
 }
 
 void TestIni::problems_data() {
-  QTest::addColumn<QByteArray>("file");  // "dir": a folder in the file's place
+  QTest::addColumn<QByteArray>("file");  // "dir", "fifo", "fifo link": that in the file's place
   QTest::addColumn<QString>("problem");
   QTest::newRow("no file") << QByteArray() << "";
-  QTest::newRow("a folder") << QByteArray("dir") << "cannot read the settings: is a directory (open ";
+  // Never opened for reading: a read of a FIFO would wait for a writer for ever.
+  QTest::newRow("a folder") << QByteArray("dir") << "cannot read the settings: not a regular file (open ";
+  QTest::newRow("a FIFO") << QByteArray("fifo") << "cannot read the settings: not a regular file (open ";
+  QTest::newRow("a link to a FIFO") << QByteArray("fifo link") << "cannot read the settings: not a regular file (open ";
   QTest::newRow("section not closed") << QByteArray("[Settings\nchkASP=1\n") << "cannot read the settings: not a settings file (";
   QTest::newRow("line without =") << QByteArray("[Settings]\nchkASP\n") << "";
   QTest::newRow("hash comment") << QByteArray("# notes\n[Settings]\n") << "";
@@ -163,16 +167,22 @@ void TestIni::problems() {
   QFETCH(QString, problem);
   QTemporaryDir dir;
   const QString ini = dir.filePath(QStringLiteral("q.conf"));
+  const bool special = file == "dir" || file.startsWith("fifo");
   if (file == "dir") QDir().mkpath(ini);
-  else if (!file.isEmpty()) WriteAll(ini, file);
+  else if (file == "fifo") QCOMPARE(::mkfifo(QFile::encodeName(ini).constData(), 0644), 0);
+  else if (file == "fifo link") {
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0644), 0);
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("pipe")), ini));
+  } else if (!file.isEmpty()) WriteAll(ini, file);
   auto store = OpenSettingsFile(Native(ini));
   const QString got = QString::fromStdString(store->Problem());
   QVERIFY2(problem.isEmpty() ? got.isEmpty() : got.startsWith(problem), qPrintable(got));
-  if (!file.isEmpty() && file != "dir") {
+  if (!file.isEmpty() && !special) {
     QCOMPARE(QSettings(ini, QSettings::IniFormat).status() == QSettings::FormatError, !problem.isEmpty());
   }
   store->Write("Settings", "chkASP", "1");  // never over a file that could not be read
-  if (file == "dir") QVERIFY(!store->WriteProblem().empty());
+  if (special) QVERIFY(!store->WriteProblem().empty());
+  if (file.startsWith("fifo")) QVERIFY(!QFileInfo(ini).isFile());  // left as it was
 }
 
 // The user's file where the window of earlier builds kept it, and defaults from the
