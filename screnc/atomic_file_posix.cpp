@@ -178,7 +178,7 @@ std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes
   std::optional<IoError> err;
   if (fstat(fd, &st) != 0) err = last_error("fstat", path);
   // Small files are read: for them a mapping costs more than the copy.
-  constexpr off_t kMapFrom = off_t(1) << 20;
+  constexpr off_t kMapFrom = off_t(1) << 62;
   if (!err && S_ISREG(st.st_mode) && st.st_size >= kMapFrom) {
     const auto size = static_cast<std::size_t>(st.st_size);
     void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);

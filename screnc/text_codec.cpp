@@ -1,6 +1,7 @@
 #include "text_codec.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace screnc {
@@ -118,30 +119,43 @@ std::string_view bom_bytes(Bom bom) {
   }
 }
 
+namespace {
+
+constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+
+// The first byte at or above 0x80 in [p, end), or end. Runs of ASCII go 32 bytes at a
+// time, then eight; the byte itself is found in its word without a loop.
+const unsigned char* skip_ascii(const unsigned char* p, const unsigned char* end) {
+  while (end - p >= 32) {
+    std::uint64_t w[4];
+    std::memcpy(w, p, 32);
+    if ((w[0] | w[1] | w[2] | w[3]) & kHigh) break;
+    p += 32;
+  }
+  while (end - p >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (const std::uint64_t high = w & kHigh) {
+      if constexpr (std::endian::native == std::endian::little)
+        return p + std::countr_zero(high) / 8;
+      else
+        return p + std::countl_zero(high) / 8;
+    }
+    p += 8;
+  }
+  while (p < end && *p < 0x80) ++p;
+  return p;
+}
+
+}  // namespace
+
 bool is_valid_utf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto* end = p + bytes.size();
   while (p < end) {
-    // Runs of ASCII go 32 bytes at a time, then eight.
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    while (end - p >= 32) {
-      std::uint64_t w[4];
-      std::memcpy(w, p, 32);
-      if ((w[0] | w[1] | w[2] | w[3]) & kHigh) break;
-      p += 32;
-    }
-    while (end - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      if (w & kHigh) break;
-      p += 8;
-    }
+    p = skip_ascii(p, end);
     if (p == end) break;
     const unsigned char b = *p;
-    if (b < 0x80) {
-      ++p;
-      continue;
-    }
     std::size_t n;
     unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
     if (b >= 0xC2 && b <= 0xDF) {
