@@ -151,14 +151,20 @@ inline std::uint32_t byte_sum(std::uint64_t w) {
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int base64_value(unsigned c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<int>(c - 'A');
-  if (c >= 'a' && c <= 'z') return static_cast<int>(c - 'a' + 26);
-  if (c >= '0' && c <= '9') return static_cast<int>(c - '0' + 52);
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
+struct Base64Values {
+  std::int8_t of[128]{};
+};
+
+constexpr Base64Values make_base64_values() {
+  Base64Values t{};
+  for (auto& v : t.of) v = -1;
+  for (int k = 0; k < 64; ++k) t.of[static_cast<unsigned char>(kBase64[k])] = static_cast<std::int8_t>(k);
+  return t;
 }
+
+constexpr Base64Values kBase64Values = make_base64_values();
+
+int base64_value(unsigned c) { return c < 128 ? kBase64Values.of[c] : -1; }
 
 // Reads the 8-character field at p, which must be the canonical form of its value.
 template <class C>

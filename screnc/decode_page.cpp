@@ -1,7 +1,6 @@
 #include "decode_page.h"
 
 #include <cstdio>
-#include <cstring>
 #include <functional>
 
 #include "atomic_file.h"
@@ -74,14 +73,13 @@ void unmark_region(std::basic_string_view<C> text, std::size_t at, std::size_t e
   }
 }
 
-std::size_t next_lt(std::string_view text, std::size_t from) {
-  const void* hit = std::memchr(text.data() + from, '<', text.size() - from);
-  return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - text.data())
-             : std::string_view::npos;
-}
-
-std::size_t next_lt(std::u16string_view text, std::size_t from) {
-  return text.find(u'<', from);
+// Where the next `<script` tag or `<%@` directive may start, at or after from; npos if
+// none can.
+template <class C>
+std::size_t next_tag(std::basic_string_view<C> text, std::size_t from) {
+  const C* end = text.data() + text.size();
+  const C* hit = find_tag_start(text.data() + from, end, '%');
+  return hit == end ? std::basic_string_view<C>::npos : static_cast<std::size_t>(hit - text.data());
 }
 
 // The page's text with ".Encode" taken off the language names of `<script>` tags and
@@ -100,7 +98,7 @@ void decode_text(std::basic_string_view<C> text, Charset cs, std::basic_string<C
     page.damaged += r.malformed;
   };
   std::size_t done = 0;  // text before it is decoded
-  for (std::size_t k = 0; (k = next_lt(text, k)) != npos;) {
+  for (std::size_t k = 0; (k = next_tag(text, k)) != npos;) {
     const std::size_t end = marked_region_end(text, k);
     if (end == npos) {
       ++k;
