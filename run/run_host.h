@@ -49,4 +49,8 @@ public:
   // count itself reports done = 0 as it grows); then called after every file. Shows
   // nothing by default.
   virtual void ShowProgress(long long done, long long total) { (void)done; (void)total; }
+  // A file is handed out to be copied or encoded (its path as the log names it); it is
+  // logged once done. A stop request lets the files handed out finish. Shows nothing by
+  // default.
+  virtual void FileBegun(const std::string& path) { (void)path; }
 };

@@ -1,12 +1,11 @@
 #pragma once
-// The Options dialog: which kinds of file a run encodes, the extra extensions that count
-// as ASP pages, the ASP switch and the two default script languages; below them, in the
-// frame "Runs", how a run goes about its work: only files that changed, removing what
-// it wrote for sources that are gone, verifying, the encoder's time limit, files at once
-// and patterns left out of every site. It keeps no state: it fills its controls from the
-// settings store when it opens and OK writes them back, every check box, text box and
-// combo box under its own control name; the two spin boxes and the pattern field under
-// the keys the run reads ("EncoderTimeout", "Jobs", "txtExclude").
+// The Options dialog: Qt's face of DialogModel (window/options_model.h), which says what
+// each control shows from the store, what OK stores and what it refuses. The controls,
+// their captions, places and Tab order are the model's table. Enter presses OK wherever
+// the focus is (in the pattern field it starts a new line), Esc is Cancel. On a screen
+// too small for it the dialog scrolls.
+
+#include "options_model.h"
 
 #include <QDialog>
 
@@ -18,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 class QSpinBox;
 class SettingsStore;
 
@@ -55,19 +55,17 @@ public:
   QPushButton* OKButton;
   QPushButton* CancelButton;
 
+  QScrollArea* scroller;  // holds the page of controls; scrolls only on a small screen
+
 protected:
-  // Neither button is the default: Enter presses only a focused button. Esc is Cancel.
   void keyPressEvent(QKeyEvent* event) override;
 
 private:
-  void BuildControls();
-  void BuildFrame();
-  void BuildRunFrame();
-  void LoadRunFields();
-  void SaveRunFields();
+  void BuildControls(QWidget* page);
+  void FitScreen(QWidget* page);
   void SetTabOrder();
   void Connect();
-  QList<QWidget*> BoundControls() const;
+  OptionsValues Values() const;
 
   void Form_Load();
   void OKButton_Click();
@@ -77,5 +75,5 @@ private:
   void Combo2_KeyDown();
   void Combo2_KeyUp();
 
-  SettingsStore& store_;
+  DialogModel model_;
 };

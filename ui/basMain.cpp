@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     std::fputs(qPrintable(StartUsage()), args.help ? stdout : stderr);
     return args.help ? 0 : 2;
   }
-  const std::unique_ptr<SettingsStore> settings = OpenUserSettings(kAppTitle.toStdString());
+  const std::unique_ptr<SettingsStore> settings = OpenUserSettings(kAppTitle);
   SettingsStore& store = *settings;
   {
     frmSplash splash;

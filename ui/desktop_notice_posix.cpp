@@ -17,7 +17,7 @@ bool ShowDesktopNotice(const QString& summary, const QString& body) {
                                                      service, QStringLiteral("Notify"));
   QVariantMap hints;
   hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("quillward"));
-  call << kAppTitle << uint(0) << QStringLiteral("quillward") << summary << body << QStringList() << hints
+  call << AppTitle() << uint(0) << QStringLiteral("quillward") << summary << body << QStringList() << hints
        << int(-1);
   return bus.send(call);
 }

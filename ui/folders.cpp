@@ -1,15 +1,11 @@
 #include "folders.h"
 
+#include "run_text.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <algorithm>
-
-namespace {
-
-QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
-
-}  // namespace
 
 QList<Volume> MachineVolumes() {
   QList<Volume> volumes;
@@ -29,40 +25,15 @@ QList<Volume> MachineVolumes() {
   return volumes;
 }
 
-QString VolumeRootOf(const QString& path) {
-  const QStorageInfo info(QDir::fromNativeSeparators(path));
-  return info.isValid() ? CleanFolderPath(info.rootPath()) : CleanFolderPath(QDir::rootPath());
-}
+QString VolumeRootOf(const QString& path) { return QtText(::VolumeRootOf(RunText(path))); }
 
-FolderAccess CheckFolder(const QString& path) {
-  const QFileInfo info(QDir::fromNativeSeparators(path));
-  if (!info.exists() || !info.isDir()) return FolderAccess::Unavailable;
-  if (!info.isReadable() || !info.isExecutable()) return FolderAccess::Denied;
-  return FolderAccess::Ok;
-}
-
-FolderListing ListFolder(const QString& path) {
-  FolderListing listing;
-  QDir dir(QDir::fromNativeSeparators(CleanFolderPath(path)));
-  for (QDir up = dir;; ) {
-    listing.ancestors.prepend(CleanFolderPath(up.absolutePath()));
-    if (up.isRoot() || !up.cdUp()) break;
-  }
-  const QFileInfoList inside =
-      dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-  for (const QFileInfo& info : inside) listing.children.append(CleanFolderPath(info.absoluteFilePath()));
-  return listing;
-}
+FolderAccess CheckFolder(const QString& path) { return ::CheckFolder(RunText(path)); }
 
 QString CleanFolderPath(const QString& path) {
-  return Native(QDir::cleanPath(QDir::fromNativeSeparators(path)));
+  return QtText(::CleanFolderPath(RunText(QDir::toNativeSeparators(path))));
 }
 
-QString FolderName(const QString& path) {
-  const QString clean = QDir::fromNativeSeparators(CleanFolderPath(path));
-  const QString name = QFileInfo(clean).fileName();
-  return name.isEmpty() ? Native(clean) : name;
-}
+QString FolderName(const QString& path) { return QtText(::FolderName(RunText(QDir::toNativeSeparators(path)))); }
 
 QString WithTrailingSeparator(const QString& dir, QChar separator) {
   return dir.endsWith(separator) ? dir : dir + separator;

@@ -1,8 +1,9 @@
 #pragma once
-// What the drive and folder lists show, apart from the widgets that show it: the volume
-// roots of the machine, whether a folder can be opened, the folders that lead to a path
-// and those directly inside it. Paths are text with native separators and no trailing
+// The drive list's volumes, and the folder rules of window/folder_paths.h in the
+// windows' text (QString). Paths are text with native separators and no trailing
 // separator except at a root ("/", "C:\").
+
+#include "folder_paths.h"
 
 #include <QList>
 #include <QString>
@@ -18,19 +19,7 @@ QList<Volume> MachineVolumes();
 // The root of the volume that holds `path`.
 QString VolumeRootOf(const QString& path);
 
-enum class FolderAccess {
-  Ok,           // the folder exists and can be listed
-  Unavailable,  // nothing there: a drive without a medium, a volume gone
-  Denied,       // there, but it cannot be listed
-};
 FolderAccess CheckFolder(const QString& path);
-
-struct FolderListing {
-  QStringList ancestors;  // from the root down to the folder itself, full paths
-  QStringList children;   // the folders directly inside it, full paths, by name ignoring case
-};
-FolderListing ListFolder(const QString& path);
-
 // `path` in the folder lists' form: native separators, no "." or "..", no trailing
 // separator except at a root.
 QString CleanFolderPath(const QString& path);

@@ -3,7 +3,7 @@
 #include "controls.h"
 #include "look.h"
 #include "message_box.h"
-#include "sysinfo.h"
+#include "run_text.h"
 #include "twips.h"
 
 #include <QLabel>
@@ -27,7 +27,7 @@ QLabel* MakeLabel(QWidget* parent, const QRect& rect, const char* name) {
 frmAbout::frmAbout(const SettingsStore& store, QWidget* parent, std::unique_ptr<SysInfoSystem> system)
     : QDialog(parent), system_(system ? std::move(system) : MakeSysInfoSystem(store)) {
   setObjectName(QStringLiteral("frmAbout"));
-  setWindowTitle(QStringLiteral("About"));
+  setWindowTitle(QtText(AboutFormLoad().caption));
   setWindowIcon(ProgramIcon());
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
@@ -64,10 +64,11 @@ void frmAbout::BuildControls() {
 }
 
 void frmAbout::Form_Load() {
-  lblVersion->setText(VersionText());
-  lblTitle->setText(kAppTitle);
-  lblDescription->setText(QStringLiteral("Quillward - Encodes ASP, vbs, js, HTML code"));
-  lblDisclaimer->setText(QString());
+  const AboutTexts texts = AboutFormLoad();
+  lblVersion->setText(QtText(texts.lblVersion));
+  lblTitle->setText(QtText(texts.lblTitle));
+  lblDescription->setText(QtText(texts.lblDescription));
+  lblDisclaimer->setText(QtText(texts.lblDisclaimer));
 }
 
 void frmAbout::cmdOK_Click() { accept(); }
@@ -75,8 +76,6 @@ void frmAbout::cmdOK_Click() { accept(); }
 void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
 
 void frmAbout::StartSysInfo() {
-  const QString viewer = FindSysInfoViewer(*system_);
-  if (!viewer.isEmpty() && system_->StartDetached(viewer)) return;
-  MessageBox::Show(this, QStringLiteral("System Information Is Unavailable At This Time"), MessageIcon::None,
-                   kAppTitle, MsgButtons::Ok, SysInfoSearchText());
+  MessageSpec message;
+  if (!::StartSysInfo(*system_, message)) MessageBox::Ask(this, message);
 }

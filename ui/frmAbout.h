@@ -2,7 +2,7 @@
 // The About window: the program's title, version and description, and a System Info
 // button that starts the system's information viewer.
 
-#include "sysinfo.h"
+#include "about_model.h"
 
 #include <QDialog>
 #include <memory>

@@ -4,7 +4,6 @@
 #include "controls.h"
 #include "desktop_notice.h"
 #include "drive_list.h"
-#include "encode_run.h"
 #include "folder_list.h"
 #include "folders.h"
 #include "frmAbout.h"
@@ -13,27 +12,26 @@
 #include "message_box.h"
 #include "path_field.h"
 #include "run_text.h"
-#include "start_state.h"
 #include "twips.h"
 #include "twips_layout.h"
+#include "window_texts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPointer>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QUrl>
 #include <climits>
 
 namespace {
 
-const QString kEncodeWebsite = QStringLiteral("Encode Website");
 // The client area's least size: the classic window's, in twips.
 const QSize kClientTwips(7620, 6645);
 
@@ -43,11 +41,16 @@ T* Named(T* object, const char* name) {
   return object;
 }
 
+QString AppDirOfProgram() {
+  return WithTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()), QDir::separator());
+}
+
 }  // namespace
 
-frmEncrypt::frmEncrypt(SettingsStore& store) : store_(store) {
+frmEncrypt::frmEncrypt(SettingsStore& store)
+    : model_(std::make_unique<frmEncryptModel>(store, *this, NativePathOf(AppDirOfProgram()))) {
   setObjectName(QStringLiteral("frmEncrypt"));
-  setWindowTitle(kAppTitle);
+  setWindowTitle(AppTitle());
   setWindowIcon(ProgramIcon());
   setAcceptDrops(true);
   auto* client = new QWidget(this);
@@ -60,9 +63,11 @@ frmEncrypt::frmEncrypt(SettingsStore& store) : store_(store) {
     ShowDesktopNotice(summary, body);
     QApplication::alert(this);
   };
-  frame_.start();
+  openDocument_ = [](const QString& url) { return QDesktopServices::openUrl(QUrl(url)); };
   Form_Load();
 }
+
+frmEncrypt::~frmEncrypt() = default;
 
 // Each control at its place in the classic window; what the window grows goes to the
 // folder lists (half of the height, each list half of the width) and to the log.
@@ -138,289 +143,204 @@ void frmEncrypt::BuildMenus() {
 }
 
 void frmEncrypt::Connect() {
-  connect(Drive1, &DriveList::Change, this, &frmEncrypt::Drive1_Change);
-  connect(Drive2, &DriveList::Change, this, &frmEncrypt::Drive2_Change);
-  connect(Dir1, &FolderList::Change, this, &frmEncrypt::Dir1_Change);
-  connect(Dir2, &FolderList::Change, this, &frmEncrypt::Dir2_Change);
-  connect(txtPath1, &PathField::Open, this, &frmEncrypt::txtPath1_Open);
-  connect(txtPath2, &PathField::Open, this, &frmEncrypt::txtPath2_Open);
+  ConnectSide(Side::Source, Drive1, txtPath1, Dir1);
+  ConnectSide(Side::Destination, Drive2, txtPath2, Dir2);
   connect(Command1, &QPushButton::clicked, this, &frmEncrypt::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &frmEncrypt::Command2_Click);
-  connect(mnuFileStart, &QAction::triggered, this, &frmEncrypt::mnuFileStart_Click);
-  connect(mnuFileOpt, &QAction::triggered, this, &frmEncrypt::mnuFileOpt_Click);
-  connect(mnuFileExit, &QAction::triggered, this, &frmEncrypt::mnuFileExit_Click);
-  connect(mnuHelpAbout, &QAction::triggered, this, &frmEncrypt::mnuHelpAbout_Click);
-  connect(mnuHelpHelp, &QAction::triggered, this, &frmEncrypt::mnuHelpHelp_Click);
+  connect(mnuFileStart, &QAction::triggered, this, [this] { model_->mnuFileStart_Click(); });
+  connect(mnuFileOpt, &QAction::triggered, this, [this] { model_->mnuFileOpt_Click(); });
+  connect(mnuFileExit, &QAction::triggered, this, [this] { model_->mnuFileExit_Click(); });
+  connect(mnuHelpAbout, &QAction::triggered, this, [this] { model_->mnuHelpAbout_Click(); });
+  connect(mnuHelpHelp, &QAction::triggered, this, [this] { model_->mnuHelpHelp_Click(); });
 }
 
-// Records AppDir; the pickers open the folders of the last time (or the nearest folder
-// above one removed since), else the process's current folder.
-void frmEncrypt::Form_Load() {
-  appDir_ = WithTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()),
-                                  QDir::separator());
-  const Remembered last = ReadRemembered(store_);
-  const QString current = CleanFolderPath(QDir::currentPath());
-  for (auto [dir, drive, field, remembered] : {std::tuple{Dir1, Drive1, txtPath1, last.source},
-                                               std::tuple{Dir2, Drive2, txtPath2, last.destination}}) {
-    dir->SetPath(remembered.isEmpty() ? current : NearestFolder(remembered));
-    ShowOpened(dir, drive, field);
+// Drive_Change, txtPath_Change and _Enter, Dir_Choose and _Open of one side. What the
+// model shows back (ShowSide) is not reported again.
+void frmEncrypt::ConnectSide(Side side, DriveList* drive, PathField* field, FolderList* dir) {
+  connect(drive, &DriveList::Change, this, [this, side, drive] {
+    if (!showing_) model_->Drive_Change(side, RunText(drive->Drive()));
+  });
+  connect(field, &QLineEdit::textChanged, this, [this, side](const QString& text) {
+    if (!showing_) model_->Path_Change(side, RunText(text));
+  });
+  connect(field, &PathField::Open, this, [this, side] { model_->Path_Enter(side); });
+  connect(dir, &FolderList::Chosen, this, [this, side](const QString& folder) {
+    if (!showing_) model_->Dir_Choose(side, RunText(folder));
+  });
+  connect(dir, &FolderList::Opened, this, [this, side](const QString& folder) {
+    if (!showing_) model_->Dir_Open(side, RunText(folder));
+  });
+}
+
+void frmEncrypt::Form_Load() { model_->Form_Load(RunText(QDir::toNativeSeparators(QDir::currentPath()))); }
+
+void frmEncrypt::OpenFolders(const QString& source, const QString& destination) {
+  model_->OpenFolders(RunText(source), RunText(destination), RunText(QDir::toNativeSeparators(QDir::currentPath())));
+}
+
+void frmEncrypt::SetAppDir(const QString& dir) {
+  model_->SetAppDir(NativePathOf(WithTrailingSeparator(dir, QDir::separator())));
+}
+
+PixelRect frmEncrypt::ClientArea() const {
+  const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  QRect area = s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+  // The frame is known once the window is shown; before, a title bar and thin borders.
+  QMargins frame(frameGeometry().left() - geometry().left(), geometry().top() - frameGeometry().top(),
+                 frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  frame = QMargins(qAbs(frame.left()), qAbs(frame.top()), qAbs(frame.right()), qAbs(frame.bottom()));
+  if (!isVisible() && QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    const int title = fontMetrics().height() + 16;
+    frame = QMargins(4, title, 4, 4);
   }
+  area = area.marginsRemoved(frame);
+  return {area.x(), area.y(), area.width(), area.height()};
 }
 
 void frmEncrypt::ShowWhereLeft() {
-  if (!restoreGeometry(ReadRemembered(store_).geometry)) {
-    // The first time: somewhat larger than the least size, so the log shows more
-    // lines, but never more than the screen holds.
-    const QSize least = minimumSizeHint();
-    QSize first(least.width() * 5 / 4, least.height() * 4 / 3);
-    if (const QScreen* s = screen()) first = first.boundedTo(s->availableGeometry().size() * 9 / 10);
-    resize(first.expandedTo(least));
-    CenterOnScreen(this);
-  }
-  show();
-}
-
-void frmEncrypt::SetAppDir(const QString& dir) { appDir_ = WithTrailingSeparator(dir, QDir::separator()); }
-
-void frmEncrypt::Drive1_Change() { ChangeDrive(Drive1, Dir1); }
-void frmEncrypt::Drive2_Change() { ChangeDrive(Drive2, Dir2); }
-void frmEncrypt::Dir1_Change() { ShowOpened(Dir1, Drive1, txtPath1); }
-void frmEncrypt::Dir2_Change() { ShowOpened(Dir2, Drive2, txtPath2); }
-void frmEncrypt::txtPath1_Open() { OpenTyped(txtPath1, Dir1, false); }
-void frmEncrypt::txtPath2_Open() { OpenTyped(txtPath2, Dir2, true); }
-
-// The folder list moves to the drive picked; a drive that is not there or cannot be read
-// says so, and the folder list keeps its folder while the drive list shows the drive picked.
-void frmEncrypt::ChangeDrive(DriveList* drive, FolderList* dir) {
-  if (dir->SetPath(drive->Drive()) != FolderAccess::Ok) {
-    MessageBox::Show(this, QStringLiteral("Device Unavailable!"), MessageIcon::Critical, kEncodeWebsite);
+  const QSize least = minimumSizeHint();
+  const WindowPlace place = model_->PlaceAtStart({least.width(), least.height()}, ClientArea());
+  // The layout's least size is the classic one; a smaller screen scrolls nothing but
+  // never hides the window's edges.
+  setMinimumSize(place.least.width, place.least.height);
+  setGeometry(place.frame.x, place.frame.y, place.frame.width, place.frame.height);
+  if (place.maximized) {
+    showMaximized();
+  } else {
+    show();
   }
 }
 
-// A folder list opened a folder: its path field and drive list show it.
-void frmEncrypt::ShowOpened(FolderList* dir, DriveList* drive, PathField* field) {
-  field->ShowFolder(dir->Path());
-  drive->ShowDrive(VolumeRootOf(dir->Path()));
+void frmEncrypt::Command1_Click() {
+  // A path set by the program rather than typed is taken as it stands.
+  for (auto [side, field] : {std::pair{Side::Source, txtPath1}, std::pair{Side::Destination, txtPath2}}) {
+    if (RunText(field->text()) != model_->View(side).field) model_->Path_Change(side, RunText(field->text()));
+  }
+  model_->Command1_Click();
 }
 
-// Enter in a path field: the list opens the folder typed. One that does not exist stays
-// typed in the field: a destination is then created when Start is pressed, a source
-// is refused by the run.
-void frmEncrypt::OpenTyped(PathField* field, FolderList* dir, bool destination) {
-  const QString folder = field->Folder();
-  if (!folder.isEmpty() && dir->SetPath(folder) == FolderAccess::Ok) {
-    ShowOpened(dir, destination ? Drive2 : Drive1, field);
-    lblStatus->clear();
+void frmEncrypt::Command2_Click() { model_->Command2_Click(); }
+
+// The close button asks what File, Exit asks; the folders and place are remembered.
+void frmEncrypt::closeEvent(QCloseEvent* event) {
+  if (!model_->Form_QueryUnload()) {
+    event->ignore();
     return;
   }
-  if (folder.isEmpty()) {
-    ShowOpened(dir, destination ? Drive2 : Drive1, field);
-  } else {
-    lblStatus->setText((destination ? QStringLiteral("Will be created when Start is pressed: %1")
-                                    : QStringLiteral("No such folder: %1"))
-                           .arg(folder));
-  }
+  const QRect r = isMaximized() ? normalGeometry() : geometry();
+  WindowPlace place;
+  place.frame = {r.x(), r.y(), r.width(), r.height()};
+  place.maximized = isMaximized();
+  model_->Form_Unload(place);
+  event->accept();
 }
 
-void frmEncrypt::OpenFolders(const QString& source, const QString& destination) {
-  for (auto [text, dir, field, isDestination] :
-       {std::tuple{source, Dir1, txtPath1, false}, std::tuple{destination, Dir2, txtPath2, true}}) {
-    QString folder = TypedFolder(text, QDir::currentPath());
-    if (folder.isEmpty()) continue;
-    // A file given (as "Open with" may): the folder that holds it.
-    if (const QFileInfo info(folder); info.isFile()) folder = CleanFolderPath(info.absolutePath());
-    dir->SetPath(NearestFolder(folder));
-    field->setText(folder);
-    OpenTyped(field, dir, isDestination);
-  }
-}
+QString frmEncrypt::LogText() const { return Text1->Text(); }
 
-// The run. Start, File, Start and the pickers stay disabled until it ends: the paths were
-// taken when it started, and a run never starts inside another.
-void frmEncrypt::Command1_Click() {
-  if (state_.Busy) return;
-  const QPointer<QWidget> hadFocus = focusWidget();
-  RememberFolders(store_, txtPath1->Folder(), txtPath2->Folder());
-  progress_.Start();
-  events_.invalidate();
-  lblStatus->clear();
-  SetRunning(true);
-  const RunOutcome outcome = RunEncoding(*this, store_);
-  ShowFrame(true);
-  SetRunning(false);
-  if (hadFocus && hadFocus->isEnabled() && hadFocus->isVisible()) hadFocus->setFocus(Qt::OtherFocusReason);
-  // A destination typed in the field exists now: the list opens it.
-  if (txtPath2->Typed() && CheckFolder(txtPath2->Folder()) == FolderAccess::Ok) OpenTyped(txtPath2, Dir2, true);
-  EndOfRun(outcome);
+void frmEncrypt::ShowSide(Side side, const SideView& view) {
+  const bool source = side == Side::Source;
+  DriveList* drive = source ? Drive1 : Drive2;
+  PathField* field = source ? txtPath1 : txtPath2;
+  FolderList* dir = source ? Dir1 : Dir2;
+  showing_ = true;
+  dir->Show(QtText(view.listed), QtText(view.chosen), view.pending ? QtText(view.pendingCaption) : QString());
+  field->SetShown(QtText(view.listed));
+  if (field->text() != QtText(view.field)) {
+    field->setText(QtText(view.field));
+    field->setCursorPosition(0);
+  }
+  drive->ShowDrive(QtText(view.drive));
+  showing_ = false;
 }
 
 // The pickers and Start are about to be disabled: when one of them has the focus, Stop
 // takes it (not the log), so that Space or Enter pressed again stops the run.
-void frmEncrypt::SetRunning(bool running) {
-  const std::initializer_list<QWidget*> idleOnly{Command1, Drive1, Drive2, txtPath1, txtPath2, Dir1, Dir2};
-  if (running && std::find(idleOnly.begin(), idleOnly.end(), focusWidget()) != idleOnly.end()) {
-    Command2->setEnabled(true);
-    Command2->setFocus(Qt::OtherFocusReason);
-  }
-  for (QWidget* w : idleOnly) w->setEnabled(!running);
-  mnuFileStart->setEnabled(!running);
-  if (running) prgRun->setVisible(false);
-  setWindowTitle(kAppTitle);
+void frmEncrypt::ShowControls(const ControlsView& view) {
+  const std::initializer_list<QWidget*> pickers{Drive1, Drive2, txtPath1, txtPath2, Dir1, Dir2};
+  QWidget* focus = focusWidget();
+  const bool focusGoes = (focus == Command1 && !view.start) ||
+                         (!view.pickers && std::find(pickers.begin(), pickers.end(), focus) != pickers.end());
+  Command2->setEnabled(view.stop);
+  if (focusGoes && view.stop) Command2->setFocus(Qt::OtherFocusReason);
+  Command1->setEnabled(view.start);
+  mnuFileStart->setEnabled(view.start);
+  for (QWidget* w : pickers) w->setEnabled(view.pickers);
 }
 
-// The status line and, after a long run while the user is elsewhere, the desktop get
-// the summary.
-void frmEncrypt::EndOfRun(const RunOutcome& outcome) {
-  const QString summary = SummaryText(outcome, progress_.ElapsedMs());
-  // The bar ends at the files the run did, also when its last report came between
-  // frames; a run that ended before its first file shows none.
-  if (!summary.isEmpty() && progress_.Known() && outcome.files > 0) {
-    progress_.Update(outcome.files, progress_.Total());
-    ShowFrame(true);
-  } else {
-    prgRun->setVisible(false);
-  }
-  lblStatus->setText(summary);
-  if (summary.isEmpty() || progress_.ElapsedMs() < noticeAfterMs_) return;
-  // Nothing while the user is at the window (or at a dialog of the program's), nor
-  // after the window was closed.
-  if (isVisible() && !isActiveWindow() && QApplication::activeModalWidget() == nullptr) {
-    notify_(QStringLiteral("%1: run ended").arg(kAppTitle), summary);
-  }
+void frmEncrypt::ShowTitle(const std::string& title) {
+  if (windowTitle() != QtText(title)) setWindowTitle(QtText(title));
 }
 
-void frmEncrypt::Command2_Click() { RequestStop(*this); }
+void frmEncrypt::ShowStatus(const std::string& text, StatusLook look) {
+  lblStatus->setText(QtText(text));
+  lblStatus->setStyleSheet(look == StatusLook::Failed ? QStringLiteral("QLabel { color: #b00000; font-weight: bold; }")
+                                                      : QString());
+}
 
-void frmEncrypt::mnuFileStart_Click() { Command1_Click(); }
+void frmEncrypt::ShowProgress(const ProgressView& view) {
+  prgRun->setVisible(view.visible);
+  if (!view.visible) return;
+  prgRun->setRange(0, view.busy ? 0 : static_cast<int>(qMin<qint64>(view.maximum, INT_MAX)));
+  prgRun->setValue(static_cast<int>(qMin<qint64>(view.value, INT_MAX)));
+  prgRun->setFormat(QtText(view.text));
+  prgRun->setStyleSheet(view.failed ? QStringLiteral("QProgressBar::chunk { background-color: #c00000; }")
+                                    : QString());
+}
+
+void frmEncrypt::ClearLog() { Text1->Clear(); }
+void frmEncrypt::AppendLog(const std::string& entry, EntryLook look) { Text1->Append(QtText(entry), look); }
+void frmEncrypt::MarkLastFailed() { Text1->MarkLastFailed(); }
+void frmEncrypt::FlushLog() { Text1->Flush(); }
+
+int frmEncrypt::Ask(const MessageSpec& message) { return MessageBox::Ask(this, message); }
+
+void frmEncrypt::PumpEvents() { QCoreApplication::processEvents(); }
+
+// Nothing while the user is at the window (or at a dialog of the program's), nor after
+// the window was closed.
+bool frmEncrypt::UserIsAway() {
+  return isVisible() && !isActiveWindow() && QApplication::activeModalWidget() == nullptr;
+}
+
+void frmEncrypt::Notify(const std::string& summary, const std::string& body) { notify_(QtText(summary), QtText(body)); }
+
+void frmEncrypt::FocusStart() {
+  if (Command1->isEnabled() && Command1->isVisible()) Command1->setFocus(Qt::OtherFocusReason);
+}
 
 // Options and About are modal, but a run goes on while they are open: they are shown
 // without a loop of their own.
-void frmEncrypt::mnuFileOpt_Click() {
-  auto* dialog = new Dialog(store_, this);
+void frmEncrypt::OpenOptions() {
+  auto* dialog = new Dialog(model_->Store(), this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowModality(Qt::ApplicationModal);
   dialog->show();
 }
 
-void frmEncrypt::mnuHelpAbout_Click() {
-  auto* about = new frmAbout(store_, this);
+void frmEncrypt::OpenAbout() {
+  auto* about = new frmAbout(model_->Store(), this);
   about->setAttribute(Qt::WA_DeleteOnClose);
   about->setWindowModality(Qt::ApplicationModal);
   about->show();
 }
 
-void frmEncrypt::mnuHelpHelp_Click() {}
+bool frmEncrypt::OpenDocument(const std::string& url) { return openDocument_(QtText(url)); }
 
-// The question holds the run until it is answered; the status line says so meanwhile.
-bool frmEncrypt::AskToCancel() {
-  const QString before = lblStatus->text();
-  lblStatus->setText(QStringLiteral("Paused until the question is answered"));
-  const MsgAnswer answer = MessageBox::Show(this, QStringLiteral("Cancel current Action?"), MessageIcon::Question,
-                                            kEncodeWebsite, MsgButtons::YesNo);
-  lblStatus->setText(before);
-  return answer == MsgAnswer::Yes;
-}
-
-void frmEncrypt::mnuFileExit_Click() {
-  if (state_.Busy) {
-    if (!AskToCancel()) return;
-    exitConfirmed_ = true;
-    RequestStop(*this);
-  }
-  close();
-}
-
-// The close button asks what File, Exit asks. The window is hidden, not destroyed, until
-// the run has returned.
-void frmEncrypt::closeEvent(QCloseEvent* event) {
-  if (state_.Busy && !exitConfirmed_) {
-    if (!AskToCancel()) {
-      event->ignore();
-      return;
-    }
-    RequestStop(*this);
-  }
-  exitConfirmed_ = false;
-  Remember();
-  event->accept();
-}
-
-void frmEncrypt::Remember() {
-  RememberFolders(store_, txtPath1->Folder(), txtPath2->Folder());
-  RememberGeometry(store_, saveGeometry());
-}
-
-std::filesystem::path frmEncrypt::SourcePath() { return NativePathOf(txtPath1->Folder()); }
-std::filesystem::path frmEncrypt::DestinationPath() { return NativePathOf(txtPath2->Folder()); }
-std::filesystem::path frmEncrypt::AppDir() { return NativePathOf(appDir_); }
-
-void frmEncrypt::SetStopEnabled(bool enabled) { Command2->setEnabled(enabled); }
-void frmEncrypt::ClearLog() { Text1->Clear(); }
-void frmEncrypt::AppendLog(const std::string& entry) {
-  const QString text = QtText(entry);
-  Text1->Append(text, LookOf(text));
-}
-void frmEncrypt::MarkLastFailed() { Text1->MarkLastFailed(); }
-void frmEncrypt::RepaintLog() { ShowFrame(false); }
-QString frmEncrypt::LogText() const { return Text1->Text(); }
-
-// The log follows its end by itself (LogBox::Flush), and moves no focus: a button
-// half-pressed while files go by stays pressed.
-void frmEncrypt::ScrollText(std::int16_t) {}
-
-void frmEncrypt::ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) {
-  ShowFrame(true);
-  MessageBox::Show(this, QtText(text), icon, QtText(title));
-}
-
-// Events are let in at most every few milliseconds: a run of small files calls this a
-// thousand times a second, and a person's click or key waits 10 ms at most.
-void frmEncrypt::ProcessEvents() {
-  ShowFrame(false);
-  if (events_.isValid() && events_.elapsed() < kEventsEveryMs) return;
-  events_.start();
-  QCoreApplication::processEvents();
-}
-
-void frmEncrypt::ShowProgress(qint64 done, qint64 total) {
-  progress_.Update(done, total);
-  ShowFrame(false);
-}
-
-// What the run reported since the last frame: the log's new lines, the count, the share
-// done in the title, the time left.
-void frmEncrypt::ShowFrame(bool now) {
-  if (!now && frame_.elapsed() < LogBox::kFrameMs) return;
-  frame_.restart();
-  Text1->Flush();
-  if (!progress_.Known()) return;
-  prgRun->setVisible(true);
-  prgRun->setRange(0, progress_.Counting() ? 0 : static_cast<int>(qMin<qint64>(progress_.Total(), INT_MAX)));
-  prgRun->setValue(static_cast<int>(qMin<qint64>(progress_.Done(), INT_MAX)));
-  prgRun->setFormat(progress_.CountText());
-  if (state_.Busy) {
-    const QString title = progress_.Counting() ? kAppTitle : RunTitle(progress_.Percent());
-    if (windowTitle() != title) setWindowTitle(title);
-    lblStatus->setText(progress_.TimeLeftText());
-  }
-}
+void frmEncrypt::CloseWindow() { close(); }
 
 // A folder dragged from a file manager opens on the side it is dropped on; a file
 // dropped opens the folder that holds it. Nothing is taken while a run is going.
 void frmEncrypt::dragEnterEvent(QDragEnterEvent* event) {
-  if (!state_.Busy && !DroppedFolder(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (model_->AcceptsDrop() && !DroppedFolder(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void frmEncrypt::dragMoveEvent(QDragMoveEvent* event) {
-  if (!state_.Busy && !DroppedFolder(event->mimeData()).isEmpty()) event->acceptProposedAction();
+  if (model_->AcceptsDrop() && !DroppedFolder(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
 
 void frmEncrypt::dropEvent(QDropEvent* event) {
   const QString folder = DroppedFolder(event->mimeData());
-  if (state_.Busy || folder.isEmpty()) return;
+  if (!model_->AcceptsDrop() || folder.isEmpty()) return;
   const bool destination = event->position().x() >= centralWidget()->geometry().center().x();
-  PathField* field = destination ? txtPath2 : txtPath1;
-  field->setText(folder);
-  OpenTyped(field, destination ? Dir2 : Dir1, destination);
-  event->acceptProposedAction();
+  if (model_->Drop(destination ? Side::Destination : Side::Source, RunText(folder))) event->acceptProposedAction();
 }

@@ -1,17 +1,17 @@
 #pragma once
 // The main window: the source and destination pickers (drive list, path field, folder
 // list), the log, the progress of a run, Start and Stop, and the File and Help menus.
-// It is the encoding run's host: the run reaches the window only through RunHost, and
-// the window holds RunState and AppDir for its whole life. The RunHost methods only
-// convert and hand on; what they show is drawn once per frame (about 50 ms), so a run
+// It is Qt's face of frmEncryptModel (window/encrypt_model.h), which holds every rule and
+// is the run's host: the window draws what the model hands it and reports the user's acts
+// to the model's handlers. The model draws at most once per frame (about 50 ms), so a run
 // costs the window about what it costs the console.
 
-#include "run_host.h"
-#include "run_progress.h"
+#include "encrypt_face.h"
+#include "encrypt_model.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class Button;
 class DriveList;
@@ -23,20 +23,21 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class SettingsStore;
-struct RunOutcome;
 
-class frmEncrypt : public QMainWindow, public RunHost {
+class frmEncrypt : public QMainWindow, public EncryptFace {
   Q_OBJECT
 public:
   // `store` holds the settings the runs and the Options dialog share; it must outlive
   // the window. The folders are the ones remembered from the last time, else the
-  // process's current folder.
+  // process's current folder and a new folder beside it.
   explicit frmEncrypt(SettingsStore& store);
+  ~frmEncrypt() override;
 
   // Opens the folders named on the command line; either may be empty (then the side
   // keeps its folder). A destination that does not exist is created when Start is pressed.
   void OpenFolders(const QString& source, const QString& destination);
-  // Shows the window where the user left it, or centred at its first size.
+  // Shows the window where the user left it (brought wholly onto the screen), or centred
+  // at its first size; never larger than the screen's work area.
   void ShowWhereLeft();
 
   // Tests: where the run looks for the encoder instead of the program's own folder.
@@ -45,25 +46,43 @@ public:
   // and a flash of the task bar entry), and after how long a run (10 s by default).
   using Notifier = std::function<void(const QString& summary, const QString& body)>;
   void SetNotifier(Notifier notifier) { notify_ = std::move(notifier); }
-  void SetNoticeAfter(qint64 ms) { noticeAfterMs_ = ms; }
+  void SetNoticeAfter(qint64 ms) { model_->SetNoticeAfter(ms); }
+  // Tests: how Help, Help opens a document (by default the desktop's viewer).
+  using DocumentOpener = std::function<bool(const QString& url)>;
+  void SetDocumentOpener(DocumentOpener opener) { openDocument_ = std::move(opener); }
 
-  // RunHost
-  std::filesystem::path SourcePath() override;
-  std::filesystem::path DestinationPath() override;
-  std::filesystem::path AppDir() override;
-  RunState& State() override { return state_; }
-  void SetStopEnabled(bool enabled) override;
-  void ClearLog() override;
-  void AppendLog(const std::string& entry) override;
-  void MarkLastFailed() override;
-  void RepaintLog() override;
-  void ScrollText(std::int16_t lines) override;
-  void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
-  void ProcessEvents() override;
-  void ShowProgress(qint64 done, qint64 total) override;
+  // The run's host is the model; these hand on to it.
+  frmEncryptModel& Model() { return *model_; }
+  RunState& State() { return model_->State(); }
+  std::filesystem::path SourcePath() { return model_->SourcePath(); }
+  std::filesystem::path DestinationPath() { return model_->DestinationPath(); }
+  std::filesystem::path AppDir() { return model_->AppDir(); }
+  void AppendLog(const std::string& entry) { model_->AppendLog(entry); }
+  void RepaintLog() { model_->RepaintLog(); }
+  void ShowProgress(qint64 done, qint64 total) { model_->ShowProgress(done, total); }
 
   // The whole log, lines joined by CR LF.
   QString LogText() const;
+
+  // EncryptFace
+  void ShowSide(Side side, const SideView& view) override;
+  void ShowControls(const ControlsView& view) override;
+  void ShowTitle(const std::string& title) override;
+  void ShowStatus(const std::string& text, StatusLook look) override;
+  void ShowProgress(const ProgressView& view) override;
+  void ClearLog() override;
+  void AppendLog(const std::string& entry, EntryLook look) override;
+  void MarkLastFailed() override;
+  void FlushLog() override;
+  int Ask(const MessageSpec& message) override;
+  void PumpEvents() override;
+  bool UserIsAway() override;
+  void Notify(const std::string& summary, const std::string& body) override;
+  void FocusStart() override;
+  void OpenOptions() override;
+  void OpenAbout() override;
+  bool OpenDocument(const std::string& url) override;
+  void CloseWindow() override;
 
   QLabel* Label1;
   QLabel* Label2;
@@ -99,38 +118,16 @@ private:
   void NameControls();
   void BuildMenus();
   void Connect();
-  void SetRunning(bool running);
-  void ChangeDrive(DriveList* drive, FolderList* dir);
-  void ShowOpened(FolderList* dir, DriveList* drive, PathField* field);
-  void OpenTyped(PathField* field, FolderList* dir, bool destination);
-  void ShowFrame(bool now);
-  void EndOfRun(const RunOutcome& outcome);
-  bool AskToCancel();
-  void Remember();
+  void ConnectSide(Side side, DriveList* drive, PathField* field, FolderList* dir);
+  // The screen's work area less the window's frame, in the window's own pixels.
+  PixelRect ClientArea() const;
 
   void Form_Load();
-  void Drive1_Change();
-  void Drive2_Change();
-  void Dir1_Change();
-  void Dir2_Change();
-  void txtPath1_Open();
-  void txtPath2_Open();
   void Command1_Click();
   void Command2_Click();
-  void mnuFileStart_Click();
-  void mnuFileOpt_Click();
-  void mnuFileExit_Click();
-  void mnuHelpAbout_Click();
-  void mnuHelpHelp_Click();
 
-  SettingsStore& store_;
-  RunState state_;
-  QString appDir_;
-  RunProgress progress_;
-  QElapsedTimer frame_;
-  QElapsedTimer events_;  // since events were last let in
-  static constexpr int kEventsEveryMs = 10;
-  bool exitConfirmed_ = false;
+  std::unique_ptr<frmEncryptModel> model_;
+  bool showing_ = false;  // a side is being shown: its changes are the model's own
   Notifier notify_;
-  qint64 noticeAfterMs_ = 10000;
+  DocumentOpener openDocument_;
 };

@@ -1,5 +1,7 @@
 #include "frmSplash.h"
 
+#include "about_model.h"
+
 #include "controls.h"
 #include "look.h"
 #include "twips.h"
@@ -64,15 +66,16 @@ void frmSplash::BuildControls() {
   lblVersion = MakeLabel(Frame1, TwipsRect(5970, 1305, 885, 285), SplashFont(QStringLiteral("Arial"), 12, true), "lblVersion");
   lblVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   lblCopyright = MakeLabel(Frame1, TwipsRect(4560, 1665, 2415, 255), SplashFont(tahoma, 8.25, false), "lblCopyright");
-  lblCopyright->setText(kCopyright);
+  lblCopyright->setText(QString::fromStdString(SplashFormLoad().lblCopyright));
   lblCompany = MakeLabel(Frame1, TwipsRect(4560, 1875, 2415, 255), SplashFont(tahoma, 8.25, false), "lblCompany");
-  lblCompany->setText(kMakerName);
+  lblCompany->setText(QString::fromStdString(SplashFormLoad().lblCompany));
 }
 
 void frmSplash::Form_Load() {
-  lblVersion->setText(VersionText());
-  lblProductName->setText(kAppTitle);
-  lblCompanyProduct->setText(kMakerName);
+  const SplashTexts texts = SplashFormLoad();
+  lblVersion->setText(QString::fromStdString(texts.lblVersion));
+  lblProductName->setText(QString::fromStdString(texts.lblProductName));
+  lblCompanyProduct->setText(QString::fromStdString(texts.lblCompanyProduct));
   for (QLabel* label : {lblCompanyProduct, lblProductName, lblVersion}) FitToText(label);
 }
 

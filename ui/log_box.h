@@ -6,11 +6,11 @@
 // read. Failed entries and the run's summary stand out by colour; the text itself is
 // exactly the entries, lines joined by CR LF.
 
+#include "encrypt_face.h"
+
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QStringList>
-
-enum class EntryLook { Plain, Failed, Summary, FailedSummary };
 
 // How an entry of the run's log is shown: `failed` as the run flagged it; the summary by
 // its text.

@@ -5,12 +5,6 @@
 #include <QStringList>
 #include <QWidget>
 
-QString VersionText(int major, int minor, int revision) {
-  return QStringLiteral("Version %1.%2.%3").arg(major).arg(minor).arg(revision);
-}
-
-QString VersionText() { return VersionText(QW_VERSION_MAJOR, QW_VERSION_MINOR, QW_VERSION_PATCH); }
-
 QFont NamedFont(const QString& family, double points, bool bold) {
   // Each classic family first, then a free font with the same or close metrics.
   static const QStringList kSans = {QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
@@ -41,7 +35,7 @@ QIcon ProgramIcon() {
 }
 
 void ApplyProgramLook(QApplication& app) {
-  QApplication::setApplicationName(kAppTitle);
+  QApplication::setApplicationName(AppTitle());
   QApplication::setApplicationVersion(
       QStringLiteral("%1.%2.%3").arg(QW_VERSION_MAJOR).arg(QW_VERSION_MINOR).arg(QW_VERSION_PATCH));
   app.setWindowIcon(ProgramIcon());

@@ -2,6 +2,8 @@
 // What every window of the program shares: the title, the version text, the default
 // font, the icon, and placing a window in the middle of the screen or of its opener.
 
+#include "window_texts.h"
+
 #include <QFont>
 #include <QIcon>
 #include <QString>
@@ -9,16 +11,8 @@
 class QApplication;
 class QWidget;
 
-// The application title: main window caption, settings name, message box title.
-inline const QString kAppTitle = QStringLiteral("Quillward");
-// The maker's name and copyright line on the splash.
-inline const QString kMakerName = QStringLiteral("Quillward Works");
-inline const QString kCopyright = QStringLiteral("Copyright (c) Quillward Works");
-
-// "Version " and the three numbers, each as plain decimal text: "Version 1.0.5".
-QString VersionText(int major, int minor, int revision);
-// The version text of this program.
-QString VersionText();
+// The application title (window_texts.h's kAppTitle) as the windows show it.
+inline QString AppTitle() { return QString::fromStdString(kAppTitle); }
 
 // A font by family (with metric-compatible fallbacks), point size and weight.
 QFont NamedFont(const QString& family, double points, bool bold);

@@ -4,14 +4,16 @@
 // question), so a test can never hang on a modal box. The control that had the focus
 // before a box has it again after.
 
+#include "encrypt_face.h"
 #include "run_host.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
-enum class MsgButtons { Ok, YesNo };
+enum class MsgButtons { Ok, YesNo, Other };
 enum class MsgAnswer { Ok, Yes, No };
 
 struct ShownMessage {
@@ -20,6 +22,7 @@ struct ShownMessage {
   QString title;
   MsgButtons buttons = MsgButtons::Ok;
   QString detail;
+  QStringList captions;  // the buttons, as MessageSpec names them
 };
 
 class MessageBox {
@@ -29,10 +32,17 @@ public:
   static MsgAnswer Show(QWidget* parent, const QString& text, MessageIcon icon, const QString& title,
                         MsgButtons buttons = MsgButtons::Ok, const QString& detail = QString());
 
+  // Shows the box a window model asks for and returns the index of the button pressed
+  // (the cancel button's when the box is closed). In test mode the answers queued by
+  // SetNextAnswer are taken as Ok and Yes = 0, No = 1, or those of SetNextChoice.
+  static int Ask(QWidget* parent, const MessageSpec& message);
+
   // Tests: switches the seam on (nothing is shown from then on) or off.
   static void SetTestMode(bool on);
   // Tests: the answer of the next box; answers queue up in order.
   static void SetNextAnswer(MsgAnswer answer);
+  // Tests: the index of the button pressed in the next box.
+  static void SetNextChoice(int index);
   // Tests: the boxes shown since the last call, oldest first.
   static QList<ShownMessage> TakeShown();
 };

@@ -1,6 +1,8 @@
 #include "path_field.h"
 
+#include "folder_paths.h"
 #include "folders.h"
+#include "run_text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,15 +25,7 @@ void PathField::ShowFolder(const QString& path) {
 QString PathField::Folder() const { return TypedFolder(text(), shown_); }
 
 QString TypedFolder(const QString& text, const QString& base) {
-  QString t = text.trimmed();
-  if (t.size() >= 2 && (t.front() == u'"' || t.front() == u'\'') && t.back() == t.front()) t = t.mid(1, t.size() - 2);
-  if (t.startsWith(QLatin1String("file:"))) t = QUrl(t).toLocalFile();
-  if (t.isEmpty()) return QString();
-  if (t == QLatin1String("~") || t.startsWith(QLatin1String("~/"))) t = QDir::homePath() + t.mid(1);
-  const QString plain = QDir::fromNativeSeparators(t);
-  const QString absolute =
-      QDir::isAbsolutePath(plain) ? plain : QDir(QDir::fromNativeSeparators(base)).absoluteFilePath(plain);
-  return CleanFolderPath(absolute);
+  return QtText(::TypedFolder(RunText(text), RunText(base), RunText(QDir::toNativeSeparators(QDir::homePath()))));
 }
 
 QString DroppedFolder(const QMimeData* mime) {

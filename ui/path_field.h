@@ -15,6 +15,8 @@ public:
 
   // Shows `path` as the field's folder (the list opened it).
   void ShowFolder(const QString& path);
+  // The folder the list shows, without changing the text.
+  void SetShown(const QString& path) { shown_ = path; }
   // The folder the field names now, typed or shown, in the folder lists' form.
   QString Folder() const;
   // True while the text is not the folder shown by the list (typed, not opened yet).
@@ -29,7 +31,7 @@ private:
 };
 
 // The folder `text` names, read as a person types or pastes it, relative to `base`;
-// empty for an empty text.
+// empty for an empty text (the model's TypedFolder, with the user's home folder).
 QString TypedFolder(const QString& text, const QString& base);
 
 // The folder a drop from a file manager names: the first local item, or the folder that

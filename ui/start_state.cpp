@@ -1,10 +1,5 @@
 #include "start_state.h"
 
-#include "folders.h"
-#include "run_text.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 StartArgs ParseStartArgs(const QStringList& args) {
   StartArgs parsed;
@@ -32,32 +27,4 @@ QString StartUsage() {
       "Usage: quillward [SOURCE [DESTINATION]]\n"
       "Opens the window with SOURCE as the folder to encode and DESTINATION as the folder\n"
       "the encoded copy goes to (created when Start is pressed, if it does not exist).\n");
-}
-
-Remembered ReadRemembered(const SettingsStore& store) {
-  Remembered r;
-  r.source = ReadSetting(store, kLastSourceKey, QString());
-  r.destination = ReadSetting(store, kLastDestinationKey, QString());
-  r.geometry = QByteArray::fromBase64(ReadSetting(store, kWindowGeometryKey, QString()).toLatin1());
-  return r;
-}
-
-void RememberFolders(SettingsStore& store, const QString& source, const QString& destination) {
-  WriteSetting(store, kLastSourceKey, source);
-  WriteSetting(store, kLastDestinationKey, destination);
-}
-
-void RememberGeometry(SettingsStore& store, const QByteArray& geometry) {
-  WriteSetting(store, kWindowGeometryKey, QString::fromLatin1(geometry.toBase64()));
-}
-
-QString NearestFolder(const QString& path) {
-  QString at = CleanFolderPath(path);
-  for (int guard = 0; guard < 4096 && !at.isEmpty(); ++guard) {
-    if (CheckFolder(at) == FolderAccess::Ok) return at;
-    const QString up = CleanFolderPath(QFileInfo(QDir::fromNativeSeparators(at)).path());
-    if (up == at) break;
-    at = up;
-  }
-  return CleanFolderPath(QDir::currentPath());
 }

@@ -1,18 +1,14 @@
 #pragma once
-// What the main window starts with: the folders named on the command line
-// (`quillward [SOURCE [DESTINATION]]`), else the ones remembered from the last time, and
-// the window's remembered size and place. Remembered per user in the settings store,
-// beside the run's keys and apart from them.
+// The window program's command line (`quillward [SOURCE [DESTINATION]]`), and the keys
+// under which the window model remembers the folders and the window's place, per user in
+// the settings store beside the run's keys.
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
-class SettingsStore;
-
 inline const QString kLastSourceKey = QStringLiteral("LastSource");
 inline const QString kLastDestinationKey = QStringLiteral("LastDestination");
-inline const QString kWindowGeometryKey = QStringLiteral("WindowGeometry");
+inline const QString kWindowGeometryKey = QStringLiteral("WindowPlace");
 
 struct StartArgs {
   QString source;       // empty: not given
@@ -25,15 +21,3 @@ struct StartArgs {
 // options; a folder may then begin with "-".
 StartArgs ParseStartArgs(const QStringList& args);
 QString StartUsage();
-
-struct Remembered {
-  QString source, destination;  // empty when none is stored
-  QByteArray geometry;          // empty when none is stored
-};
-Remembered ReadRemembered(const SettingsStore& store);
-void RememberFolders(SettingsStore& store, const QString& source, const QString& destination);
-void RememberGeometry(SettingsStore& store, const QByteArray& geometry);
-
-// `path` when it is a folder, else the nearest folder above it that exists: a
-// remembered folder that was removed since opens its parent.
-QString NearestFolder(const QString& path);

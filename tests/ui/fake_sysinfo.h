@@ -1,63 +1,63 @@
 #pragma once
 // Stand-ins for the registry and the system behind the System Info button.
 
-#include "sysinfo.h"
+#include "about_model.h"
 
-#include <QMap>
-#include <QSet>
-#include <QStringList>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
 
 struct StoredValue {
-  quint32 type;
-  QByteArray bytes;
+  std::uint32_t type;
+  std::string bytes;
 };
 
 // Keys by name below HKEY_LOCAL_MACHINE; reads fail, like the real call, when the value
 // needs more bytes than offered.
 class FakeRegistry : public RegistryApi {
 public:
-  bool OpenKey(qint32 root, const QByteArray& keyName, quint32 access, quintptr& key) override {
+  bool OpenKey(std::int32_t root, const std::string& keyName, std::uint32_t access, std::uintptr_t& key) override {
     lastAccess = access;
-    if (root != kHkeyLocalMachine || !keys.contains(keyName)) return false;
-    key = quintptr(keyNames.size() + 1);
-    keyNames.append(keyName);
+    if (root != kHkeyLocalMachine || !keys.count(keyName)) return false;
+    keyNames.push_back(keyName);
+    key = keyNames.size();
     open.insert(key);
     return true;
   }
-  bool QueryValue(quintptr key, const QByteArray& valueName, quint32& type, QByteArray& buffer) override {
-    offered = int(buffer.size());
-    const auto& values = keys[keyNames[int(key) - 1]];
-    if (!values.contains(valueName)) return false;
-    const StoredValue& v = values[valueName];
-    if (v.bytes.size() > buffer.size()) return false;
-    type = v.type;
-    buffer = v.bytes;
+  bool QueryValue(std::uintptr_t key, const std::string& valueName, std::uint32_t& type, std::string& buffer) override {
+    offered = static_cast<int>(buffer.size());
+    const auto& values = keys[keyNames[key - 1]];
+    const auto it = values.find(valueName);
+    if (it == values.end() || it->second.bytes.size() > buffer.size()) return false;
+    type = it->second.type;
+    buffer = it->second.bytes;
     return true;
   }
-  void CloseKey(quintptr key) override { open.remove(key); }
+  void CloseKey(std::uintptr_t key) override { open.erase(key); }
 
-  QMap<QByteArray, QMap<QByteArray, StoredValue>> keys;
-  QList<QByteArray> keyNames;
-  QSet<quintptr> open;
-  quint32 lastAccess = 0;
+  std::map<std::string, std::map<std::string, StoredValue>> keys;
+  std::vector<std::string> keyNames;
+  std::set<std::uintptr_t> open;
+  std::uint32_t lastAccess = 0;
   int offered = 0;
 };
 
 class FakeSystem : public SysInfoSystem {
 public:
   RegistryApi& Registry() override { return registry; }
-  QString Setting(const QString& key) override { return settings.value(key); }
-  bool FileExists(const QString& path) override { return files.contains(path); }
-  QString FindOnPath(const QString& program) override { return onPath.value(program); }
-  bool StartDetached(const QString& program) override {
-    started.append(program);
+  std::string Setting(const std::string& key) override { return settings.count(key) ? settings[key] : ""; }
+  bool FileExists(const std::string& path) override { return files.count(path) > 0; }
+  std::string FindOnPath(const std::string& program) override { return onPath.count(program) ? onPath[program] : ""; }
+  bool StartDetached(const std::string& program) override {
+    started.push_back(program);
     return startWorks;
   }
 
   FakeRegistry registry;
-  QMap<QString, QString> settings;
-  QSet<QString> files;
-  QMap<QString, QString> onPath;
-  QStringList started;
+  std::map<std::string, std::string> settings;
+  std::set<std::string> files;
+  std::map<std::string, std::string> onPath;
+  std::vector<std::string> started;
   bool startWorks = true;
 };

@@ -79,7 +79,6 @@ private slots:
   void cleanFolderPath_data();
   void cleanFolderPath();
   void folderAccess();
-  void listFolder();
   void folderListOpensOnDoubleClick_data();
   void folderListOpensOnDoubleClick();
 };
@@ -244,20 +243,6 @@ void LayoutTest::folderAccess() {
   QCOMPARE(CheckFolder(temp.path()), FolderAccess::Ok);
   QCOMPARE(CheckFolder(temp.filePath(QStringLiteral("missing"))), FolderAccess::Unavailable);
   QCOMPARE(CheckFolder(temp.filePath(QStringLiteral("file"))), FolderAccess::Unavailable);
-}
-
-// The folders leading to the path, and the folders inside it by name ignoring case.
-void LayoutTest::listFolder() {
-  QTemporaryDir temp;
-  for (const char* name : {"b", "A", "c"}) QVERIFY(QDir(temp.path()).mkdir(QString::fromLatin1(name)));
-  WriteFile(temp.filePath(QStringLiteral("a-file")));
-  const FolderListing listing = ListFolder(temp.path());
-  QCOMPARE(listing.ancestors.first(), QDir::toNativeSeparators(QDir::rootPath()));
-  QCOMPARE(listing.ancestors.last(), QDir::toNativeSeparators(temp.path()));
-  QCOMPARE(listing.ancestors.size(), temp.path().count(u'/') + 1);
-  QStringList names;
-  for (const QString& child : listing.children) names << FolderName(child);
-  QCOMPARE(names, (QStringList{"A", "b", "c"}));
 }
 
 void LayoutTest::folderListOpensOnDoubleClick_data() {

@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
+#include <QUrl>
 
 namespace {
 
@@ -22,10 +23,18 @@ int CountLines(const QString& log, const QString& prefix) {
   return n;
 }
 
-// The files the run's summary line counts: "Stopped: 12 files, 0 failed" gives 12.
+// The files the run's summary line counts: "Stopped: 1,012 files, 0 failed, in 3 s"
+// gives 1012.
 int SummaryFiles(const QString& log) {
   const QString last = log.split(QStringLiteral("\r\n")).last();
-  return last.section(u' ', 1, 1).toInt();
+  return last.section(u' ', 1, 1).remove(u',').toInt();
+}
+
+// The log's last line is the summary that begins with `start` ("Done: 6 files, 0
+// failed"), followed by the run's length.
+bool EndsWithSummary(const QString& log, const QString& start) {
+  const QString last = log.split(QStringLiteral("\r\n")).last();
+  return last.startsWith(start + QStringLiteral(", in ")) && last.endsWith(QStringLiteral(" s"));
 }
 
 }  // namespace
@@ -50,7 +59,7 @@ private slots:
   void dialogsDoNotHoldTheRun();
   void refusalKeepsTheFocus();
   void exitWhenIdleAsksNothing();
-  void helpHelpDoesNothing();
+  void helpOpensTheReadme();
   void pickingADrive_data();
   void pickingADrive();
   void logIsReadOnly();
@@ -81,7 +90,9 @@ void MainWindowTest::freshWindow() {
   frmEncrypt fresh(store);
   const QString current = QDir::toNativeSeparators(QDir::currentPath());
   QCOMPARE(fresh.Dir1->Path(), current);
-  QCOMPARE(fresh.Dir2->Path(), current);
+  // Never the source itself: a folder beside it, made when Start is pressed.
+  QCOMPARE(fresh.txtPath2->text(), current + QStringLiteral("-encoded"));
+  QCOMPARE(fresh.Dir2->Path(), QDir::toNativeSeparators(QFileInfo(QDir::currentPath()).path()));
   QCOMPARE(fresh.txtPath1->text(), current);
   QCOMPARE(fresh.Drive1->Drive(), fresh.Drive2->Drive());
   QVERIFY(!fresh.Command2->isEnabled());
@@ -107,7 +118,7 @@ void MainWindowTest::startRunsTheWalk() {
   const QString log = w_->LogText();
   QVERIFY2(log.startsWith(QStringLiteral("\r\nProcessing ... ") + f_->Native(f_->src)), qPrintable(log));
   QCOMPARE(CountLines(log, QStringLiteral("Processing ... ")), 2);
-  QVERIFY2(log.endsWith(QStringLiteral("Done: 6 files, 0 failed")), qPrintable(log));
+  QVERIFY2(EndsWithSummary(log, QStringLiteral("Done: 6 files, 0 failed")), qPrintable(log));
   QFile encoded(f_->dst + QStringLiteral("/sub/e.js"));
   QVERIFY(encoded.open(QIODevice::ReadOnly));
   QVERIFY(encoded.readAll().startsWith("ENCODED\n"));
@@ -118,8 +129,8 @@ void MainWindowTest::startRunsTheWalk() {
   // Everything was shown: nothing waits for a later frame, and the summary is in the
   // status line too.
   QCOMPARE(w_->Text1->Text(), w_->Text1->toPlainText().replace(u'\n', QStringLiteral("\r\n")));
-  QVERIFY2(w_->lblStatus->text().startsWith(QStringLiteral("Done: 6 files, 0 failed, in ")),
-           qPrintable(w_->lblStatus->text()));
+  // The same summary in the status line.
+  QCOMPARE(w_->lblStatus->text(), log.split(QStringLiteral("\r\n")).last());
   QVERIFY(w_->Text1->AtEnd());
 }
 
@@ -184,7 +195,8 @@ void MainWindowTest::heldStopStops() {
   w_->Command1->setFocus();
   QTest::keyClick(w_->Command1, Qt::Key_Space);
   const QString log = w_->LogText();
-  QVERIFY2(log.endsWith(QStringLiteral(" files, 0 failed")) && log.contains(QStringLiteral("\r\nStopped: ")),
+  QVERIFY2(log.split(QStringLiteral("\r\n")).last().startsWith(QStringLiteral("Stopped: ")) &&
+               log.contains(QStringLiteral(", 0 failed, in ")),
            qPrintable(log.right(200)));
   const int done = SummaryFiles(log);
   QVERIFY2(done < 1006, qPrintable(QString::number(done)));
@@ -219,8 +231,8 @@ void MainWindowTest::actionDuringRun() {
   w_->Command1->click();
 
   const QString log = w_->LogText();
-  QCOMPARE(log.endsWith(QStringLiteral("Stopped: 1 files, 0 failed")), stops);
-  QCOMPARE(log.endsWith(QStringLiteral("Done: 6 files, 0 failed")), !stops);
+  QCOMPARE(EndsWithSummary(log, QStringLiteral("Stopped: 1 file, 0 failed")), stops);
+  QCOMPARE(EndsWithSummary(log, QStringLiteral("Done: 6 files, 0 failed")), !stops);
   QCOMPARE(QFile::exists(f_->dst + QStringLiteral("/b.js")), !stops);
   QCOMPARE(QDir(f_->dst + QStringLiteral("/sub")).exists(), !stops);
   const QList<ShownMessage> shown = MessageBox::TakeShown();
@@ -250,7 +262,7 @@ void MainWindowTest::dialogsDoNotHoldTheRun() {
   QFETCH(QString, dialog);
   DuringRun(w_, [&] { w_->findChild<QAction*>(menu)->trigger(); });
   w_->Command1->click();
-  QVERIFY(w_->LogText().endsWith(QStringLiteral("Done: 6 files, 0 failed")));
+  QVERIFY(EndsWithSummary(w_->LogText(), QStringLiteral("Done: 6 files, 0 failed")));
   QWidget* open = QApplication::activeModalWidget();
   QVERIFY(open);
   QCOMPARE(open->objectName(), dialog);
@@ -266,7 +278,7 @@ void MainWindowTest::refusalKeepsTheFocus() {
   QTest::keyClick(w_->Command1, Qt::Key_Space);
   const QList<ShownMessage> shown = MessageBox::TakeShown();
   QCOMPARE(shown.size(), 1);
-  QCOMPARE(shown[0].text, QStringLiteral("Source and Destination Paths can not be the same!"));
+  QCOMPARE(shown[0].text, QStringLiteral("Source and Destination Paths cannot be the same!"));
   QCOMPARE(shown[0].title, QStringLiteral("Source Encode"));
   QCOMPARE(shown[0].icon, MessageIcon::Warning);
   QVERIFY(w_->Command1->hasFocus());
@@ -280,12 +292,19 @@ void MainWindowTest::exitWhenIdleAsksNothing() {
   QVERIFY(!w_->isVisible());
 }
 
-void MainWindowTest::helpHelpDoesNothing() {
+// Help, Help opens the README's section on the window, beside the program.
+void MainWindowTest::helpOpensTheReadme() {
+  QVERIFY(WriteFile(f_->bin + QStringLiteral("/README.md"), "# Quillward\n"));
+  QStringList opened;
+  w_->SetDocumentOpener([&opened](const QString& url) {
+    opened << url;
+    return true;
+  });
   const QString log = w_->LogText();
   w_->mnuHelpHelp->trigger();
   QVERIFY(MessageBox::TakeShown().isEmpty());
-  QVERIFY(QApplication::activeModalWidget() == nullptr);
-  QVERIFY(w_->isVisible());
+  QCOMPARE(opened, QStringList{QUrl::fromLocalFile(QFileInfo(f_->bin + QStringLiteral("/README.md")).canonicalFilePath()).toString() +
+                               QStringLiteral("#quillward")});
   QCOMPARE(w_->LogText(), log);
 }
 
@@ -397,7 +416,8 @@ void MainWindowTest::failedLineStandsOut() {
     }
   }
   QCOMPARE(failedLines, 1);
-  QVERIFY(w_->LogText().endsWith(QStringLiteral("Done: 6 files, 1 failed")));
+  QVERIFY(EndsWithSummary(w_->LogText(), QStringLiteral("Done: 6 files, 1 failed")));
+  QVERIFY(w_->prgRun->styleSheet().contains(QStringLiteral("chunk")));  // the bar in the failure colour
   QVERIFY(w_->lblStatus->text().startsWith(QStringLiteral("Done: 6 files, 1 failed")));
 }
 

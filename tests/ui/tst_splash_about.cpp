@@ -88,7 +88,7 @@ void SplashAboutTest::versionText() {
   QFETCH(int, minor);
   QFETCH(int, revision);
   QFETCH(QString, text);
-  QCOMPARE(VersionText(major, minor, revision), text);
+  QCOMPARE(QtText(VersionText(major, minor, revision)), text);
 }
 
 void SplashAboutTest::aboutTexts() {
@@ -139,14 +139,14 @@ void SplashAboutTest::systemInfo() {
   fake->startWorks = startWorks;
   // The same answers from both platforms' lookups.
   if (!configured.isEmpty()) {
-    fake->settings.insert(kSysInfoPathKey, configured);
-    fake->registry.keys["SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"].insert("PATH", {kRegSz, configured.toLatin1()});
+    fake->settings[kSysInfoPathKey] = RunText(configured);
+    fake->registry.keys["SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"]["PATH"] = {kRegSz, RunText(configured)};
   }
   frmAbout about(store, nullptr, std::move(system));
   about.show();
   MessageBox::TakeShown();
   about.cmdSysInfo->click();
-  QCOMPARE(fake->started, configured.isEmpty() ? QStringList() : QStringList{configured});
+  QCOMPARE(fake->started, configured.isEmpty() ? std::vector<std::string>() : std::vector<std::string>{RunText(configured)});
   const QList<ShownMessage> shown = MessageBox::TakeShown();
   QCOMPARE(shown.size(), message ? 1 : 0);
   if (message) {
@@ -155,10 +155,10 @@ void SplashAboutTest::systemInfo() {
     QCOMPARE(shown[0].icon, MessageIcon::None);
     QCOMPARE(shown[0].buttons, MsgButtons::Ok);
     // Which viewers were looked for and how to name one, where the lookup is not the registry's.
-    QCOMPARE(shown[0].detail, SysInfoSearchText());
+    QCOMPARE(shown[0].detail, QtText(SysInfoSearchText()));
     if (!shown[0].detail.isEmpty()) {
-      QVERIFY(shown[0].detail.contains(kSysInfoPathKey));
-      QVERIFY(shown[0].detail.contains(kKnownViewers.first()));
+      QVERIFY(shown[0].detail.contains(QtText(kSysInfoPathKey)));
+      QVERIFY(shown[0].detail.contains(QtText(kKnownViewers.front())));
     }
   }
   QVERIFY(about.isVisible());

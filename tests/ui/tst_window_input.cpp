@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMimeData>
+#include <QScreen>
 #include <QUrl>
 
 class WindowInputTest : public QObject {
@@ -149,7 +150,9 @@ void WindowInputTest::typedPathOpens() {
   field->selectAll();
   QTest::keyClicks(field, folder);
   QTest::keyClick(field, Qt::Key_Return);
-  QCOMPARE(list->Path(), exists ? folder : before);
+  // The list follows the field: a folder not there is shown under the nearest one that is.
+  Q_UNUSED(before);
+  QCOMPARE(list->Path(), exists ? folder : f_->Native(f_->temp.path()));
   QCOMPARE(field->text(), folder);
   QCOMPARE(field->Typed(), !exists);
   QCOMPARE(w_->lblStatus->text().contains(folder), !exists);
@@ -163,7 +166,7 @@ void WindowInputTest::destinationCreatedAtStart() {
   const QString fresh = f_->Native(f_->temp.filePath(QStringLiteral("new/deeper")));
   w_->txtPath2->setText(fresh);
   w_->Command1->click();
-  QVERIFY2(w_->LogText().endsWith(QStringLiteral("Done: 6 files, 0 failed")), qPrintable(w_->LogText().right(200)));
+  QVERIFY2(w_->LogText().contains(QStringLiteral("\r\nDone: 6 files, 0 failed, in ")), qPrintable(w_->LogText().right(200)));
   QVERIFY(QFile::exists(fresh + QStringLiteral("/sub/e.js")));
   QCOMPARE(w_->Dir2->Path(), fresh);
   QVERIFY(!w_->txtPath2->Typed());
@@ -249,7 +252,8 @@ void WindowInputTest::rememberedBetweenStarts() {
   QVERIFY(QTest::qWaitForWindowExposed(&next));
   QCOMPARE(next.Dir1->Path(), f_->Native(f_->temp.filePath(QStringLiteral("gone"))));
   QCOMPARE(next.Dir2->Path(), f_->Native(f_->dst));
-  QCOMPARE(next.size(), size);
+  // The size of the last time, as far as the screen's work area holds it.
+  QCOMPARE(next.size(), size.boundedTo(next.screen()->availableGeometry().size()));
 }
 
 QTEST_MAIN(WindowInputTest)

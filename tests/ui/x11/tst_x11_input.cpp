@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QProcess>
+#include <QTreeWidgetItem>
 
 namespace {
 
@@ -62,6 +63,9 @@ private slots:
   void optionsByKeyboard();
   void windowManagerResizes();
   void titleShowsShareDone();
+  void optionsEnterIsOk();
+  void folderClickedOrArrowedIsChosen();
+  void focusOnStartAfterRun();
 
 private:
   std::unique_ptr<WindowFixture> f_;
@@ -161,7 +165,7 @@ void X11InputTest::optionsByKeyboard() {
   auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
   QTRY_VERIFY(dialog->isActiveWindow());
   dialog->OKButton->setFocus();
-  QVERIFY(Xdo({"key", "Tab", "Tab", "Tab"}));
+  QVERIFY(Xdo({"key", "Tab", "Tab"}));  // Cancel, then round to the top of the dialog
   QTRY_VERIFY(dialog->Combo1->hasFocus());
   QVERIFY(Xdo({"key", "x", "BackSpace"}));  // refused
   QVERIFY(Xdo({"key", "alt+Down"}));
@@ -203,6 +207,49 @@ void X11InputTest::titleShowsShareDone() {
   QTRY_VERIFY_WITH_TIMEOUT(RunEnded(w_), 60000);
   QVERIFY2(title.endsWith(QStringLiteral("% - Quillward")), qPrintable(title));
   QTRY_COMPARE(XdoOutput({"getwindowname", Wid(w_)}), QStringLiteral("Quillward"));
+}
+
+// Options by keys alone: Tab down to a check box, Space, Enter there presses OK.
+void X11InputTest::optionsEnterIsOk() {
+  QVERIFY(Xdo({"key", "alt+f", "o"}));
+  QTRY_VERIFY(qobject_cast<Dialog*>(QApplication::activeModalWidget()));
+  auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+  QTRY_VERIFY(dialog->isActiveWindow());
+  QTRY_VERIFY(dialog->Combo1->hasFocus());  // the first control down the dialog
+  QVERIFY(Xdo({"key", "Tab", "Tab"}));      // Combo2, then "Don't add ..."
+  QTRY_VERIFY(dialog->chkLangDirect->hasFocus());
+  QVERIFY(Xdo({"key", "Tab", "space", "Return"}));
+  QTRY_VERIFY(QApplication::activeModalWidget() == nullptr);
+  QCOMPARE(f_->store.Get(QStringLiteral("chkASP")), QStringLiteral("1"));
+}
+
+// A click on a folder of the list, then the down arrow: each chooses the folder, the path
+// field shows it, and it is what Start takes.
+void X11InputTest::folderClickedOrArrowedIsChosen() {
+  for (const char* name : {"alpha", "beta"}) QVERIFY(QDir().mkpath(f_->dst + u'/' + QString::fromLatin1(name)));
+  w_->OpenFolders(QString(), f_->dst);
+  const QList<QTreeWidgetItem*> found = w_->Dir2->findItems(QStringLiteral("alpha"), Qt::MatchExactly | Qt::MatchRecursive);
+  QCOMPARE(found.size(), 1);
+  const QPoint at = w_->Dir2->viewport()->mapToGlobal(w_->Dir2->visualItemRect(found[0]).center());
+  QVERIFY(Xdo({"mousemove", "--sync", QString::number(at.x()), QString::number(at.y()), "click", "1"}));
+  QTRY_COMPARE(w_->txtPath2->text(), f_->Native(f_->dst + QStringLiteral("/alpha")));
+  QVERIFY(Xdo({"key", "Down"}));
+  QTRY_COMPARE(w_->txtPath2->text(), f_->Native(f_->dst + QStringLiteral("/beta")));
+  QCOMPARE(w_->DestinationPath(), std::filesystem::path(f_->Native(f_->dst + QStringLiteral("/beta")).toStdString()));
+}
+
+// After a run the focus is on Start: a Space then starts the next run, not a blank typed
+// into the destination's field.
+void X11InputTest::focusOnStartAfterRun() {
+  const QString destination = w_->txtPath2->text();
+  w_->txtPath2->setFocus();
+  QVERIFY(Xdo({"key", "alt+s"}));
+  QTRY_VERIFY_WITH_TIMEOUT(RunEnded(w_), 120000);
+  QTRY_VERIFY(w_->Command1->hasFocus());
+  w_->Text1->Clear();
+  QVERIFY(Xdo({"key", "space"}));
+  QTRY_VERIFY_WITH_TIMEOUT(RunEnded(w_), 120000);
+  QCOMPARE(w_->txtPath2->text(), destination);
 }
 
 QTEST_MAIN(X11InputTest)
