@@ -13,10 +13,8 @@
 
 namespace screnc {
 
-// A file's bytes, held whole. On POSIX a large file is mapped instead of copied: the
-// kernel then neither zero-fills nor copies a buffer the size of the file. A mapped file
-// cut short by another process while it is encoded ends the process with SIGBUS (the
-// output, still unnamed or removed on the signal, is never left behind).
+// A file's bytes, held whole, read into memory (a large file into huge pages where the
+// system has them).
 class FileBytes {
  public:
   FileBytes() = default;
@@ -25,7 +23,7 @@ class FileBytes {
   ~FileBytes() { release(); }
 
   std::string_view view() const {
-    return mapped_ ? std::string_view(mapped_, mapped_size_) : std::string_view(buffer_);
+    return buffer_;
   }
 
  private:
@@ -33,8 +31,6 @@ class FileBytes {
   void release();
 
   std::string buffer_;
-  const char* mapped_ = nullptr;
-  std::size_t mapped_size_ = 0;
 };
 
 std::optional<IoError> read_whole_file(const std::string& path, FileBytes& out);

@@ -240,12 +240,7 @@ void reserve_large(std::string& s, std::size_t n) {
 #endif
 }
 
-void FileBytes::release() {
-  if (mapped_) munmap(const_cast<char*>(mapped_), mapped_size_);
-  mapped_ = nullptr;
-  mapped_size_ = 0;
-  buffer_.clear();
-}
+void FileBytes::release() { buffer_.clear(); }
 
 std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes) {
   bytes.release();
@@ -254,20 +249,9 @@ std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes
   struct stat st {};
   std::optional<IoError> err;
   if (fstat(fd, &st) != 0) err = last_error("fstat", path);
-  // Small files are read: for them a mapping costs more than the copy.
-  constexpr off_t kMapFrom = off_t(1) << 20;
-  if (!err && S_ISREG(st.st_mode) && st.st_size >= kMapFrom) {
-    const auto size = static_cast<std::size_t>(st.st_size);
-    void* p = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (p != MAP_FAILED) {
-      madvise(p, size, MADV_SEQUENTIAL);
-      bytes.mapped_ = static_cast<const char*>(p);
-      bytes.mapped_size_ = size;
-      close(fd);
-      return std::nullopt;
-    }
-    // Not mappable (some special file systems): read it instead.
-  }
+  // Read, not mapped, however large: on the virtual machines this runs on, the first touch
+  // of every mapped page costs more than reading the page into a buffer that reserve_large
+  // makes of huge pages.
   std::string& out = bytes.buffer_;
   if (!err && st.st_size > 0) reserve_large(out, static_cast<std::size_t>(st.st_size));
   char chunk[1 << 16];

@@ -1,5 +1,6 @@
 #include "block.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -82,30 +83,64 @@ constexpr Tables make_tables() {
 
 constexpr Tables kTables = make_tables();
 
-// What the encoder writes for each byte at each position mod 64: the one output character
-// of a substituted or copied character, or kSpecial for a character that is escaped or at
-// or above U+0080 (no output character has that bit). Rows 64 to 71 repeat rows 0 to 7,
-// so that eight positions from any row are eight rows in a row.
-constexpr std::uint8_t kSpecial = 0x80;
+// What the encoder writes for each character below U+0080 at each position mod 64: one
+// or two output characters (`size`), the second one of an escape pair. Rows 64 to 71
+// repeat rows 0 to 7, so that eight positions from any row are eight rows in a row.
+struct Written {
+  std::uint8_t bytes[2];
+};
 
 struct EncodeTable {
-  std::uint8_t at[72][256]{};
+  Written at[72][128]{};
+  std::uint8_t size[128]{};
 };
 
 constexpr EncodeTable make_encode_table() {
   EncodeTable t{};
+  for (int c = 0; c < 128; ++c) t.size[c] = kTables.cls[c] == kEscape ? 2 : 1;
   for (int row = 0; row < 72; ++row) {
     const int pos = row & 63;
-    for (int c = 0; c < 256; ++c)
-      t.at[row][c] = c >= 0x80 || kTables.cls[c] == kEscape ? kSpecial
-                     : kTables.cls[c] == kSubstitute
-                         ? kTables.encode[kPick[pos]][c]
-                         : static_cast<std::uint8_t>(c);
+    for (int c = 0; c < 128; ++c) {
+      Written& w = t.at[row][c];
+      if (kTables.cls[c] == kEscape) {
+        w = {{'@', kTables.escape[c]}};
+      } else {
+        const auto v = kTables.cls[c] == kSubstitute ? kTables.encode[kPick[pos]][c]
+                                                     : static_cast<std::uint8_t>(c);
+        w = {{v, 0}};
+      }
+    }
   }
   return t;
 }
 
 constexpr EncodeTable kEncode = make_encode_table();
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// The plain character for each encoded byte at each position mod 64, or kStop for a byte
+// the fast path leaves to the careful one: '@' (an escape), '<' and '>' (never in a
+// block), and bytes from 0x80 up. Rows 64 to 71 repeat rows 0 to 7.
+constexpr std::uint8_t kStop = 0x80;
+
+struct DecodeTable {
+  std::uint8_t at[72][256]{};
+};
+
+constexpr DecodeTable make_decode_table() {
+  DecodeTable t{};
+  for (int row = 0; row < 72; ++row) {
+    for (int c = 0; c < 256; ++c) {
+      std::uint8_t& v = t.at[row][c];
+      if (c >= 0x80 || c == '@' || c == '<' || c == '>') v = kStop;
+      else if (c == '\t' || c >= 0x20) v = kTables.decode[kPick[row & 63]][c];
+      else v = static_cast<std::uint8_t>(c);
+    }
+  }
+  return t;
+}
+
+constexpr DecodeTable kDecode = make_decode_table();
 
 // The sum of the eight bytes in w, each below 0x80.
 inline std::uint32_t byte_sum(std::uint64_t w) {
@@ -116,14 +151,20 @@ inline std::uint32_t byte_sum(std::uint64_t w) {
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int base64_value(unsigned c) {
-  if (c >= 'A' && c <= 'Z') return static_cast<int>(c - 'A');
-  if (c >= 'a' && c <= 'z') return static_cast<int>(c - 'a' + 26);
-  if (c >= '0' && c <= '9') return static_cast<int>(c - '0' + 52);
-  if (c == '+') return 62;
-  if (c == '/') return 63;
-  return -1;
+struct Base64Values {
+  std::int8_t of[128]{};
+};
+
+constexpr Base64Values make_base64_values() {
+  Base64Values t{};
+  for (auto& v : t.of) v = -1;
+  for (int k = 0; k < 64; ++k) t.of[static_cast<unsigned char>(kBase64[k])] = static_cast<std::int8_t>(k);
+  return t;
 }
+
+constexpr Base64Values kBase64Values = make_base64_values();
+
+int base64_value(unsigned c) { return c < 128 ? kBase64Values.of[c] : -1; }
 
 // Reads the 8-character field at p, which must be the canonical form of its value.
 template <class C>
@@ -150,8 +191,10 @@ bool has_literal(const C* p, const C* end, const char* lit) {
   return true;
 }
 
-// Decodes the block that starts at p ("#@~^"); returns its end, or nullptr. LEN counts
-// UTF-16 units, so the body is walked until that many units are read.
+// Decodes the block that starts at p ("#@~^") to the end of out; returns its end, or
+// nullptr (out as it was). LEN counts UTF-16 units, so the body is walked until that many
+// units are read. The plain text is made in a buffer on the stack and appended piece by
+// piece, so that a damaged LEN never grows out by more than what was read.
 template <class C>
 const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& out) {
   using U = std::make_unsigned_t<C>;
@@ -160,16 +203,45 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
   if (!len) return nullptr;
   const C* const limit = end - 12;  // room for SUM and the trailer
   const std::size_t mark = out.size();
+  const C* q = p + 12;
+  constexpr std::size_t kRoom = 4096;
+  C buf[kRoom];
+  C* o = buf;
+  C* const full = buf + kRoom - 8;  // room for the largest step: eight plain characters
   std::uint32_t sum = 0;
   std::uint32_t pos = 0;
   std::size_t units = 0;
-  const C* q = p + 12;
   bool ok = true;
   while (ok && units < *len && q < limit) {
+    if (o > full) {
+      out.append(buf, static_cast<std::size_t>(o - buf));
+      o = buf;
+    }
+    if constexpr (sizeof(C) == 1) {
+      if (limit - q >= 8 && *len - units >= 8) {
+        const std::uint8_t* row = kDecode.at[pos & 63];
+        const auto* u = reinterpret_cast<const unsigned char*>(q);
+        std::uint8_t plain[8];
+        std::uint8_t stop = 0;
+#pragma GCC unroll 8
+        for (unsigned k = 0; k < 8; ++k) {
+          plain[k] = row[k * 256 + u[k]];
+          stop |= plain[k];
+        }
+        if (!(stop & kStop)) {
+          std::memcpy(o, plain, 8);
+          std::uint64_t w;
+          std::memcpy(&w, plain, 8);
+          sum += byte_sum(w);
+          o += 8, q += 8, pos += 8, units += 8;
+          continue;
+        }
+      }
+    }
     const U c = static_cast<U>(*q);
     if (c >= 0x80) {
       const Step s = non_ascii_step(q, limit, cs);
-      out.append(q, s.size);
+      for (unsigned k = 0; k < s.size; ++k) *o++ = q[k];
       q += s.size;
       units += s.units;
       continue;
@@ -184,20 +256,41 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
     } else if (c == '<' || c == '>') {
       ok = false;
     } else {
-      if (c == '\t' || c >= 0x20) plain = static_cast<C>(kTables.decode[kPick[pos & 63]][c]);
+      plain = static_cast<C>(kDecode.at[pos & 63][c]);
       ++q;
       ++units;
     }
-    out.push_back(plain);
+    *o++ = plain;
     sum += static_cast<std::uint32_t>(static_cast<U>(plain));
     ++pos;
   }
   if (ok && units == *len && q <= limit) {
     const std::optional<std::uint32_t> sum_field = read_u32(q);
-    if (sum_field && *sum_field == sum && has_literal(q + 8, end, kBlockEnd)) return q + 12;
+    if (sum_field && *sum_field == sum && has_literal(q + 8, end, kBlockEnd)) {
+      out.append(buf, static_cast<std::size_t>(o - buf));
+      return q + 12;
+    }
   }
   out.resize(mark);
   return nullptr;
+}
+
+// The first "#@~^" at or after p, or end.
+const char* find_block_start(const char* p, const char* end) {
+  while (end - p >= 4) {
+    const void* hit = std::memchr(p, '#', static_cast<std::size_t>(end - p - 3));
+    if (!hit) break;
+    p = static_cast<const char*>(hit);
+    if (std::memcmp(p, kBlockStart, 4) == 0) return p;
+    ++p;
+  }
+  return end;
+}
+
+const char16_t* find_block_start(const char16_t* p, const char16_t* end) {
+  for (; end - p >= 4; ++p)
+    if (p[0] == u'#' && p[1] == u'@' && p[2] == u'~' && p[3] == u'^') return p;
+  return end;
 }
 
 }  // namespace
@@ -219,79 +312,102 @@ inline void put_base64(std::uint32_t v, C* out) {
 // Bytes in little-endian order, then standard base64 of 4 bytes: 6 chars and "==".
 void base64_u32(std::uint32_t v, char out[8]) { put_base64(v, out); }
 
+namespace {
+
+// The running state of one block's body.
+struct BodyState {
+  std::uint32_t sum = 0;
+  std::uint32_t pos = 0;
+  std::size_t units = 0;  // what LEN counts: UTF-16 units of the body
+};
+
+// Encodes one character at p (p < end) to q; returns the position after it.
+template <class C>
+const C* encode_one_char(const C* p, const C* end, Charset cs, C*& q, BodyState& st) {
+  using U = std::make_unsigned_t<C>;
+  const U c = static_cast<U>(*p);
+  if (c < 0x80) {
+    const Written& w = kEncode.at[st.pos & 63][c];
+    const unsigned n = kEncode.size[c];
+    q[0] = static_cast<C>(w.bytes[0]);
+    if (n == 2) q[1] = static_cast<C>(w.bytes[1]);
+    q += n;
+    st.sum += c, ++st.pos, st.units += n;
+    return p + 1;
+  }
+  const Step s = non_ascii_step(p, end, cs);
+  for (unsigned k = 0; k < s.size; ++k) *q++ = p[k];
+  st.units += s.units;
+  return p + s.size;
+}
+
+// Eight characters below U+0080 at p, bytes in w, to q: each writes its one or two
+// output bytes (two are always stored, the next character's overwrites the spare one).
+inline void encode_ascii8(const unsigned char* p, std::uint64_t w, char*& q, BodyState& st) {
+  const Written* row = kEncode.at[st.pos & 63];
+  char* o = q;
+#pragma GCC unroll 8
+  for (unsigned k = 0; k < 8; ++k) {
+    const unsigned c = p[k];
+    std::memcpy(o, row[k * 128 + c].bytes, 2);
+    o += kEncode.size[c];
+  }
+  st.units += static_cast<std::size_t>(o - q);
+  q = o;
+  st.sum += byte_sum(w);
+  st.pos += 8;
+}
+
+}  // namespace
+
 // The body is made in a buffer on the stack and appended piece by piece, so that out is
 // never grown by the worst case (and filled) only to be cut back. Bytes go eight at a
-// time while none of the eight is special; a group with one goes one at a time.
+// time while none of the eight is at or above 0x80, escapes included; a group with such a
+// byte goes one character at a time.
 template <class C>
 void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
-  using U = std::make_unsigned_t<C>;
-  constexpr std::size_t kRoom = 4096;
+  constexpr std::size_t kRoom = 8192;
   constexpr std::size_t kLargestStep = 4;  // output units for one input character, at most
   C buf[kRoom];
 
   const std::size_t head = out.size();
   out.append({C('#'), C('@'), C('~'), C('^'), C(), C(), C(), C(), C(), C(), C(), C()});
-  std::uint32_t sum = 0;
-  std::uint32_t pos = 0;
-  std::size_t units = 0;  // what LEN counts: UTF-16 units of the body
+  BodyState st;
   for (const C* p = begin; p < end;) {
     C* q = buf;
-    C* const full = buf + kRoom - 8 * kLargestStep;
+    // Room for the largest output of a group of eight, and one spare byte.
+    C* const full = buf + kRoom - 8 * kLargestStep - 1;
     while (p < end && q <= full) {
-      if constexpr (sizeof(C) == 1 && std::endian::native == std::endian::little) {
+      if constexpr (sizeof(C) == 1) {
         if (end - p >= 8) {
-          const std::uint8_t* row = kEncode.at[pos & 63];
           const auto* u = reinterpret_cast<const unsigned char*>(p);
-          std::uint8_t mark = 0;
-#pragma GCC unroll 8
-          for (unsigned k = 0; k < 8; ++k) {
-            const std::uint8_t v = row[k * 256 + u[k]];
-            q[k] = static_cast<C>(v);
-            mark |= v;
-          }
-          if (!(mark & kSpecial)) {
-            std::uint64_t w;
-            std::memcpy(&w, p, 8);
-            sum += byte_sum(w);
-            pos += 8, units += 8, p += 8, q += 8;
+          std::uint64_t w;
+          std::memcpy(&w, u, 8);
+          if (!(w & kHighBits)) {
+            encode_ascii8(u, w, q, st);
+            p += 8;
             continue;
           }
         }
       }
-      for (const C* stop = p + 8; p < stop && p < end;) {
-        const U c = static_cast<U>(*p);
-        const std::uint8_t v = c < 0x80 ? kEncode.at[pos & 63][c] : kSpecial;
-        if (v != kSpecial) {
-          *q++ = static_cast<C>(v);
-          sum += c, ++pos, ++p, ++units;
-        } else if (c < 0x80) {
-          *q++ = static_cast<C>('@');
-          *q++ = static_cast<C>(kTables.escape[c]);
-          sum += c, ++pos, ++p, units += 2;
-        } else {
-          const Step s = non_ascii_step(p, end, cs);
-          for (unsigned k = 0; k < s.size; ++k) *q++ = p[k];
-          p += s.size;
-          units += s.units;
-        }
-      }
+      for (const C* stop = p + 8; p < stop && p < end;) p = encode_one_char(p, end, cs, q, st);
     }
     out.append(buf, static_cast<std::size_t>(q - buf));
   }
   C tail[12];
-  put_base64(sum, tail);
+  put_base64(st.sum, tail);
   tail[8] = C('^'), tail[9] = C('#'), tail[10] = C('~'), tail[11] = C('@');
   out.append(tail, 12);
-  put_base64(static_cast<std::uint32_t>(units), out.data() + head + 4);
+  put_base64(static_cast<std::uint32_t>(st.units), out.data() + head + 4);
 }
 
 template <class C>
-DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
+DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_string<C>& out,
+                           const BlockDrain<C>* drain) {
   DecodeResult r;
   const C* p = begin;
   while (p < end) {
-    const C* hit = p;
-    while (hit < end && !has_literal(hit, end, kBlockStart)) ++hit;
+    const C* hit = find_block_start(p, end);
     out.append(p, static_cast<std::size_t>(hit - p));
     if (hit == end) break;
     if (const C* after = decode_one(hit, end, cs, out)) {
@@ -302,14 +418,16 @@ DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_
       out.append(hit, 4);
       p = hit + 4;
     }
+    if (drain && out.size() >= kBlockDrainAt) (*drain)(out);
   }
   return r;
 }
 
 template void encode_block<char>(const char*, const char*, Charset, std::string&);
 template void encode_block<char16_t>(const char16_t*, const char16_t*, Charset, std::u16string&);
-template DecodeResult decode_blocks<char>(const char*, const char*, Charset, std::string&);
+template DecodeResult decode_blocks<char>(const char*, const char*, Charset, std::string&,
+                                          const BlockDrain<char>*);
 template DecodeResult decode_blocks<char16_t>(const char16_t*, const char16_t*, Charset,
-                                              std::u16string&);
+                                              std::u16string&, const BlockDrain<char16_t>*);
 
 }  // namespace screnc

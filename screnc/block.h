@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "text_codec.h"
@@ -27,10 +28,19 @@ struct DecodeResult {
   std::size_t malformed = 0;  // "#@~^" starts that were not a valid block (copied)
 };
 
+// Takes what was written to out so far and empties out.
+template <class C>
+using BlockDrain = std::function<void(std::basic_string<C>& out)>;
+
+inline constexpr std::size_t kBlockDrainAt = std::size_t(1) << 20;
+
 // Copies [begin, end) to out with every well-formed block replaced by its plain text.
 // A block is well formed when its escapes are known and its LEN and SUM fields match.
+// With a drain, out is handed to it whenever about kBlockDrainAt units have gathered (the
+// caller drains the rest at the end).
 template <class C>
-DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_string<C>& out);
+DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_string<C>& out,
+                           const BlockDrain<C>* drain = nullptr);
 
 // The base64 form of a 32-bit little-endian value, "DgAAAA==" for 14.
 void base64_u32(std::uint32_t value, char out[8]);

@@ -1,6 +1,7 @@
 #include "decode_page.h"
 
 #include <cstdio>
+#include <functional>
 
 #include "atomic_file.h"
 #include "block.h"
@@ -68,36 +69,94 @@ bool is_encode_suffix(std::basic_string_view<C> text, std::size_t dot) {
   return false;
 }
 
-// The text with ".Encode" taken off the language names of `<script>` tags and `<%@ %>`
-// directives. Run before the blocks are decoded: a block holds no `<` or `>`, so every
-// tag found is one of the page's own.
+// The tag or directive [at, end] with ".Encode" taken off its language names, appended
+// to out.
 template <class C>
-std::basic_string<C> unmark_languages(std::basic_string_view<C> text) {
-  std::basic_string<C> out;
-  out.reserve(text.size());
-  for (std::size_t k = 0; k < text.size();) {
-    const std::size_t end = text[k] == C('<') ? marked_region_end(text, k)
-                                              : std::basic_string_view<C>::npos;
-    if (end == std::basic_string_view<C>::npos) {
-      out.push_back(text[k++]);
-      continue;
-    }
-    for (; k <= end; ++k) {
-      if (is_encode_suffix(text, k)) k += 7;
-      out.push_back(text[k]);
-    }
+void unmark_region(std::basic_string_view<C> text, std::size_t at, std::size_t end,
+                   std::basic_string<C>& out) {
+  for (std::size_t k = at; k <= end; ++k) {
+    if (is_encode_suffix(text, k)) k += 7;
+    out.push_back(text[k]);
   }
-  return out;
 }
 
+// Where the next `<script` tag or `<%@` directive may start, at or after from; npos if
+// none can.
+template <class C>
+std::size_t next_tag(std::basic_string_view<C> text, std::size_t from) {
+  const C* end = text.data() + text.size();
+  const C* hit = find_tag_start(text.data() + from, end, '%');
+  return hit == end ? std::basic_string_view<C>::npos : static_cast<std::size_t>(hit - text.data());
+}
+
+// The page's text with ".Encode" taken off the language names of `<script>` tags and
+// `<%@ %>` directives, and every block decoded, appended to out (handed to drain as it
+// grows). A block holds no `<` or `>`, so every tag found is one of the page's own, and no
+// block reaches across the start or the end of one: the stretches between the tags and
+// the tags themselves are decoded one after another.
 template <class C>
 void decode_text(std::basic_string_view<C> text, Charset cs, std::basic_string<C>& out,
-                 DecodedPage& page) {
-  const std::basic_string<C> unmarked = unmark_languages(text);
-  const DecodeResult r =
-      decode_blocks(unmarked.data(), unmarked.data() + unmarked.size(), cs, out);
-  page.blocks = r.blocks;
-  page.damaged = r.malformed;
+                 const BlockDrain<C>* drain, DecodedPage& page) {
+  constexpr std::size_t npos = std::basic_string_view<C>::npos;
+  std::basic_string<C> tag;
+  auto decode = [&](const C* b, const C* e) {
+    const DecodeResult r = decode_blocks(b, e, cs, out, drain);
+    page.blocks += r.blocks;
+    page.damaged += r.malformed;
+  };
+  std::size_t done = 0;  // text before it is decoded
+  for (std::size_t k = 0; (k = next_tag(text, k)) != npos;) {
+    const std::size_t end = marked_region_end(text, k);
+    if (end == npos) {
+      ++k;
+      continue;
+    }
+    decode(text.data() + done, text.data() + k);
+    tag.clear();
+    unmark_region(text, k, end, tag);
+    decode(tag.data(), tag.data() + tag.size());
+    done = k = end + 1;
+  }
+  decode(text.data() + done, text.data() + text.size());
+}
+
+// What a page's decoded bytes go to: a whole string, or a sink piece by piece.
+using PageSink = std::function<void(std::string_view bytes)>;
+
+// Decodes the bytes of a whole file to sink; counts and errors go to page.
+void decode_page(std::string_view bytes, std::optional<Charset> code_page, DecodedPage& page,
+                 const PageSink& sink) {
+  const Bom bom = detect_bom(bytes);
+  const std::string_view text = bytes.substr(bom_size(bom));
+  if (bom == Bom::Utf16LE || bom == Bom::Utf16BE) {
+    if (text.size() % 2 != 0) {
+      page.error = "UTF-16 text of odd length";
+      return;
+    }
+    sink(bom_bytes(bom));
+    const bool big = bom == Bom::Utf16BE;
+    const std::u16string units = utf16_from_bytes(text, big);
+    std::u16string out;
+    std::string piece;
+    const BlockDrain<char16_t> drain = [&](std::u16string& part) {
+      piece.clear();
+      append_utf16_bytes(piece, part, big);
+      sink(piece);
+      part.clear();
+    };
+    decode_text(std::u16string_view(units), Charset::Utf16, out, &drain, page);
+    drain(out);
+  } else {
+    sink(bom_bytes(bom));
+    const Charset cs = bom == Bom::Utf8 ? Charset::Utf8 : charset_for(text, code_page);
+    std::string out;
+    const BlockDrain<char> drain = [&](std::string& part) {
+      sink(part);
+      part.clear();
+    };
+    decode_text(text, cs, out, &drain, page);
+    drain(out);
+  }
 }
 
 }  // namespace
@@ -109,25 +168,10 @@ std::string DecodedPage::DamageText() const {
 
 DecodedPage DecodePage(std::string_view bytes, std::optional<Charset> code_page) {
   DecodedPage page;
-  const Bom bom = detect_bom(bytes);
-  const std::string_view text = bytes.substr(bom_size(bom));
-  if (bom == Bom::Utf16LE || bom == Bom::Utf16BE) {
-    if (text.size() % 2 != 0) {
-      page.error = "UTF-16 text of odd length";
-      return page;
-    }
-    const bool big = bom == Bom::Utf16BE;
-    const std::u16string units = utf16_from_bytes(text, big);
-    std::u16string out;
-    decode_text(std::u16string_view(units), Charset::Utf16, out, page);
-    page.bytes = bom_bytes(bom);
-    append_utf16_bytes(page.bytes, out, big);
-  } else {
-    const Charset cs = bom == Bom::Utf8 ? Charset::Utf8 : charset_for(text, code_page);
-    std::string out;
-    decode_text(text, cs, out, page);
-    page.bytes = std::string(bom_bytes(bom)) + out;
-  }
+  page.bytes.reserve(bytes.size());
+  decode_page(bytes, code_page, page,
+              [&page](std::string_view piece) { page.bytes.append(piece); });
+  if (!page.ok()) page.bytes.clear();
   return page;
 }
 
@@ -161,10 +205,24 @@ int run_decode(const std::vector<std::string_view>& args, std::string* capture) 
     console.system_failure(false, source, err->reason);
     return 255;
   }
-  const DecodedPage page = DecodePage(input.view(), code_page);
+  // The page goes to the new file as it is decoded; a damaged page's file is dropped
+  // before it gets the destination's name.
+  DecodedPage page;
+  AtomicWrite file;
+  std::optional<IoError> err;
+  bool opened = false;
+  decode_page(input.view(), code_page, page, [&](std::string_view piece) {
+    if (!opened) {
+      opened = true;
+      err = file.open(destination, std::nullopt);
+    }
+    if (!err && !piece.empty()) err = file.write(piece);
+  });
   if (!page.ok()) return decode_failure(capture, "'" + source + "': " + page.error);
   if (page.damaged > 0) return decode_failure(capture, "'" + source + "': " + page.DamageText());
-  if (const auto err = write_file_atomic(destination, page.bytes, std::nullopt)) {
+  if (!opened) err = file.open(destination, std::nullopt);
+  if (!err) err = file.commit();
+  if (err) {
     console.system_failure(true, destination, err->reason);
     return 255;
   }

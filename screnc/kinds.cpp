@@ -327,7 +327,7 @@ void encode_plain(const C* b, const C* e, Writer<C>& w) {
 template <class C>
 void encode_html(const C* b, const C* e, Lang lang, Writer<C>& w) {
   const C* p = b;
-  while ((p = find_unit(p, e, static_cast<C>('<'))) < e) {
+  while ((p = find_tag_start(p, e, '!')) < e) {
     if (starts_ci(p, e, "<!--")) {
       const C* close = find_pair(p + 4, e, '-', '-');
       while (close < e && !(close + 2 < e && code(close[2]) == '>'))
@@ -412,7 +412,7 @@ void encode_asp(const C* b, const C* e, const KindOptions& opt, Writer<C>& w) {
     while ((from = find_pair(from, to, '<', '%')) < to) from = server_block(from, to, d, opt, w);
   };
   const C* p = b;
-  while ((p = find_unit(p, e, static_cast<C>('<'))) < e) {
+  while ((p = find_tag_start(p, e, '%')) < e) {
     if (p + 1 < e && code(p[1]) == '%') {
       p = server_block(p, e, d, opt, w);
     } else if (starts_ci(p + 1, e, "script") && p + 7 < e &&

@@ -1,7 +1,12 @@
 #include "text_codec.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace screnc {
 namespace {
@@ -55,6 +60,41 @@ const DbcsRanges& ranges(Charset cs) {
 }
 
 }  // namespace
+
+// The first '<' at or after p followed by `next` or by an 's' in any case (what may start
+// a <script> tag), or end. Pages hold a '<' every few characters and few of them matter,
+// so sixteen characters are looked at a time where the processor can.
+const char* find_tag_start(const char* p, const char* end, char next) {
+#ifdef __SSE2__
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i want = _mm_set1_epi8(next);
+  const __m128i s = _mm_set1_epi8('s');
+  const __m128i lower = _mm_set1_epi8(0x20);
+  while (end - p > 16) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i after = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i second = _mm_or_si128(_mm_cmpeq_epi8(after, want),
+                                        _mm_cmpeq_epi8(_mm_or_si128(after, lower), s));
+    const auto hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, lt), second)));
+    if (hits) return p + std::countr_zero(hits);
+    p += 16;
+  }
+#endif
+  for (; end - p > 1; ++p) {
+    const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p - 1));
+    if (!hit) break;
+    p = static_cast<const char*>(hit);
+    if (p[1] == next || (p[1] | 0x20) == 's') return p;
+  }
+  return end;
+}
+
+const char16_t* find_tag_start(const char16_t* p, const char16_t* end, char next) {
+  for (; end - p > 1; ++p)
+    if (p[0] == u'<' && (p[1] == static_cast<char16_t>(next) || (p[1] | 0x20) == u's')) return p;
+  return end;
+}
 
 Step non_ascii_step(const unsigned char* p, const unsigned char* end, Charset cs) {
   switch (cs) {
@@ -118,30 +158,43 @@ std::string_view bom_bytes(Bom bom) {
   }
 }
 
+namespace {
+
+constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+
+// The first byte at or above 0x80 in [p, end), or end. Runs of ASCII go 32 bytes at a
+// time, then eight; the byte itself is found in its word without a loop.
+const unsigned char* skip_ascii(const unsigned char* p, const unsigned char* end) {
+  while (end - p >= 32) {
+    std::uint64_t w[4];
+    std::memcpy(w, p, 32);
+    if ((w[0] | w[1] | w[2] | w[3]) & kHigh) break;
+    p += 32;
+  }
+  while (end - p >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (const std::uint64_t high = w & kHigh) {
+      if constexpr (std::endian::native == std::endian::little)
+        return p + std::countr_zero(high) / 8;
+      else
+        return p + std::countl_zero(high) / 8;
+    }
+    p += 8;
+  }
+  while (p < end && *p < 0x80) ++p;
+  return p;
+}
+
+}  // namespace
+
 bool is_valid_utf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto* end = p + bytes.size();
   while (p < end) {
-    // Runs of ASCII go 32 bytes at a time, then eight.
-    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-    while (end - p >= 32) {
-      std::uint64_t w[4];
-      std::memcpy(w, p, 32);
-      if ((w[0] | w[1] | w[2] | w[3]) & kHigh) break;
-      p += 32;
-    }
-    while (end - p >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, p, 8);
-      if (w & kHigh) break;
-      p += 8;
-    }
+    p = skip_ascii(p, end);
     if (p == end) break;
     const unsigned char b = *p;
-    if (b < 0x80) {
-      ++p;
-      continue;
-    }
     std::size_t n;
     unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
     if (b >= 0xC2 && b <= 0xDF) {

@@ -43,6 +43,12 @@ inline Step non_ascii_step(const char* p, const char* end, Charset cs) {
 }
 inline Step non_ascii_step(const char16_t*, const char16_t*, Charset) { return {1, 1}; }
 
+// The first '<' in [p, end) followed by `next` or by an 's' in any case (what may start a
+// <script> tag), or end. Pages hold a '<' every few characters and few of them matter, so
+// sixteen characters are looked at a time where the processor can.
+const char* find_tag_start(const char* p, const char* end, char next);
+const char16_t* find_tag_start(const char16_t* p, const char16_t* end, char next);
+
 // Code page chosen with the /cp switch: "1252", "65001", "932", "936", "949", "950" and
 // the other single-byte Windows pages (874, 1250-1258).
 std::optional<Charset> charset_from_code_page(std::string_view name);

@@ -320,8 +320,8 @@ class TestCli : public QObject {
              "<%@ LANGUAGE = VBScript.Encode %>\n<p><%" + support::bytes(support::block(" x ")) + "%></p>\r\n");
   }
 
-  // A page large enough to be mapped rather than read gives the bytes the in-memory
-  // encoder gives, across the 1 MB pieces the output is written in.
+  // A page of some megabytes gives the bytes the in-memory encoder gives, across the
+  // 1 MB pieces the output is written in.
   void largePageAsInMemory() {
     QByteArray page = "<%@ LANGUAGE = VBScript %>\r\n";
     while (page.size() < (3 << 20) + 77)

@@ -170,6 +170,60 @@ private slots:
     QCOMPARE(bytes(DecodePage(str(in)).bytes), out);
   }
 
+  // Pages of some megabytes through both commands: the encoder and the decoder hand their
+  // output on in pieces of about a megabyte, and a block may be longer than a piece. A
+  // block damaged after the first pieces fails the page and leaves no output behind.
+  void largePagesThroughTheCommands_data() {
+    QTest::addColumn<bool>("utf16");
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("utf-8") << false << false;
+    QTest::newRow("utf-16") << true << false;
+    QTest::newRow("utf-8, damaged late") << false << true;
+    QTest::newRow("utf-16, damaged late") << true << true;
+  }
+  void largePagesThroughTheCommands() {
+    QFETCH(bool, utf16);
+    QFETCH(bool, damaged);
+    std::mt19937 rng(99u);
+    std::string page;
+    while (page.size() < (std::size_t(3) << 20)) {
+      page += RandomPage(rng, Kind::Asp);
+      if (page.size() > (std::size_t(1) << 20) && page.size() < (std::size_t(1) << 21)) {
+        std::string longest = "<%";  // one block longer than a piece
+        while (longest.size() < (std::size_t(3) << 19)) longest += RandomScript(rng);
+        page += longest + "%>";
+      }
+    }
+    // A client script keeps its text, so a "#@~^" in one would count as a damaged block.
+    QByteArray source = bytes(page).replace("#@~^", "#@~-");
+    QByteArray expected = "<%@ LANGUAGE = VBScript %>\n" + source;
+    if (utf16) source = Utf16LE(source), expected = Utf16LE(expected);
+
+    QTemporaryDir dir;
+    const QString in = dir.filePath("in.asp"), enc = dir.filePath("enc.asp"),
+                  out = dir.filePath("out.asp");
+    QVERIFY(support::writeAll(in, source));
+    QProcess p;
+    p.start(SCRENC_BIN, {"/s", in, enc});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    if (damaged) {
+      QByteArray e = support::readAll(enc);
+      const qsizetype at = e.indexOf(utf16 ? QByteArray("#\0@\0~\0^\0", 8) : QByteArray("#@~^"),
+                                     e.size() - e.size() / 4);
+      QVERIFY(at > 0);
+      const qsizetype k = at + (utf16 ? 10 : 5);  // a character of its LEN field
+      e[k] = e[k] == 'Q' ? 'R' : 'Q';
+      QVERIFY(support::writeAll(enc, e));
+      QVERIFY(support::writeAll(out, "what was there"));
+    }
+    p.start(SCRENC_BIN, {"--decode", enc, out});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), damaged ? 255 : 0);
+    QCOMPARE(support::readAll(out), damaged ? QByteArray("what was there") : expected);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+  }
+
   void command() {
     QTemporaryDir dir;
     const QString in = dir.filePath("in.asp"), out = dir.filePath("out.asp");

@@ -3,7 +3,8 @@
 // The first byte picks the switches and the character set; the rest is the page. Besides
 // the sanitizers' checks: when the page holds no '#', every "#@~^" in the output was
 // written by the encoder, so each must be a block that decodes with matching fields
-// (for text that is well formed in its character set, as the program requires).
+// (for text that is well formed in its character set, as the program requires). The page
+// itself also goes through the block decoder, which must take any text.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +28,8 @@ template <class C>
 void check(const std::basic_string<C>& page, Charset cs, const KindOptions& opt) {
   std::basic_string<C> out;
   encode_text(page.data(), page.data() + page.size(), cs, opt, out);
+  std::basic_string<C> any;
+  decode_blocks(page.data(), page.data() + page.size(), cs, any);
   if (page.find(C('#')) != std::basic_string<C>::npos) return;
   if constexpr (sizeof(C) == 1)
     if (!is_valid_text(page, cs)) return;  // refused as "Bad format" by the program
