@@ -57,12 +57,13 @@ windows: deps
 	@cd build-windows && rm -f quillward-*-windows-x64.zip && cpack -G ZIP >/dev/null && ls quillward-*-windows-x64.zip | sed 's|^|build-windows/|'
 
 # The Windows programs run under Wine (headless, own prefix in build-windows/) and
-# compared, byte for byte, with the Linux build.
+# compared, byte for byte, with the Linux build; the window model's tests as an .exe.
 test-windows: windows
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS) --target screnc quillward-batch
 	@bash tests/screnc/wine/run.sh
 	@bash tests/batch/wine/run.sh
+	@bash tests/window/wine/run.sh
 
 fuzz: deps
 	@if [ -x scripts/fuzz.sh ]; then bash scripts/fuzz.sh; else echo "fuzz: nothing to run"; fi
