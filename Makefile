@@ -47,14 +47,22 @@ build-asan: deps
 test-asan: build-asan
 	@ctest --preset asan
 
-# The programs that build without Qt (quillward-batch.exe, screnc.exe), for 64-bit
-# Windows, cross-built with MinGW-w64 into build-windows/bin/ (statically linked: they
-# need only the system's own DLLs), and packed with the README and the licence into
-# build-windows/quillward-<version>-windows-x64.zip.
+# The Windows programs for 64-bit and 32-bit (x86) Windows, cross-built with MinGW-w64
+# into build-windows/bin/ and build-windows-x86/bin/ (statically linked: they need only
+# the system's own DLLs): quillward.exe (the window, Win32), quillward-batch.exe and
+# screnc.exe; each set packed with the README and the licence into
+# build-windows/quillward-<version>-windows-<arch>.zip and, with wixl, into the installer
+# build-windows/quillward-<version>-windows-<arch>.msi.
 windows: deps
-	@cmake --preset windows >/dev/null
-	@cmake --build --preset windows -j $(JOBS)
-	@cd build-windows && rm -f quillward-*-windows-x64.zip && cpack -G ZIP >/dev/null && ls quillward-*-windows-x64.zip | sed 's|^|build-windows/|'
+	@for preset in windows windows-x86; do \
+	  cmake --preset $$preset >/dev/null && \
+	  cmake --build --preset $$preset -j $(JOBS) && \
+	  cmake --build --preset $$preset --target msi >/dev/null || exit 1; \
+	done
+	@cd build-windows && rm -f quillward-*-windows-x64.zip && cpack -G ZIP >/dev/null
+	@cd build-windows-x86 && rm -f quillward-*-windows-x86.zip && cpack -G ZIP >/dev/null && \
+	  cp quillward-*-windows-x86.zip quillward-*-windows-x86.msi ../build-windows/
+	@ls -1 build-windows/quillward-*-windows-*.zip build-windows/quillward-*-windows-*.msi
 
 # The Windows programs run under Wine (headless, own prefix in build-windows/) and
 # compared, byte for byte, with the Linux build; the window model's tests as an .exe.
@@ -64,6 +72,7 @@ test-windows: windows
 	@bash tests/screnc/wine/run.sh
 	@bash tests/batch/wine/run.sh
 	@bash tests/window/wine/run.sh
+	@bash tests/ui_win/wine/run.sh
 
 fuzz: deps
 	@if [ -x scripts/fuzz.sh ]; then bash scripts/fuzz.sh; else echo "fuzz: nothing to run"; fi
@@ -76,4 +85,4 @@ bench-window: build
 	@bash bench/window/run.sh
 
 clean:
-	rm -rf build build-asan build-fuzz build-windows
+	rm -rf build build-asan build-fuzz build-windows build-windows-x86

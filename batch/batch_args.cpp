@@ -8,9 +8,10 @@
 
 namespace {
 
-const std::array<std::string, 12> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
+const std::array<std::string, 13> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
                                                "chkLangDirect", "Combo1", "Combo2", "txtDefxt",
-                                               "chkVerify", "chkChanged", "chkDelete", "txtExclude"};
+                                               "chkVerify", "chkChanged", "chkDelete", "chkDeleteExcluded",
+                                               "txtExclude"};
 
 bool IsCheckBox(const std::string& key) { return key.starts_with("chk") || key == "Check2"; }
 
@@ -123,6 +124,9 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       out.checksum = true;
     } else if (switches && arg == "--delete") {
       out.overrides["chkDelete"] = "1";
+    } else if (switches && arg == "--delete-excluded") {  // as mirror tools have it: --delete too
+      out.overrides["chkDelete"] = "1";
+      out.overrides["chkDeleteExcluded"] = "1";
     } else if (switches && (arg == "--max-delete" || arg.starts_with("--max-delete="))) {
       std::string value;
       if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
@@ -167,8 +171,9 @@ std::string BatchUsage() {
   return std::string(
       "Usage: quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N]\n"
       "                       [--verify] [--exclude PATTERN]... [--verbose] [--changed]\n"
-      "                       [--checksum] [--delete] [--max-delete N] [--dry-run]\n"
-      "                       [--report FILE] [--strict] [--] SOURCE DESTINATION\n"
+      "                       [--checksum] [--delete] [--delete-excluded]\n"
+      "                       [--max-delete N] [--dry-run] [--report FILE] [--strict]\n"
+      "                       [--] SOURCE DESTINATION\n"
       "\n"
       "Makes an encoded copy of the folder tree SOURCE under DESTINATION, exactly as the\n"
       "Start button of Quillward does: script files of the kinds chosen in Options are\n"
@@ -177,9 +182,10 @@ std::string BatchUsage() {
       "key for this run only and saves nothing. Keys: chkASP, chkHTML, chkJS, Check2\n"
       "(1/0, true/false, yes/no, on/off), chkLangDirect (1: no @language directive),\n"
       "Combo1, Combo2 (VBScript or JScript), txtDefxt (extensions treated as ASP, e.g.\n"
-      "\"*.inc *.lib\"), chkVerify, chkChanged, chkDelete (as --verify, --changed,\n"
-      "--delete), txtExclude (patterns for every site). --timeout ends an encoder that\n"
-      "works longer than SECONDS on one file and fails that file (default 300; 0: no\n"
+      "\"*.inc *.lib\"), chkVerify, chkChanged, chkDelete, chkDeleteExcluded (as\n"
+      "--verify, --changed, --delete, --delete-excluded), txtExclude (patterns for\n"
+      "every site). --timeout ends an encoder that works longer than SECONDS on one\n"
+      "file and fails that file (default 300; 0: no\n"
       "limit). --jobs copies and encodes up to N files at once (default: the stored\n"
       "\"Jobs\", else the number of cores); the log is the same, line for line,\n"
       "whatever N. --verify decodes each\n"
@@ -198,9 +204,15 @@ std::string BatchUsage() {
       "a manifest in the user's state folder ($XDG_STATE_HOME/Quillward/manifests),\n"
       "never in DESTINATION. --delete then removes the files and folders this tool\n"
       "wrote whose source is gone; anything else in DESTINATION is left and logged as\n"
-      "\"<path> - not from the source\". When more than N files would go (--max-delete,\n"
-      "default 100) nothing is removed and the exit status is 1. (The stored chkChanged\n"
-      "and chkDelete, for this run only.)\n"
+      "\"<path> - not from the source\". Only what the walk saw gone is removed: under a\n"
+      "source folder it could not read in full (unreadable, a link, a name too long)\n"
+      "nothing is, and the log says \"<path> - not removed: its source folder could\n"
+      "not be read\". --delete-excluded (implies --delete) also removes the files this\n"
+      "tool wrote that the ignore rules now leave out; without it the log counts them\n"
+      "(\"N deployed files are now excluded and were kept\"). When more than N files\n"
+      "would go (--max-delete, default 100, both kinds counted) nothing is removed and\n"
+      "the exit status is 1. (The stored chkChanged, chkDelete and chkDeleteExcluded,\n"
+      "for this run only.)\n"
       "--dry-run walks and decides as a run would and writes nothing, not even\n"
       "DESTINATION: each entry's line says what the run would do (\"<path> - would\n"
       "encode (/s)\", \"- would copy\", \"- would exclude\"), then a summary.\n"

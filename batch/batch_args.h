@@ -2,7 +2,7 @@
 // The command line of quillward-batch:
 //   quillward-batch [--set KEY=VALUE]... [--timeout SECONDS] [--jobs N] [--verify]
 //                   [--exclude PATTERN]... [--verbose] [--changed] [--checksum] [--delete]
-//                   [--max-delete N] [--dry-run] [--report FILE] [--strict]
+//                   [--delete-excluded] [--max-delete N] [--dry-run] [--report FILE] [--strict]
 //                   [--] SOURCE DESTINATION
 //   quillward-batch --help
 

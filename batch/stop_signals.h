@@ -6,5 +6,5 @@
 
 void InstallStopSignals();
 
-// Whether a stop signal has arrived since the program started.
+// Whether a stop signal has arrived since the program started; any thread may ask.
 bool StopSignalled();

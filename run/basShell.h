@@ -23,7 +23,9 @@ struct ProcessOutcome {
   std::string reason;     // empty on success; "encoder exit code 1", "encoder timed out after 5 s"
   std::string errorText;  // the last non-empty line the encoder wrote, at most 200 characters
 
-  bool Succeeded() const { return how == How::Exited && code == 0; }
+  // Exited with 0, and nothing said against it (a server that ended with 0 before it
+  // answered the file in hand has a reason).
+  bool Succeeded() const { return how == How::Exited && code == 0 && reason.empty(); }
   // `reason`, followed by ": " and the encoder's own text when it wrote one.
   std::string Explained() const {
     return errorText.empty() ? reason : reason + ": " + errorText;

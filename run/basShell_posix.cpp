@@ -12,7 +12,6 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -82,27 +81,23 @@ ProcessOutcome CouldNotStart(int err, const std::filesystem::path& program) {
 }
 
 // Follows one child until it has ended: reads its output, runs the caller's poll, and
-// ends it on a stop request (after the grace time) or at the time limit.
+// ends it as the deadline says (a stop request's grace time over, or the time limit).
 class ChildWatch {
 public:
   ChildWatch(pid_t pid, int outputFd, const WaitControl& control)
       : pid_(pid), output_(outputFd), exit_(ExitDescriptor(pid)), control_(control),
-        started_(Clock::now()), polled_(started_) {}
+        deadline_(control, Clock::now()) {}
 
   ProcessOutcome Wait();
 
 private:
   void ReadOutput();
   bool Reaped();
-  void Enforce();
-  void Signal(int sig) { ::kill(-pid_, sig); }
 
   pid_t pid_;
   Fd output_, exit_;
   const WaitControl& control_;
-  Clock::time_point started_, polled_;
-  std::optional<Clock::time_point> stopAt_, termAt_;
-  ProcessOutcome::How endedBy_ = ProcessOutcome::How::Exited;
+  EncoderDeadline deadline_;
   int status_ = 0;
   std::string kept_;
 };
@@ -114,29 +109,6 @@ void ChildWatch::ReadOutput() {
 bool ChildWatch::Reaped() {
   const pid_t r = ::waitpid(pid_, &status_, WNOHANG);
   return r == pid_ || (r < 0 && errno == ECHILD);
-}
-
-// Stop request, grace time, time limit: decides when to ask the encoder to end and when
-// to kill it.
-void ChildWatch::Enforce() {
-  const Clock::time_point now = Clock::now();
-  // The caller's events run once a slice, however fast the encoder writes.
-  if (!stopAt_ && control_.poll && now - polled_ >= std::chrono::milliseconds(kEncoderSliceMs)) {
-    polled_ = now;
-    if (control_.poll()) stopAt_ = now;
-  }
-  if (!termAt_) {
-    const bool timedOut = control_.timeoutSeconds > 0 &&
-                          now - started_ >= std::chrono::seconds(control_.timeoutSeconds);
-    const bool graceOver = stopAt_ && now - *stopAt_ >= std::chrono::milliseconds(control_.stopGraceMs);
-    if (timedOut || graceOver) {
-      endedBy_ = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
-      termAt_ = now;
-      Signal(SIGTERM);
-    }
-  } else if (now - *termAt_ >= std::chrono::milliseconds(control_.killGraceMs)) {
-    Signal(SIGKILL);
-  }
 }
 
 ProcessOutcome ChildWatch::Wait() {
@@ -151,27 +123,11 @@ ProcessOutcome ChildWatch::Wait() {
     if (::poll(fds, n, timeout) < 0 && errno != EINTR) break;
     if (output_.get() >= 0) ReadOutput();
     if (Reaped()) break;
-    Enforce();
+    Enforce(deadline_.Next(Clock::now()), pid_);
   }
   if (output_.get() >= 0) ReadOutput();
-
-  ProcessOutcome out;
+  ProcessOutcome out = OutcomeOfExit(ExitStatusOfWait(status_), deadline_.EndedBy(), control_.timeoutSeconds);
   out.errorText = LastOutputLine(kept_);
-  if (endedBy_ != ProcessOutcome::How::Exited) {
-    out.how = endedBy_;
-    out.code = WIFSIGNALED(status_) ? WTERMSIG(status_) : WEXITSTATUS(status_);
-    out.reason = endedBy_ == ProcessOutcome::How::Stopped
-                     ? "stopped: encoder ended"
-                     : "encoder timed out after " + std::to_string(control_.timeoutSeconds) + " s";
-  } else if (WIFSIGNALED(status_)) {
-    out.how = ProcessOutcome::How::Killed;
-    out.code = WTERMSIG(status_);
-    out.reason = "encoder killed by signal " + std::to_string(out.code);
-  } else {
-    out.how = ProcessOutcome::How::Exited;
-    out.code = WEXITSTATUS(status_);
-    if (out.code != 0) out.reason = "encoder exit code " + std::to_string(out.code);
-  }
   return out;
 }
 

@@ -12,12 +12,11 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
+#include <chrono>
 #include <string>
 
 namespace {
 
-constexpr DWORD kSliceMs = 50;
 // Handles of the encoders running now, one slot each.
 constexpr size_t kSlots = 256;
 std::atomic<HANDLE> g_running[kSlots];
@@ -121,44 +120,18 @@ ProcessOutcome RunHiddenAndWait(const EncoderCommand& command, const WaitControl
   NoteEncoderStarted(reinterpret_cast<std::intptr_t>(process.get()));
 
   std::string kept;
-  const ULONGLONG startedAt = GetTickCount64();
-  ULONGLONG stopAt = 0;
-  ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;
-  while (WaitForSingleObject(process.get(), kSliceMs) == WAIT_TIMEOUT) {
+  EncoderDeadline deadline(control, std::chrono::steady_clock::now());
+  while (WaitForSingleObject(process.get(), kEncoderSliceMs) == WAIT_TIMEOUT) {
     ReadAvailable(readEnd.get(), kept);
-    const ULONGLONG now = GetTickCount64();
-    if (!stopAt && control.poll && control.poll()) stopAt = now;
-    if (endedBy != ProcessOutcome::How::Exited) continue;  // already ended; wait for it
-    const bool graceOver = stopAt && now - stopAt >= static_cast<ULONGLONG>(control.stopGraceMs);
-    const bool timedOut = control.timeoutSeconds > 0 &&
-                          now - startedAt >= static_cast<ULONGLONG>(control.timeoutSeconds) * 1000;
-    if (graceOver || timedOut) {
-      endedBy = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
-      TerminateProcess(process.get(), 1);  // no gentler way to end a program without a console
-    }
+    Enforce(deadline.Next(std::chrono::steady_clock::now()), process.get());
   }
   NoteEncoderEnded(reinterpret_cast<std::intptr_t>(process.get()));
   ReadAvailable(readEnd.get(), kept);
 
   DWORD code = 0;
   GetExitCodeProcess(process.get(), &code);
-  ProcessOutcome out;
+  ProcessOutcome out = OutcomeOfExit(ExitStatusOfCode(code), deadline.EndedBy(), control.timeoutSeconds);
   out.errorText = LastOutputLine(OutputText(kept));
-  out.code = static_cast<int>(code);
-  if (endedBy != ProcessOutcome::How::Exited) {
-    out.how = endedBy;
-    out.reason = endedBy == ProcessOutcome::How::Stopped
-                     ? "stopped: encoder ended"
-                     : "encoder timed out after " + std::to_string(control.timeoutSeconds) + " s";
-  } else if (code >= 0xC0000000u && code != 0xFFFFFFFFu) {  // exceptions; -1 is a failure
-    out.how = ProcessOutcome::How::Killed;
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(code));
-    out.reason = std::string("encoder ended by exception 0x") + hex;
-  } else {
-    out.how = ProcessOutcome::How::Exited;
-    if (code != 0) out.reason = "encoder exit code " + std::to_string(out.code);
-  }
   return out;
 }
 

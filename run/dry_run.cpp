@@ -15,7 +15,8 @@ std::string DryRunLine(const EntryRecord& record) {
     case EntryAction::Excluded: return source + " - would exclude";
     case EntryAction::Deleted: return ToDisplayPath(record.destination) + " - would delete";
     case EntryAction::Failed:
-    case EntryAction::Stopped: break;
+    case EntryAction::Stopped:
+    case EntryAction::Kept: break;
   }
   return LogEntry(record.source, record.reason);  // the walk keeps a failure's own line
 }
@@ -29,7 +30,8 @@ void DryRunTally::Entry(const EntryRecord& record) {
     case EntryAction::Excluded: ++excluded; break;
     case EntryAction::Failed: ++failed; break;
     case EntryAction::Folder:
-    case EntryAction::Stopped: break;
+    case EntryAction::Stopped:
+    case EntryAction::Kept: break;
   }
 }
 
@@ -42,9 +44,9 @@ std::string DryRunTally::Summary(bool stopped) const {
   return text + ", " + std::to_string(failed) + " failed";
 }
 
-FileResult PlannedResult(const FileJob& job) {
-  FileResult result;
-  result.encoded = job.kind != FileKind::Copy && !HoldsNoText(job.source);
-  if (const auto in = StampOf(job.source)) result.bytesIn = in->size;
-  return result;
+void PlanFile(EntryRecord& record) {
+  const bool encoded = record.kind != FileKind::Copy && !HoldsNoText(record.source);
+  record.action = encoded ? EntryAction::Encoded : EntryAction::Copied;
+  if (!encoded) record.switches.clear();
+  if (const auto in = StampOf(record.source)) record.bytesIn = in->size;
 }

@@ -11,7 +11,6 @@
 // the run is verbose.
 
 #include "entry_record.h"
-#include "file_workers.h"
 
 #include <string>
 
@@ -26,6 +25,6 @@ public:
   long long encoded = 0, copied = 0, unchanged = 0, deleted = 0, excluded = 0, failed = 0;
 };
 
-// What a run would do with one file: encoded (a script file that holds text) or copied,
-// and the source's size. Reads the file's first bytes; writes nothing.
-FileResult PlannedResult(const FileJob& job);
+// What a run would do with the file of `record`: encoded (a script file that holds text)
+// or copied, and the source's size. Reads the file's first bytes; writes nothing.
+void PlanFile(EntryRecord& record);

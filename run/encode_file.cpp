@@ -1,6 +1,8 @@
 #include "encode_file.h"
 
 #include "fs_ops.h"
+#include "paths.h"
+#include "script_regions.h"
 #include "verify.h"
 
 #include <algorithm>
@@ -33,12 +35,25 @@ bool HoldsNoText(const fs::path& path) {
   return is("\xEF\xBB\xBF", 3) || is("\xFF\xFE", 2) || is("\xFE\xFF", 2);
 }
 
-EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings& settings,
-                        const fs::path& source, const fs::path& destination, EncoderSession& encoder) {
+namespace {
+
+// A file settled before the encoder: failed, or copied as it is (`copied`).
+void Settle(EntryRecord& record, std::string reason, bool copied = false) {
+  record.reason = std::move(reason);
+  record.action = !record.reason.empty() ? EntryAction::Failed : EntryAction::Copied;
+  if (copied) record.switches.clear();
+}
+
+}  // namespace
+
+EncodeStart BeginEncode(EntryRecord& record, const fs::path& appDir, const RunSettings& settings,
+                        EncoderSession& encoder) {
+  const fs::path& source = record.source;
+  const fs::path& destination = record.destination;
   EncodeStart start;
   start.settled = true;
   if (Status unlinked = RemoveIfLink(destination); !unlinked.ok()) {
-    start.outcome.reason = unlinked.reason();
+    Settle(record, unlinked.reason());
     return start;
   }
   // Another name of the source itself (a hard link, or a link the system does not show
@@ -48,7 +63,7 @@ EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings
   if (const std::optional<FileId> id = before ? IdentityOf(source) : std::nullopt;
       id && IdentityOf(destination) == id) {
     if (Status removed = RemoveName(destination); !removed.ok()) {
-      start.outcome.reason = removed.reason();
+      Settle(record, removed.reason());
       return start;
     }
     before.reset();
@@ -57,52 +72,43 @@ EncodeStart BeginEncode(FileKind kind, const fs::path& appDir, const RunSettings
   // hold text (more than a byte-order mark) without reading it.
   const std::optional<FileStamp> sourceStamp = StampOf(source);
   if ((!sourceStamp || sourceStamp->size <= 3) && HoldsNoText(source)) {
-    start.outcome.copied = true;
-    start.outcome.reason = CopyFileAtomic(source, destination).reason();
+    Settle(record, CopyFileAtomic(source, destination).reason(), true);
     return start;
   }
   start.settled = false;
-  start.destination = destination;
   start.before = before;
-  start.command = BuildEncoderCommand(kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination));
+  start.command = BuildEncoderCommand(record.kind, appDir, settings, AbsolutePath(source), AbsolutePath(destination));
   start.verify = settings.Verify;
-  start.source = source;
-  start.kind = kind;
+  start.family = DefaultFamily(record.kind, ToDisplayPath(source.filename()), settings);
   start.sourceStamp = sourceStamp;
   start.sent = encoder.Send(start.command);
   return start;
 }
 
-std::optional<FileOutcome> FinishEncode(EncodeStart& start, const WaitControl& control, EncoderSession& encoder) {
-  if (start.settled) return start.outcome;
+bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& control, EncoderSession& encoder) {
+  if (start.settled) return true;
   std::optional<ProcessOutcome> answered =
       start.sent ? encoder.Receive(control) : std::optional<ProcessOutcome>(encoder.Run(start.command, control));
-  if (!answered) return std::nullopt;
+  if (!answered) return false;
   const ProcessOutcome& outcome = *answered;
-  const fs::path& destination = start.destination;
-  FileOutcome result;
-  result.stopped = outcome.how == ProcessOutcome::How::Stopped;
-  result.reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
-  if (result.reason.empty() && start.verify) result.reason = VerifyEncodedFile(start.source, destination, start.kind);
+  const fs::path& destination = record.destination;
+  std::string reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
+  const bool verifyStopped = reason.empty() && start.verify &&
+                             (reason = VerifyEncodedFile(record.source, destination, record.kind, start.family,
+                                                         control.poll)) == kVerificationStopped;
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
-  if (result.reason.empty() && start.sourceStamp) SetModifiedTime(destination, *start.sourceStamp);
-  if (result.reason.empty()) return result;
-
+  if (reason.empty() && start.sourceStamp) SetModifiedTime(destination, *start.sourceStamp);
   // Nothing may ship in place of a page that failed.
-  if (Exists(destination)) {
+  if (!reason.empty() && Exists(destination)) {
     if (Status removed = RemoveName(destination); !removed.ok()) {
-      result.reason += "; the file left there could not be removed: " + removed.reason();
+      reason += "; the file left there could not be removed: " + removed.reason();
     } else if (start.before) {
-      result.reason += "; the earlier output was removed";
+      reason += "; the earlier output was removed";
     }
   }
-  return result;
-}
-
-FileOutcome EncodeFile(FileKind kind, const fs::path& appDir, const RunSettings& settings,
-                       const fs::path& source, const fs::path& destination,
-                       const WaitControl& control, EncoderSession& encoder) {
-  // One file at a time: nothing else is in flight, so the answer is this file's.
-  EncodeStart start = BeginEncode(kind, appDir, settings, source, destination, encoder);
-  return FinishEncode(start, control, encoder).value_or(FileOutcome{});
+  record.reason = std::move(reason);
+  record.action = outcome.how == ProcessOutcome::How::Stopped || verifyStopped ? EntryAction::Stopped
+                  : !record.reason.empty()                    ? EntryAction::Failed
+                                                              : EntryAction::Encoded;
+  return true;
 }

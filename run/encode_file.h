@@ -10,6 +10,7 @@
 
 #include "basShell.h"
 #include "encoder_session.h"
+#include "entry_record.h"
 #include "file_kind.h"
 #include "fs_ops.h"
 #include "run_settings.h"
@@ -18,42 +19,29 @@
 #include <optional>
 #include <string>
 
-struct FileOutcome {
-  std::string reason;    // empty when the file was encoded
-  bool stopped = false;  // the encoder was ended on a stop request
-  bool copied = false;   // it held no text and was copied as it is
-};
-
-// An encode begun (BeginEncode): settled when its outcome is known already (a check
-// failed, or an empty script file was copied); else the encoder has it, or will have it
-// in FinishEncode.
+// An encode begun (BeginEncode): settled when the file's record holds its result already
+// (a check failed, or an empty script file was copied); else the encoder has it, or will
+// have it in FinishEncode.
 struct EncodeStart {
   bool settled = false;
-  FileOutcome outcome;
-  std::filesystem::path destination;
   std::optional<FileStamp> before;  // what was at the destination before
   EncoderCommand command;
   bool sent = false;  // with a serving encoder, which answers in FinishEncode
   bool verify = false;
-  std::filesystem::path source;
-  FileKind kind = FileKind::Copy;
+  char family = 0;  // the language of script that names none ('J', 'V')
   std::optional<FileStamp> sourceStamp;  // taken before the encoder ran: the page's time
 };
 
 // The checks before the encoder, then the request sent when the session serves; with
-// FinishEncode, what EncodeFile does, split so that a worker can send the next file's
-// request before this one is answered. Each start is finished in the order begun.
-EncodeStart BeginEncode(FileKind kind, const std::filesystem::path& appDir, const RunSettings& settings,
-                        const std::filesystem::path& source, const std::filesystem::path& destination,
+// FinishEncode, one page through the encoder, split so that a worker can send the next
+// file's request before this one is answered. Each start is finished in the order begun.
+// The result goes into `record` (its source, destination and kind say what to do): its
+// action (Encoded, Copied when it held no text, Failed, Stopped) and reason.
+EncodeStart BeginEncode(EntryRecord& record, const std::filesystem::path& appDir, const RunSettings& settings,
                         EncoderSession& encoder);
-// The encoder's answer and the checks after it; no outcome when the file was dropped
-// unbegun (a stop ended the server that held it).
-std::optional<FileOutcome> FinishEncode(EncodeStart& start, const WaitControl& control, EncoderSession& encoder);
-
-FileOutcome EncodeFile(FileKind kind, const std::filesystem::path& appDir, const RunSettings& settings,
-                       const std::filesystem::path& source,
-                       const std::filesystem::path& destination, const WaitControl& control,
-                       EncoderSession& encoder);
+// The encoder's answer and the checks after it; false, and `record` untouched, when the
+// file was dropped unbegun (a stop ended the server that held it).
+bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& control, EncoderSession& encoder);
 
 // Whether `path` holds no text: no bytes, or only a UTF-8 or UTF-16 byte-order mark.
 bool HoldsNoText(const std::filesystem::path& path);

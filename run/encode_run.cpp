@@ -142,11 +142,17 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   WaitControl limits;
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
+  // What the pages include, before any file is done: an included file is encoded as
+  // part of the page it goes into.
+  IncludeReach includes;
+  includes.Find(source, count.aspPages, settings.Jobs);
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
+  walk.SetIncludes(&includes);
   DryRunTally tally;
   if (settings.DryRun) walk.AddObserver(&tally);
   if (report) walk.AddObserver(report);
   IncludeAudit audit(settings.Jobs);
+  audit.UseDirectives(&includes);
   walk.AddObserver(&audit);
   const std::unique_ptr<ManifestKeeper> manifest =
       OpenManifest(settings, destination, host.AppDir() / ToNativePath(EncoderFileName()));
@@ -157,8 +163,8 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   walk.Run(source, destination);
   RemovalOutcome removal;
   if (manifest && settings.Delete && !walk.stopped) {
-    removal = RemoveWhatIsGone(host, source, destination, *manifest, settings.MaxDelete, walk.Observers(),
-                               settings.DryRun);
+    removal = RemoveWhatIsGone(host, source, destination, walk.Listing(), *manifest,
+                               {settings.MaxDelete, settings.DeleteExcluded, settings.DryRun}, walk.Observers());
   }
   if (manifest) manifest->Save();  // a manifest that cannot be saved means a full run next time
 

@@ -20,7 +20,7 @@
 // the walk and saved during and after it: with Changed, files whose result is already
 // at the destination are logged as "<path> - unchanged" and counted (", U unchanged");
 // with Delete, a walk that reached its end is followed by the removal of what this tool
-// wrote whose source is gone (mirror_delete.h; ", D deleted", ", N not from the
+// wrote whose source the walk saw gone (mirror_delete.h; ", D deleted", ", N not from the
 // source"). Without either, nothing is read or written beyond the destination.
 //
 // A dry run (RunSettings::DryRun, dry_run.h) refuses and walks alike but writes nothing,

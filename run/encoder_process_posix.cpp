@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #ifdef __linux__
@@ -17,6 +18,15 @@ int SetEncoderSpawnAttributes(posix_spawnattr_t& attributes) {
   if (int rc = posix_spawnattr_setsigmask(&attributes, &none)) return rc;
   if (int rc = posix_spawnattr_setpgroup(&attributes, 0)) return rc;
   return posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}
+
+ExitStatus ExitStatusOfWait(int status) {
+  if (WIFSIGNALED(status)) return {ExitStatus::Kind::Signal, static_cast<std::uint32_t>(WTERMSIG(status))};
+  return {ExitStatus::Kind::Code, static_cast<std::uint32_t>(WEXITSTATUS(status))};
+}
+
+void Enforce(EncoderAction action, pid_t group) {
+  if (action != EncoderAction::Wait) ::kill(-group, action == EncoderAction::Kill ? SIGKILL : SIGTERM);
 }
 
 int ExitDescriptor(pid_t pid) {

@@ -2,13 +2,13 @@
 // What starting and following an encoder process have in common on POSIX: the one-file
 // run (basShell_posix.cpp) and the serving encoder (encoder_session_posix.cpp).
 
+#include "encoder_deadline.h"
+
 #include <cstddef>
 #include <spawn.h>
 #include <string>
 #include <sys/types.h>
 
-// The wait's slice: the caller's events run about this often while an encoder works.
-inline constexpr int kEncoderSliceMs = 50;
 // How much of an encoder's own output is kept, for its last line.
 inline constexpr std::size_t kKeptEncoderOutput = 4096;
 
@@ -16,6 +16,12 @@ inline constexpr std::size_t kKeptEncoderOutput = 4096;
 // terminal's Ctrl-C reaches the run, which stops after the current file, and not the
 // encoder), the default action for the stop signals and none blocked. 0 or an errno.
 int SetEncoderSpawnAttributes(posix_spawnattr_t& attributes);
+
+// What the system's wait status says of how a process ended.
+ExitStatus ExitStatusOfWait(int status);
+
+// Carries out what the deadline says on the process group `group`.
+void Enforce(EncoderAction action, pid_t group);
 
 // A descriptor that becomes readable when `pid` ends, where the system has one; else -1.
 int ExitDescriptor(pid_t pid);

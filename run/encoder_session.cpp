@@ -2,6 +2,8 @@
 // and a process per file, and the protocol's framing.
 #include "encoder_session.h"
 
+#include "encoder_deadline.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -122,16 +124,7 @@ bool TakeAnswer(std::string& buffer, std::uint32_t& status, std::string& text) {
 }
 
 ProcessOutcome AnswerOutcome(std::uint32_t status, const std::string& text) {
-  ProcessOutcome out;
-  out.how = ProcessOutcome::How::Exited;
-  out.code = static_cast<int>(status);
-  if (out.code != 0) out.reason = "encoder exit code " + std::to_string(out.code);
+  ProcessOutcome out = OutcomeOfExit({ExitStatus::Kind::Code, status}, ProcessOutcome::How::Exited, 0);
   out.errorText = LastOutputLine(text);
   return out;
-}
-
-std::string EndedByUsReason(ProcessOutcome::How how, const WaitControl& control) {
-  return how == ProcessOutcome::How::Stopped
-             ? "stopped: encoder ended"
-             : "encoder timed out after " + std::to_string(control.timeoutSeconds) + " s";
 }

@@ -111,9 +111,6 @@ bool TakeAnswer(std::string& buffer, std::uint32_t& status, std::string& text);
 // The outcome of an answered request, as the per-file call with that exit status and
 // output would have had it.
 ProcessOutcome AnswerOutcome(std::uint32_t status, const std::string& text);
-// The reason of a file whose encoder we ended ("stopped: encoder ended", "encoder timed
-// out after N s").
-std::string EndedByUsReason(ProcessOutcome::How how, const WaitControl& control);
 
 inline constexpr char kServeHello[] = "screnc-serve 1\n";
 inline constexpr std::size_t kServeHelloSize = sizeof kServeHello - 1;

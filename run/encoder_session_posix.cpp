@@ -9,7 +9,6 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <optional>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -177,10 +176,7 @@ ProcessOutcome ServerProcess::Await(const WaitControl& control) {
     if (TakeAnswer(s.answers, status, text)) return AnswerOutcome(status, text);  // came with an earlier one
   }
 
-  const Clock::time_point started = Clock::now();
-  Clock::time_point polled = started;
-  std::optional<Clock::time_point> stopAt, termAt;
-  ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;
+  EncoderDeadline deadline(control, Clock::now());
   for (;;) {
     pollfd fds[3];
     nfds_t n = 0;
@@ -191,46 +187,18 @@ ProcessOutcome ServerProcess::Await(const WaitControl& control) {
     if (::poll(fds, n, timeout) < 0 && errno != EINTR) break;
     if (open) open = ReadAvailable(s.channel, s.answers, false);
     if (s.errors >= 0 && !ReadAvailable(s.errors, s.kept, true)) CloseFd(s.errors);
+    const bool ending = deadline.EndedBy() != ProcessOutcome::How::Exited;
     std::uint32_t status = 0;
     std::string text;
-    if (!termAt && TakeAnswer(s.answers, status, text)) return AnswerOutcome(status, text);
-    if ((!open || termAt) && s.Reaped()) break;
-
-    const Clock::time_point now = Clock::now();
-    if (!stopAt && control.poll && now - polled >= std::chrono::milliseconds(kEncoderSliceMs)) {
-      polled = now;
-      if (control.poll()) stopAt = now;
-    }
-    if (!termAt) {
-      const bool timedOut = control.timeoutSeconds > 0 && now - started >= std::chrono::seconds(control.timeoutSeconds);
-      const bool graceOver = stopAt && now - *stopAt >= std::chrono::milliseconds(control.stopGraceMs);
-      if (timedOut || graceOver) {
-        endedBy = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
-        termAt = now;
-        ::kill(-s.pid, SIGTERM);
-      }
-    } else if (now - *termAt >= std::chrono::milliseconds(control.killGraceMs)) {
-      ::kill(-s.pid, SIGKILL);
-    }
+    if (!ending && TakeAnswer(s.answers, status, text)) return AnswerOutcome(status, text);
+    if ((!open || ending) && s.Reaped()) break;
+    Enforce(deadline.Next(Clock::now()), s.pid);
   }
   if (!s.ended) s.Kill();
   if (s.errors >= 0) ReadAvailable(s.errors, s.kept, true);
 
-  ProcessOutcome out;
+  // Ended without an answer: never a success, whatever its status.
+  ProcessOutcome out = OutcomeOfExit(ExitStatusOfWait(s.status), deadline.EndedBy(), control.timeoutSeconds, true);
   out.errorText = LastOutputLine(s.kept);
-  if (endedBy != ProcessOutcome::How::Exited) {
-    out.how = endedBy;
-    out.code = WIFSIGNALED(s.status) ? WTERMSIG(s.status) : WEXITSTATUS(s.status);
-    out.reason = EndedByUsReason(endedBy, control);
-  } else if (WIFSIGNALED(s.status)) {
-    out.how = ProcessOutcome::How::Killed;
-    out.code = WTERMSIG(s.status);
-    out.reason = "encoder killed by signal " + std::to_string(out.code);
-  } else {
-    out.how = ProcessOutcome::How::Exited;
-    out.code = WEXITSTATUS(s.status);
-    // Ended without an answer: never a success, whatever its status.
-    out.reason = "encoder exit code " + std::to_string(out.code);
-  }
   return out;
 }

@@ -9,11 +9,10 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <string>
 
 namespace {
-
-constexpr ULONGLONG kSliceMs = 50;
 
 void CloseHandleOnce(HANDLE& h) {
   if (h) CloseHandle(h);
@@ -156,50 +155,24 @@ ProcessOutcome ServerProcess::Await(const WaitControl& control) {
   Impl& s = *impl_;
   s.kept.clear();
   bool open = true;  // answers to earlier files may wait, also when a request could not be sent
-  const ULONGLONG started = GetTickCount64();
-  ULONGLONG polled = started, stopAt = 0;
-  ProcessOutcome::How endedBy = ProcessOutcome::How::Exited;
+  EncoderDeadline deadline(control, std::chrono::steady_clock::now());
   for (;;) {
     if (open) open = ReadAvailable(s.output, s.answers, false);
     ReadAvailable(s.errors, s.kept, true);
     std::uint32_t status = 0;
     std::string text;
-    if (endedBy == ProcessOutcome::How::Exited && TakeAnswer(s.answers, status, text)) {
+    if (deadline.EndedBy() == ProcessOutcome::How::Exited && TakeAnswer(s.answers, status, text)) {
       return AnswerOutcome(status, text);
     }
     if (s.Reaped()) break;
-    WaitForSingleObject(s.process, open ? 1 : kSliceMs);
-    const ULONGLONG now = GetTickCount64();
-    if (!stopAt && control.poll && now - polled >= kSliceMs) {
-      polled = now;
-      if (control.poll()) stopAt = now;
-    }
-    if (endedBy != ProcessOutcome::How::Exited) continue;  // already ended; wait for it
-    const bool graceOver = stopAt && now - stopAt >= static_cast<ULONGLONG>(control.stopGraceMs);
-    const bool timedOut = control.timeoutSeconds > 0 &&
-                          now - started >= static_cast<ULONGLONG>(control.timeoutSeconds) * 1000;
-    if (graceOver || timedOut) {
-      endedBy = graceOver ? ProcessOutcome::How::Stopped : ProcessOutcome::How::TimedOut;
-      TerminateProcess(s.process, 1);
-    }
+    WaitForSingleObject(s.process, open ? 1 : kEncoderSliceMs);
+    Enforce(deadline.Next(std::chrono::steady_clock::now()), s.process);
   }
   ReadAvailable(s.errors, s.kept, true);
   DWORD code = 0;
   GetExitCodeProcess(s.process, &code);
-  ProcessOutcome out;
+  // Ended without an answer: never a success, whatever its status.
+  ProcessOutcome out = OutcomeOfExit(ExitStatusOfCode(code), deadline.EndedBy(), control.timeoutSeconds, true);
   out.errorText = LastOutputLine(ValidUtf8(s.kept));
-  out.code = static_cast<int>(code);
-  if (endedBy != ProcessOutcome::How::Exited) {
-    out.how = endedBy;
-    out.reason = EndedByUsReason(endedBy, control);
-  } else if (code >= 0xC0000000u && code != 0xFFFFFFFFu) {
-    out.how = ProcessOutcome::How::Killed;
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(code));
-    out.reason = std::string("encoder ended by exception 0x") + hex;
-  } else {
-    out.how = ProcessOutcome::How::Exited;
-    out.reason = "encoder exit code " + std::to_string(out.code);  // ended without an answer
-  }
   return out;
 }

@@ -18,6 +18,7 @@ enum class EntryAction {
   Deleted,    // removed from the destination: its source is gone
   Failed,     // a file, folder or other entry that failed; `reason` says why
   Stopped,    // a file the encoder was working on when the run was stopped
+  Kept,       // left in the destination though its source may be gone: `reason` says why
 };
 
 struct EntryRecord {
@@ -33,7 +34,7 @@ struct EntryRecord {
   std::string switches;
   std::uint64_t bytesIn = 0, bytesOut = 0;  // the source's size, the destination's after
   std::int64_t microseconds = 0;            // time spent on the file by the worker
-  std::string reason;                       // why it failed, or why it was stopped
+  std::string reason;                       // why it failed, was stopped, kept or deleted
   std::string sourceSha;                    // hex SHA-256 of the source, when it was asked for
 };
 

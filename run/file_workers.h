@@ -1,96 +1,59 @@
 #pragma once
-// Workers for the files of a run: each a thread with an encoder session of its own.
-// They copy or encode and never touch the host; the walk hands the files out in its
-// order and takes the results back in the same order.
+// Workers for the files of a run: each a thread with an encoder session of its own,
+// doing the file task (file_task.h). They never touch the host; the walk hands the files
+// out in its order and takes the results back in the same order.
+//
+// Threads: the thread that makes the workers (the walk's) hands the files out and is the
+// one waiter. WaitFor sleeps one waiter at a time, woken by its own slot alone, so it is
+// that thread's only: called from any other, it does not wait and says so. Ready may be
+// asked from any thread.
 
-#include "basShell.h"
-#include "encode_file.h"
 #include "encoder_session.h"
-#include "file_kind.h"
-#include "run_settings.h"
+#include "file_task.h"
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
-
-struct FileJob {
-  FileKind kind = FileKind::Copy;
-  std::filesystem::path source, destination;
-  bool hashSource = false;  // the SHA-256 of the source is wanted (for the manifest)
-};
-
-struct FileResult {
-  std::string reason;    // empty when the file was copied or encoded
-  bool stopped = false;  // the encoder was ended on a stop request
-  bool encoded = false;  // the encoder made it (an encode kind with no text is copied)
-  std::uint64_t bytesIn = 0, bytesOut = 0;
-  std::int64_t microseconds = 0;
-  std::string sourceSha;  // hex, when the job asked for it and the source could be read
-};
-
-// One file handed out: its result once `done`; `skipped` when a stop came before a
-// worker took it (then it was never touched), or when a stop ended the encoder it had
-// been sent to before the encoder began it (then nothing was written; only a link at
-// its destination may have been removed, as for every page before it is encoded).
-struct FileSlot {
-  FileJob job;
-  FileResult result;
-  bool done = false;
-  bool skipped = false;
-  std::chrono::steady_clock::time_point begun;  // when a worker took it
-};
-
-// The SHA-256 of the source into `result` when the job asks for it: taken by the worker
-// before the file is copied or encoded, so that hashing runs on every core.
-void HashSource(const FileJob& job, FileResult& result);
-
-// Completes the result of a file done: the time since `begun` and, when `measure` (a
-// report wants them), the sizes of the source and of the output.
-void CompleteResult(FileResult& result, const FileJob& job, bool measure,
-                    std::chrono::steady_clock::time_point begun);
 
 // How many files a worker may have with its encoder at once: the one in hand and those
 // waiting behind it, so that the encoder goes from one to the next without waiting for us.
 inline constexpr std::size_t kFilesSentAhead = 8;
 
+enum class WaitResult {
+  Ready,       // the file is done or skipped
+  NotYet,      // the time ran out first
+  NotTheWalk,  // called from a thread other than the one that made the workers: no wait
+};
+
 class FileWorkers {
 public:
-  // `control` is each worker's wait: its poll must not touch the host (it reads `stop`).
-  // A worker copies a file itself and sends a page to its encoder, going on with the next
-  // files while it encodes (up to kFilesSentAhead), and takes the answers in order.
-  FileWorkers(int count, std::filesystem::path appDir, const RunSettings& settings, WaitControl control,
-              const std::atomic<bool>& stop);
+  // `task`'s wait must not touch the host (its poll reads `stop`). A worker copies a file
+  // itself and sends a page to its encoder, going on with the next files while it encodes
+  // (up to kFilesSentAhead), and takes the answers in order.
+  FileWorkers(int count, FileTask task, const std::atomic<bool>& stop);
   // Lets the files in hand finish; files not taken yet are skipped.
   ~FileWorkers();
   FileWorkers(const FileWorkers&) = delete;
   FileWorkers& operator=(const FileWorkers&) = delete;
 
-  std::shared_ptr<FileSlot> Submit(FileJob job);
-  // Waits up to `ms` for `slot` to be done or skipped; true when it is. Only the waiter's
-  // own slot wakes it: a worker finishing any other file leaves it asleep.
-  bool WaitFor(const FileSlot& slot, int ms);
+  void Submit(std::shared_ptr<FileSlot> slot);
+  // Whether `slot` is done or skipped, now.
+  bool Ready(const FileSlot& slot);
+  // Waits up to `ms` for `slot` to be done or skipped.
+  WaitResult WaitFor(const FileSlot& slot, int ms);
 
 private:
   void Work();
-  // Marks `slot` done with `result`, or skipped when null, and wakes its waiter.
-  void Finish(FileSlot& slot, FileResult* result);
+  // Marks `slot` done, or skipped, and wakes its waiter.
+  void Finish(FileSlot& slot, bool done);
 
-  // A file's first half: done when copied or settled, else with the encoder (`start`).
-  bool Begin(const FileJob& job, EncoderSession& session, EncodeStart& start, FileResult& result);
-
-  const std::filesystem::path appDir_;
-  const RunSettings& settings_;
-  WaitControl control_;
+  const FileTask task_;
   const std::atomic<bool>& stop_;
+  const std::thread::id walk_ = std::this_thread::get_id();
   std::mutex mutex_;
   std::condition_variable wake_, finished_;
   std::deque<std::shared_ptr<FileSlot>> queue_;

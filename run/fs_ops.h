@@ -94,6 +94,9 @@ bool RemoveEmptyFolder(const std::filesystem::path& path);
 // not followed).
 bool NameExists(const std::filesystem::path& path);
 
+// Whether `path` is itself a link (a symbolic link, or on Windows any reparse point).
+bool IsLink(const std::filesystem::path& path);
+
 // What identifies one version of a file: any write or replacement changes it.
 struct FileStamp {
   unsigned long long device = 0, inode = 0, size = 0;

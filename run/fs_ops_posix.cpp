@@ -215,6 +215,11 @@ bool NameExists(const fs::path& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool IsLink(const fs::path& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool IsFolder(const fs::path& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

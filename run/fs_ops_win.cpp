@@ -222,6 +222,8 @@ bool RemoveEmptyFolder(const fs::path& path) { return RemoveDirectoryW(path.c_st
 
 bool NameExists(const fs::path& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool IsLink(const fs::path& path) { return IsReparsePoint(path); }
+
 Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   const fs::path tmp = TemporaryBeside(to);
   if (!CopyFileW(from.c_str(), tmp.c_str(), TRUE)) {

@@ -2,6 +2,7 @@
 
 #include "fs_ops.h"
 #include "include_directives.h"
+#include "include_reach.h"
 #include "paths.h"
 #include "text.h"
 
@@ -43,27 +44,12 @@ bool IsEncodedPage(EntryAction action, FileKind kind) {
          (kind == FileKind::EncodeAspPage || kind == FileKind::EncodeAspByExtension);
 }
 
-// Read in large pieces straight into the text: an open, a read or two and a close.
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in;
-  in.rdbuf()->pubsetbuf(nullptr, 0);
-  in.open(path, std::ios::binary);
-  std::string bytes;
-  for (std::size_t piece = 16 * 1024; in; piece *= 2) {  // most pages fit the first piece
-    const std::size_t had = bytes.size();
-    bytes.resize(had + piece);
-    in.read(bytes.data() + had, static_cast<std::streamsize>(piece));
-    bytes.resize(had + static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  }
-  return bytes;
-}
-
 // The directives of each file, read by up to `threads` threads at once.
 std::vector<std::vector<IncludeDirective>> ReadDirectives(const std::vector<fs::path>& files, int threads) {
   std::vector<std::vector<IncludeDirective>> found(files.size());
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
-    for (std::size_t i = next++; i < files.size(); i = next++) found[i] = FindIncludes(PageText(ReadAll(files[i])));
+    for (std::size_t i = next++; i < files.size(); i = next++) found[i] = FindIncludes(PageText(ReadWholeFile(files[i])));
   };
   const std::size_t helpers = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)) - 1, files.size() / 64);
   std::vector<std::thread> pool;
@@ -83,7 +69,7 @@ struct IncludeAudit::Finding {
 };
 
 void IncludeAudit::Entry(const EntryRecord& record) {
-  if (record.action == EntryAction::Deleted) return;
+  if (record.action == EntryAction::Deleted || record.action == EntryAction::Kept) return;
   if (record.relative.empty()) {
     if (record.folder) sourceRoot_ = record.source;
     return;
@@ -172,10 +158,18 @@ std::vector<std::string> IncludeAudit::Findings() const {
       level.push_back(file);
       files.push_back(entries_.at(*file).source);
     }
-    filesRead += level.size();
-    const std::vector<std::vector<IncludeDirective>> directives = ReadDirectives(files, threads_);
+    // What the walk's include pass read is not read again.
+    std::vector<const std::vector<IncludeDirective>*> known(level.size(), nullptr);
+    std::vector<fs::path> unread;
+    for (std::size_t i = 0; i < level.size(); ++i) {
+      if (reach_) known[i] = reach_->Directives(*level[i]);
+      if (!known[i]) unread.push_back(files[i]);
+    }
+    filesRead += unread.size();
+    const std::vector<std::vector<IncludeDirective>> directives = ReadDirectives(unread, threads_);
     reached.clear();
-    for (std::size_t i = 0; i < level.size(); ++i) Note(*level[i], directives[i], reached, findings);
+    for (std::size_t i = 0, k = 0; i < level.size(); ++i)
+      Note(*level[i], known[i] ? *known[i] : directives[k++], reached, findings);
   }
   std::vector<const Finding*> ordered;
   for (const auto& [key, finding] : findings) ordered.push_back(&finding);

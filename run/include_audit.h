@@ -31,16 +31,22 @@
 #include <unordered_map>
 #include <vector>
 
+class IncludeReach;
+
 class IncludeAudit : public EntryObserver {
 public:
   // `threads`: how many files are read at once.
   explicit IncludeAudit(int threads = 1) : threads_(threads) {}
   void Entry(const EntryRecord& record) override;
 
+  // The directives the walk's include pass read (include_reach.h): those files are not
+  // read again. Not owned.
+  void UseDirectives(const IncludeReach* reach) { reach_ = reach; }
+
   // The findings, each a line's text without "Warning: ". Reads the pages.
   std::vector<std::string> Findings() const;
 
-  // Files read by the last Findings.
+  // Files read by the last Findings (not those the include pass had read).
   mutable std::size_t filesRead = 0;
 
 private:
@@ -65,6 +71,7 @@ private:
             std::vector<const std::string*>& reached, std::unordered_map<std::string, Finding>& findings) const;
 
   int threads_;
+  const IncludeReach* reach_ = nullptr;
   std::unordered_map<std::string, Seen> entries_;
   std::vector<const std::string*> pages_;  // the encoded ASP pages, in the log's order
   std::filesystem::path sourceRoot_;

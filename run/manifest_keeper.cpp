@@ -28,8 +28,10 @@ bool ManifestKeeper::Matches(const ManifestEntry& old, const ManifestEntry& now,
                          : old.sourceSize != now.sourceSize || old.sourceTime != now.sourceTime) {
     return false;
   }
+  // A link put where the file was is replaced by a real file, never taken for it.
   const std::optional<FileStamp> there = StampOf(destination);
-  return there && there->size == old.destinationSize && there->modifiedNs == old.destinationTime;
+  return there && !IsLink(destination) && there->size == old.destinationSize &&
+         there->modifiedNs == old.destinationTime;
 }
 
 bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const fs::path& source,
@@ -50,7 +52,7 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
     making.known = true;
   }
   // With Checksum the hash decides, and is taken here; else the worker takes it with the
-  // file (FileJob::hashSource), on every core, and the record brings it.
+  // file (FileSlot::hashSource), on every core, and the record brings it.
   if (settings_.Checksum) making.known = making.known && Sha256OfFile(source, now.sourceSha).ok();
   // Asked once per file, before its entry can change: the entry is still the old one.
   const auto old = current_.entries.find(key);

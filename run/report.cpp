@@ -95,6 +95,7 @@ const char* ActionName(EntryAction action) {
     case EntryAction::Deleted: return "deleted";
     case EntryAction::Failed: return "failed";
     case EntryAction::Stopped: return "stopped";
+    case EntryAction::Kept: return "kept";
   }
   return "failed";
 }
@@ -163,6 +164,7 @@ void Options(JsonWriter& json, const RunSettings& s) {
   flag("changed", s.Changed);
   flag("checksum", s.Checksum);
   flag("delete", s.Delete);
+  flag("delete_excluded", s.DeleteExcluded);
   number("max_delete", s.MaxDelete);
   flag("dry_run", s.DryRun);
   flag("strict", s.Strict);
@@ -197,7 +199,7 @@ void Record(JsonWriter& json, const EntryRecord& r) {
   json.Key("action");
   json.String(ActionName(r.action));
   json.Key("kind");
-  if (r.folder || r.action == EntryAction::Excluded) json.Null();
+  if (r.folder || r.action == EntryAction::Excluded || r.action == EntryAction::Kept) json.Null();
   else json.String(KindName(r.kind));
   json.Key("switches");
   json.String(r.switches);
@@ -214,7 +216,7 @@ void Record(JsonWriter& json, const EntryRecord& r) {
 }
 
 void Totals(JsonWriter& json, const std::vector<EntryRecord>& records) {
-  long long counts[8] = {};
+  long long counts[9] = {};
   std::uint64_t in = 0, out = 0;
   std::int64_t microseconds = 0;
   for (const EntryRecord& r : records) {
@@ -228,7 +230,8 @@ void Totals(JsonWriter& json, const std::vector<EntryRecord>& records) {
   json.Key("entries");
   json.Integer(static_cast<std::int64_t>(records.size()));
   for (EntryAction a : {EntryAction::Folder, EntryAction::Encoded, EntryAction::Copied, EntryAction::Unchanged,
-                        EntryAction::Excluded, EntryAction::Deleted, EntryAction::Failed, EntryAction::Stopped}) {
+                        EntryAction::Excluded, EntryAction::Deleted, EntryAction::Failed, EntryAction::Stopped,
+                        EntryAction::Kept}) {
     json.Key(std::string(ActionName(a)) + (a == EntryAction::Folder ? "s" : ""));
     json.Integer(counts[static_cast<int>(a)]);
   }

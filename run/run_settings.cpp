@@ -34,6 +34,7 @@ RunSettings LoadRunSettings(const SettingsStore& store) {
   s.SiteExcludes = SplitPatternList(read("txtExclude", ""));
   s.Changed = SettingIsSet(read("chkChanged", "0"));
   s.Delete = SettingIsSet(read("chkDelete", "0"));
+  s.DeleteExcluded = SettingIsSet(read("chkDeleteExcluded", "0"));
   const std::string once = store.Read(kThisRunSection, "Exclude", "");
   for (std::size_t at = 0; at < once.size();) {
     const std::size_t end = std::min(once.find('\n', at), once.size());

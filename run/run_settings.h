@@ -32,6 +32,8 @@ struct RunSettings {
                              // (by the manifest of the last run) are skipped
   bool Delete = false;       // "chkDelete": files this tool wrote earlier whose source is gone
                              // are removed from the destination
+  bool DeleteExcluded = false;  // "chkDeleteExcluded": with Delete, so are those the ignore
+                                // rules now leave out
   // For one run only, from the [ThisRun] section (quillward-batch's options):
   bool Checksum = false;     // "Checksum": --changed compares content hashes, not size and time
   int MaxDelete = 100;       // "MaxDelete": more removals than this stop the run before any
@@ -43,7 +45,8 @@ struct RunSettings {
 // Reads the keys in the order "chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
 // "txtDefxt", "chkLangDirect", each with its default (0, "VBScript", "JScript", "*.inc"),
 // then "EncoderTimeout" (300), then "Jobs" (the number of cores; at least 1, at most 64), then
-// "chkVerify" (0), then "txtExclude" (""), then "chkChanged" (0), then "chkDelete" (0); then the
+// "chkVerify" (0), then "txtExclude" (""), then "chkChanged" (0), then "chkDelete" (0), then
+// "chkDeleteExcluded" (0); then the
 // [ThisRun] keys "Exclude", "Verbose", "Checksum", "MaxDelete", "DryRun", "Report", "Strict".
 RunSettings LoadRunSettings(const SettingsStore& store);
 

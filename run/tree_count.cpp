@@ -3,6 +3,7 @@
 #include "file_kind.h"
 #include "ignore_rules.h"
 #include "paths.h"
+#include "walk.h"
 
 namespace fs = std::filesystem;
 
@@ -24,23 +25,28 @@ public:
   TreeCount result;
 
 private:
-  void CountEntries(const fs::path& folder, const std::string& relative, const std::vector<FolderEntry>& entries) {
-    for (const FolderEntry& e : entries) {
-      if (result.stopped) return;
-      if (++seen_ % 1000 == 0 && poll_ && poll_(result.files)) {
-        result.stopped = true;
-        return;
-      }
-      const bool isFolder = e.type == FolderEntry::Type::Folder || e.type == FolderEntry::Type::FolderLink;
-      const std::string path = JoinRelative(relative, e.displayName);
-      if (ignore_.Excluded(path, isFolder)) continue;
-      if (e.type == FolderEntry::Type::Folder) {
-        Count(JoinPath(folder, e.name), path);
-      } else if (e.type == FolderEntry::Type::File || e.type == FolderEntry::Type::Other) {
-        ++result.files;
-        if (e.type == FolderEntry::Type::File &&
-            ClassifyFile(TypeDescription(e.displayName), e.displayName, settings_) != FileKind::Copy) {
-          ++result.toEncode;
+  // As the walk goes: a folder's files in name order, then its subfolders.
+  void CountEntries(const fs::path& folder, const std::string& relative, std::vector<FolderEntry>& entries) {
+    SortByName(entries);
+    for (const bool folders : {false, true}) {
+      for (const FolderEntry& e : entries) {
+        if (result.stopped) return;
+        const bool isFolder = e.type == FolderEntry::Type::Folder || e.type == FolderEntry::Type::FolderLink;
+        if (isFolder != folders) continue;
+        if (++seen_ % 1000 == 0 && poll_ && poll_(result.files)) {
+          result.stopped = true;
+          return;
+        }
+        const std::string path = JoinRelative(relative, e.displayName);
+        if (ignore_.Excluded(path, isFolder)) continue;
+        if (e.type == FolderEntry::Type::Folder) {
+          Count(JoinPath(folder, e.name), path);
+        } else if (!isFolder) {
+          ++result.files;
+          if (e.type != FolderEntry::Type::File) continue;
+          const FileKind kind = ClassifyFile(TypeDescription(e.displayName), e.displayName, settings_);
+          if (kind != FileKind::Copy) ++result.toEncode;
+          if (kind == FileKind::EncodeAspPage || kind == FileKind::EncodeAspByExtension) result.aspPages.push_back(path);
         }
       }
     }

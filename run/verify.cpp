@@ -1,11 +1,16 @@
 #include "verify.h"
 
+#include "block.h"
 #include "decode_page.h"
+#include "script_regions.h"
 #include "text_codec.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <chrono>
+#include <type_traits>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -14,44 +19,137 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Text set for comparison: one byte per character of ASCII, and for each kept byte the
-// offset in the file it came from. UTF-16 units outside ASCII become "\x01" and the
-// unit's two bytes, so that two texts compare equal exactly when their units do.
+constexpr std::size_t npos = std::string_view::npos;
+
+// The check of one file asks its caller's stop question about every 50 ms, on the thread
+// it runs on (where the window's events may be run too); a yes ends it at once.
+struct StopCheck {
+  const std::function<bool()>* ask = nullptr;
+  std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+  unsigned count = 0;
+};
+thread_local StopCheck* tStop = nullptr;
+struct Stopped {};
+
+void Tick() {
+  if (!tStop || ++tStop->count % 8192 != 0) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - tStop->last < std::chrono::milliseconds(50)) return;
+  tStop->last = now;
+  if ((*tStop->ask)()) throw Stopped{};
+}
+
+// Text set for comparison: one byte per character of ASCII and, for each byte kept, the
+// offset in the file it came from (the source only) and a flag (in the source: script that must be
+// encoded; in the decoded output: read from an encoded block). UTF-16 units outside
+// ASCII become "\x01" and three bytes from 0x80 up, so that no such unit reads as markup
+// and two texts compare equal exactly when their units do.
 struct Text {
   std::string bytes;
   std::vector<std::size_t> at;
+  std::vector<char> flag;
   bool wide = false;
 };
+
+template <class C>
+void AppendUnits(Text& t, std::basic_string_view<C> units, std::size_t from, std::size_t unitSize, char flag) {
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    Tick();
+    const auto u = static_cast<std::make_unsigned_t<C>>(units[i]);
+    const std::size_t offset = from + unitSize * i;
+    if (unitSize == 1 || (u < 0x80 && u != 0x01)) {
+      t.bytes += static_cast<char>(u);
+      if (from != npos) t.at.push_back(offset);
+      t.flag.push_back(flag);
+      continue;
+    }
+    for (const unsigned byte : {0x01u, 0x80u | (u >> 14), 0x80u | ((u >> 7) & 0x7Fu), 0x80u | (u & 0x7Fu)}) {
+      t.bytes += static_cast<char>(byte);
+      if (from != npos) t.at.push_back(offset);
+      t.flag.push_back(flag);
+    }
+  }
+}
 
 Text TextOf(std::string_view file) {
   Text t;
   const screnc::Bom bom = screnc::detect_bom(file);
   const std::size_t skip = screnc::bom_size(bom);
   t.wide = bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE;
-  if (!t.wide) {
-    t.bytes.assign(file.substr(skip));
-    for (std::size_t i = 0; i < t.bytes.size(); ++i) t.at.push_back(skip + i);
-    return t;
-  }
-  const std::u16string units = screnc::utf16_from_bytes(file.substr(skip), bom == screnc::Bom::Utf16BE);
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t u = units[i];
-    const std::size_t from = skip + 2 * i;
-    if (u < 0x80 && u != 0x01) {
-      t.bytes += static_cast<char>(u);
-      t.at.push_back(from);
-    } else {
-      for (const char c : {'\x01', static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)}) {
-        t.bytes += c;
-        t.at.push_back(from);
-      }
-    }
+  t.bytes.reserve(file.size());
+  t.at.reserve(file.size());
+  t.flag.reserve(file.size());
+  if (t.wide) {
+    const std::u16string units = screnc::utf16_from_bytes(file.substr(skip), bom == screnc::Bom::Utf16BE);
+    AppendUnits(t, std::u16string_view(units), skip, 2, 0);
+  } else {
+    AppendUnits(t, file.substr(skip), skip, 1, 0);
   }
   return t;
 }
 
+// The output decoded, each character flagged when it came from an encoded block.
+struct Decoded {
+  Text text;
+  std::size_t blocks = 0, damaged = 0;
+};
+
+// Copies `in` to `out` with each well-formed block replaced by its plain text. A block
+// ends at a "^#~@" that closes it with the right length and checksum (a block's text may
+// spell "^#~" before an escaped '@': the next one is tried, a few at most).
+template <class C>
+void DecodeFlagged(std::basic_string_view<C> in, screnc::Charset cs, Decoded& d) {
+  static constexpr C kStart[] = {'#', '@', '~', '^'}, kEnd[] = {'^', '#', '~', '@'};
+  const std::basic_string_view<C> start(kStart, 4), stop(kEnd, 4);
+  const auto append = [&](std::basic_string_view<C> units, char flag) {
+    AppendUnits(d.text, units, npos, sizeof(C), flag);  // the output's offsets are not used
+  };
+  for (std::size_t p = 0; p < in.size();) {
+    Tick();
+    const std::size_t hit = in.find(start, p);
+    append(in.substr(p, hit == npos ? npos : hit - p), 0);
+    if (hit == npos) break;
+    std::basic_string<C> plain;
+    bool decoded = false;
+    std::size_t end = in.find(stop, hit + 4);
+    for (int tries = 0; !decoded && end != npos && tries < 8; ++tries) {
+      plain.clear();
+      const screnc::DecodeResult r = screnc::decode_blocks(in.data() + hit, in.data() + end + 4, cs, plain);
+      decoded = r.blocks == 1 && r.malformed == 0;
+      if (!decoded) end = in.find(stop, end + 1);
+    }
+    if (!decoded) {
+      ++d.damaged;
+      append(in.substr(hit, 4), 0);
+      p = hit + 4;
+      continue;
+    }
+    ++d.blocks;
+    append(plain, 1);
+    p = end + 4;
+  }
+}
+
+Decoded DecodeOutput(std::string_view file) {
+  Decoded d;
+  const screnc::Bom bom = screnc::detect_bom(file);
+  const std::string_view text = file.substr(screnc::bom_size(bom));
+  d.text.wide = bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE;
+  d.text.bytes.reserve(text.size());
+  d.text.flag.reserve(text.size());
+  if (d.text.wide) {
+    const std::u16string units = screnc::utf16_from_bytes(text, bom == screnc::Bom::Utf16BE);
+    DecodeFlagged(std::u16string_view(units), screnc::Charset::Utf16, d);
+  } else {
+    const bool utf8 = bom == screnc::Bom::Utf8 || screnc::is_valid_utf8(text);
+    DecodeFlagged(text, utf8 ? screnc::Charset::Utf8 : screnc::Charset::SingleByte, d);
+  }
+  return d;
+}
+
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsSpace(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
 bool IsNameChar(char c) {
   const char l = Lower(c);
   return (l >= 'a' && l <= 'z') || l == '.';
@@ -101,21 +199,27 @@ constexpr char kLanguageMark = '\x02';
 Text MarkLanguages(const Text& in) {
   Text out;
   out.wide = in.wide;
+  out.bytes.reserve(in.bytes.size());
+  out.at.reserve(in.at.size());
+  out.flag.reserve(in.flag.size());
   const std::string_view s = in.bytes;
   std::size_t i = 0;
   const auto keep = [&](std::size_t n) {
     for (std::size_t k = 0; k < n; ++k, ++i) {
       out.bytes += s[i];
-      out.at.push_back(in.at[i]);
+      if (!in.at.empty()) out.at.push_back(in.at[i]);
+      out.flag.push_back(in.flag[i]);
     }
   };
   const auto mark = [&](std::size_t from, char family) {
     out.bytes += kLanguageMark;
     out.bytes += family;
-    out.at.insert(out.at.end(), 2, in.at[from]);
+    if (!in.at.empty()) out.at.insert(out.at.end(), 2, in.at[from]);
+    out.flag.insert(out.flag.end(), 2, 0);
   };
   char family = 0;
   while (i < s.size()) {
+    Tick();
     if (s.compare(i, 3, "<%@") == 0) {
       keep(3);
       while (i < s.size() && IsBlank(s[i])) ++i;
@@ -138,12 +242,13 @@ Text MarkLanguages(const Text& in) {
   return out;
 }
 
-// The "<%@ LANGUAGE = VBScript %>" line an encoder puts at the top of an ASP page that
-// has no directive, as decoded: its length, or 0.
-std::size_t AddedDirective(std::string_view s) {
-  for (std::string_view lang : {"VBScript", "JScript"}) {
+// The "<%@ LANGUAGE = VBScript.Encode %>" line an encoder puts at the top of an ASP page
+// that has no directive: its length, or 0; `family` is its language's.
+std::size_t AddedDirective(std::string_view s, char& family) {
+  for (std::string_view lang : {"VBScript", "JScript", "VBScript.Encode", "JScript.Encode"}) {
     const std::string line = "<%@ LANGUAGE = " + std::string(lang) + " %>";
     if (!s.starts_with(line)) continue;
+    family = lang[0];
     if (s.substr(line.size()).starts_with("\r\n")) return line.size() + 2;
     if (s.substr(line.size()).starts_with("\n")) return line.size() + 1;
   }
@@ -160,11 +265,11 @@ std::string Excerpt(const Text& t, std::size_t from) {
     if (c == kLanguageMark && i + 1 < t.bytes.size()) {
       out += t.bytes[i + 1] == 'V' ? " language=VBScript" : " language=JScript";
       ++i;
-    } else if (t.wide && c == 0x01 && i + 2 < t.bytes.size()) {
-      std::snprintf(hex, sizeof hex, "\\u%02X%02X", static_cast<unsigned char>(t.bytes[i + 1]),
-                    static_cast<unsigned char>(t.bytes[i + 2]));
+    } else if (t.wide && c == 0x01 && i + 3 < t.bytes.size()) {
+      const auto byte = [&](std::size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(t.bytes[i + k]) & 0x7F); };
+      std::snprintf(hex, sizeof hex, "\\u%04X", (byte(1) << 14 | byte(2) << 7 | byte(3)) & 0xFFFF);
       out += hex;
-      i += 2;
+      i += 3;
     } else if (c == '\r') {
       out += "\\r";
     } else if (c == '\n') {
@@ -181,86 +286,135 @@ std::string Excerpt(const Text& t, std::size_t from) {
   return out + "\"";
 }
 
+// Read in pieces of a few megabytes straight into the text, the stop question asked
+// between them.
 std::string ReadWhole(const fs::path& path, std::string& bytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);
+  in.open(path, std::ios::binary);
   if (!in) return "open " + path.string() + ": " + std::strerror(errno);
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  constexpr std::size_t kPiece = std::size_t(4) << 20;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  bytes.clear();
+  bytes.reserve(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)) + kPiece);
+  while (in) {
+    Tick();
+    const std::size_t had = bytes.size();
+    bytes.resize(had + kPiece);
+    in.read(bytes.data() + had, static_cast<std::streamsize>(kPiece));
+    bytes.resize(had + static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  }
   if (in.bad()) return "read " + path.string() + ": " + std::strerror(errno);
   return {};
 }
 
-}  // namespace
+const char* FamilyName(char family) { return family == 'V' ? "VBScript" : "JScript"; }
 
-bool NeedsEncodedBlock(FileKind kind, std::string_view source) {
-  if (kind == FileKind::Copy) return false;
-  if (kind == FileKind::EncodePlain) return true;  // the whole file is one script
-  const std::string s = TextOf(source).bytes;
-  char family = 0;
-  for (std::size_t at = s.find('<'); at != std::string::npos; at = s.find('<', at + 1)) {
-    if (kind != FileKind::EncodeHtml && s.compare(at, 2, "<%") == 0) {
-      std::size_t p = at + 2;
-      while (p < s.size() && IsBlank(s[p])) ++p;
-      if (p < s.size() && s[p] != '@') return true;  // server script, not a directive
-      continue;
-    }
-    if (!StartsWithNoCase(s, at + 1, "script")) continue;
-    const std::size_t end = std::min(s.find('>', at), s.size());
-    bool named = false, server = false;
-    for (std::size_t p = at + 7; p < end; ++p) {
-      named = named || (IsBlank(s[p - 1]) && LanguageAttribute(s, p, &family) > 0);
-      server = server || StartsWithNoCase(s, p, "runat");
-    }
-    // A page's server script, or a client script in a language the encoder takes.
-    if (kind == FileKind::EncodeHtml ? named : server) return true;
+// The source's text with its script flagged, and the families its script tags and
+// directive must name, by their place in the file.
+struct Expected {
+  Text text;
+  ScriptScan scan;
+  char At(std::size_t offset) const {  // the family a language named at `offset` must have
+    for (const ScriptScan::Named& n : scan.named)
+      if (text.at[n.begin] <= offset && offset <= text.at[n.end - 1]) return n.family;
+    return 0;
   }
-  return false;
+};
+
+Expected ExpectedOf(std::string_view source, FileKind kind, char defaultFamily) {
+  Expected e{TextOf(source), {}};
+  e.scan = ScanScript(e.text.bytes, kind, defaultFamily, Tick);
+  for (const ScriptScan::Span& r : e.scan.regions)
+    Tick(), std::fill(e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.begin), e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.end), 1);
+  return e;
 }
 
-std::string CompareDecoded(std::string_view source, std::string_view encoded, bool needsBlock) {
-  const screnc::DecodedPage page = screnc::DecodePage(encoded);
-  if (!page.ok()) return "the output cannot be decoded: " + page.error;
-  if (page.damaged > 0) return page.DamageText();
-  if (needsBlock && page.blocks == 0) return "the output holds no encoded block: its script is readable";
-  if (screnc::detect_bom(page.bytes) != screnc::detect_bom(source)) return "the byte order mark differs";
+std::string Where(const Text& a, std::size_t i, std::size_t sourceSize) {
+  std::size_t line = 1;
+  for (std::size_t k = 0; k < i; ++k) line += a.bytes[k] == '\n';
+  const std::size_t offset = i < a.at.size() ? a.at[i] : sourceSize;
+  return "line " + std::to_string(line) + " (byte " + std::to_string(offset) + " of the source): ";
+}
 
-  Text decoded = TextOf(page.bytes);
-  const Text original = TextOf(source);
-  if (const std::size_t added = AddedDirective(decoded.bytes);
-      added > 0 && !std::string_view(original.bytes).starts_with(std::string_view(decoded.bytes).substr(0, added))) {
-    decoded.bytes.erase(0, added);
-    decoded.at.erase(decoded.at.begin(), decoded.at.begin() + static_cast<std::ptrdiff_t>(added));
+std::string LanguageDiffers(char source, char output) {
+  return std::string("the script language differs: the source has ") + FamilyName(source) + ", the decoded output " +
+         FamilyName(output);
+}
+
+}  // namespace
+
+std::string CompareDecoded(std::string_view source, std::string_view encoded, FileKind kind, char defaultFamily) {
+  const screnc::Bom bom = screnc::detect_bom(encoded);
+  if ((bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE) && encoded.size() % 2 != 0)
+    return "the output cannot be decoded: UTF-16 text of odd length";
+  if (bom != screnc::detect_bom(source)) return "the byte order mark differs";
+  Decoded decoded = DecodeOutput(encoded);
+  if (decoded.damaged > 0) {
+    screnc::DecodedPage page;
+    page.damaged = decoded.damaged;
+    return page.DamageText();
   }
-  const Text a = MarkLanguages(original);
-  const Text b = MarkLanguages(decoded);
-  // The same text, but for languages the encoder named where the source named none.
-  std::size_t i = 0, j = 0;
+  const Expected expected = ExpectedOf(source, kind, defaultFamily);
+  if (decoded.blocks == 0) {
+    for (std::size_t k = 0; k < expected.text.bytes.size(); ++k)
+      if (expected.text.flag[k] && !IsSpace(expected.text.bytes[k]))
+        return "the output holds no encoded block: its script is readable";
+  }
+  Text& out = decoded.text;
+  char family = 0;
+  if (const std::size_t added = AddedDirective(out.bytes, family);
+      added > 0 && !std::string_view(expected.text.bytes).starts_with(std::string_view(out.bytes).substr(0, added))) {
+    if (expected.scan.pageFamily && family != expected.scan.pageFamily)
+      return "line 1 (byte 0 of the source): " + LanguageDiffers(expected.scan.pageFamily, family);
+    out.bytes.erase(0, added);
+    out.flag.erase(out.flag.begin(), out.flag.begin() + static_cast<std::ptrdiff_t>(added));
+  }
+  const Text a = MarkLanguages(expected.text);
+  const Text b = MarkLanguages(out);
+  // The same text, but for languages the encoder named where the source named none; and
+  // where the source's script was, what the output read from a block.
+  std::size_t i = 0, j = 0, readable = npos;
   while (i < a.bytes.size() || j < b.bytes.size()) {
+    Tick();
     if (i < a.bytes.size() && j < b.bytes.size() && a.bytes[i] == b.bytes[j]) {
+      if (readable == npos && a.flag[i] && !b.flag[j] && !IsSpace(a.bytes[i])) readable = i;
       ++i, ++j;
     } else if (j + 1 < b.bytes.size() && b.bytes[j] == kLanguageMark && (i == a.bytes.size() || a.bytes[i] != kLanguageMark)) {
+      const char want = expected.At(i < a.at.size() ? a.at[i] : source.size());
+      if (want && want != b.bytes[j + 1]) return Where(a, i, source.size()) + LanguageDiffers(want, b.bytes[j + 1]);
       j += 2;
     } else {
       break;
     }
   }
-  if (i == a.bytes.size() && j == b.bytes.size()) return {};
-
-  std::size_t line = 1;
-  for (std::size_t k = 0; k < i; ++k) line += a.bytes[k] == '\n';
-  const std::size_t offset = i < a.at.size() ? a.at[i] : source.size();
-  const std::string where = "line " + std::to_string(line) + " (byte " + std::to_string(offset) + " of the source): ";
-  if (i > 0 && a.bytes[i - 1] == kLanguageMark && j > 0 && b.bytes[j - 1] == kLanguageMark) {
-    const auto name = [](char family) { return family == 'V' ? "VBScript" : "JScript"; };
-    return where + "the script language differs: the source has " + name(a.bytes[i]) + ", the decoded output " +
-           name(b.bytes[j]);
+  if (i == a.bytes.size() && j == b.bytes.size()) {
+    if (readable == npos) return {};
+    return Where(a, readable, source.size()) + "script the encoder should have encoded is readable in the output: " +
+           Excerpt(a, readable);
   }
+  const std::string where = Where(a, i, source.size());
+  if (i > 0 && a.bytes[i - 1] == kLanguageMark && j > 0 && b.bytes[j - 1] == kLanguageMark)
+    return where + LanguageDiffers(a.bytes[i], b.bytes[j]);
   return where + "the source has " + Excerpt(a, i) + ", the decoded output " + Excerpt(b, j);
 }
 
-std::string VerifyEncodedFile(const fs::path& source, const fs::path& destination, FileKind kind) {
-  std::string original, encoded;
-  std::string reason = ReadWhole(source, original);
-  if (reason.empty()) reason = ReadWhole(destination, encoded);
-  if (reason.empty()) reason = CompareDecoded(original, encoded, NeedsEncodedBlock(kind, original));
+std::string VerifyEncodedFile(const fs::path& source, const fs::path& destination, FileKind kind, char defaultFamily,
+                              const std::function<bool()>& stop) {
+  StopCheck check{stop ? &stop : nullptr};
+  struct Asking {  // the question is this call's alone, however it ends
+    explicit Asking(StopCheck* c) { tStop = c; }
+    ~Asking() { tStop = nullptr; }
+  } asking(stop ? &check : nullptr);
+  std::string original, encoded, reason;
+  try {
+    reason = ReadWhole(source, original);
+    if (reason.empty()) reason = ReadWhole(destination, encoded);
+    if (reason.empty()) reason = CompareDecoded(original, encoded, kind, defaultFamily);
+  } catch (const Stopped&) {
+    return kVerificationStopped;
+  }
   return reason.empty() ? reason : "verification failed: " + reason;
 }

@@ -51,24 +51,6 @@ constexpr std::size_t kAheadPerWorker = 32;
 constexpr int kSliceMs = 50;
 }  // namespace
 
-FileResult DoFile(const FileJob& job, const fs::path& appDir, const RunSettings& settings,
-                  EncoderSession& session, const WaitControl& control) {
-  const auto begun = std::chrono::steady_clock::now();
-  FileResult result;
-  HashSource(job, result);
-  if (job.kind == FileKind::Copy) {
-    result.reason = CopyFileAtomic(job.source, job.destination).reason();
-  } else {
-    const FileOutcome outcome =
-        EncodeFile(job.kind, appDir, settings, job.source, job.destination, control, session);
-    result.reason = outcome.reason;
-    result.stopped = outcome.stopped;
-    result.encoded = !outcome.copied;
-  }
-  CompleteResult(result, job, !settings.ReportPath.empty(), begun);
-  return result;
-}
-
 Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits,
            std::optional<FileId> destinationRoot, long long total)
     : host_(host), settings_(settings), appDir_(host.AppDir()), control_(limits),
@@ -86,7 +68,9 @@ Walk::Walk(RunHost& host, const RunSettings& settings, const WaitControl& limits
   if (settings.Jobs > 1 && !settings.DryRun) {
     WaitControl workerControl = control_;
     workerControl.poll = [this] { return stopFlag_.load(); };  // the host is the walk's alone
-    workers_ = std::make_unique<FileWorkers>(settings.Jobs, appDir_, settings_, workerControl, stopFlag_);
+    workers_ = std::make_unique<FileWorkers>(settings.Jobs, FileTask(appDir_, settings_, workerControl), stopFlag_);
+  } else {
+    task_.emplace(appDir_, settings_, control_);
   }
 }
 
@@ -103,8 +87,10 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
     return;
   }
   Queue(Pending(kProcessing + ToDisplayPath(source), RecordOf(EntryAction::Folder, true, relative, source, destination)));
+  listing_.Listed(source, entries);
   SortByName(entries);
   if (auto unreadable = ignore_.Push(source, relative)) {
+    listing_.Unread(source);  // what its rules leave out is not known
     Queue(Pending(LogEntry(unreadable->file, unreadable->message),
                   RecordOf(EntryAction::Failed, false, JoinRelative(relative, kIgnoreFileName), unreadable->file, {},
                            unreadable->message)));
@@ -117,20 +103,21 @@ void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path
                          const fs::path& destination, const std::string& relative) {
   for (const FolderEntry& e : entries) {
     if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
-    const fs::path from = JoinPath(source, e.name);
-    if (LeftOut(e, from, relative)) continue;
-    HandOut(e, from, JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
+    if (LeftOut(e, source, relative)) continue;
+    HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
     if (stopped) return;
   }
   EnterSubfolders(entries, source, destination, relative);
 }
 
-bool Walk::LeftOut(const FolderEntry& entry, const fs::path& from, const std::string& relative) {
+bool Walk::LeftOut(const FolderEntry& entry, const fs::path& source, const std::string& relative) {
   const bool isFolder = entry.type == FolderEntry::Type::Folder || entry.type == FolderEntry::Type::FolderLink;
   const std::string path = JoinRelative(relative, entry.displayName);
   if (!ignore_.Excluded(path, isFolder)) return false;
   if (!isFolder && entry.displayName == kIgnoreFileName) return true;  // the rules themselves
   ++excluded;
+  listing_.Excluded(source, entry.name);
+  const fs::path from = JoinPath(source, entry.name);
   Queue(Pending(LogEntry(from, "excluded"), RecordOf(EntryAction::Excluded, isFolder, path, from, {})));
   return true;
 }
@@ -144,8 +131,8 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
       return;
     }
     if (e.type != FolderEntry::Type::Folder && e.type != FolderEntry::Type::FolderLink) continue;
+    if (LeftOut(e, source, relative)) continue;
     const fs::path from = JoinPath(source, e.name);
-    if (LeftOut(e, from, relative)) continue;
     const fs::path to = JoinPath(destination, e.name);
     const std::string path = JoinRelative(relative, e.displayName);
     const auto failed = [&](std::string line, const std::string& reason) {
@@ -176,33 +163,45 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
 void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination,
                    const std::string& relative) {
   Pending pending(ToDisplayPath(source), RecordOf(EntryAction::Copied, false, relative, source, destination));
-  if (entry.type == FolderEntry::Type::Other) {
+  if (entry.type == FolderEntry::Type::Other) {  // failed as it was listed
+    pending.record.action = EntryAction::Failed;
+    pending.record.reason = entry.reason;
     pending.file = std::make_shared<FileSlot>();
-    pending.file->result.reason = entry.reason;
+    pending.file->record = std::move(pending.record);
     pending.file->done = true;
     Queue(std::move(pending));
     return;
   }
-  FileJob job{ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_), source, destination};
-  if (job.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
-  pending.record.kind = job.kind;
-  pending.record.switches = switches_[static_cast<std::size_t>(job.kind)];
-  if (manifest_ && manifest_->Unchanged(job.kind, pending.record.switches, source, destination)) {
+  EntryRecord& record = pending.record;
+  record.kind = ClassifyFile(TypeDescription(entry.displayName), entry.displayName, settings_);
+  if (record.kind == FileKind::Copy) pending.leftPlainKey = ScriptOptionOff(entry.displayName, settings_);
+  if (includes_ && record.kind != FileKind::Copy && record.kind != FileKind::EncodeAspPage &&
+      record.kind != FileKind::EncodeAspByExtension) {
+    if (const std::string* page = includes_->ServerScriptIncluder(relative)) {
+      record.kind = FileKind::EncodeAspByExtension;
+      pending.note = "encoded as an include (included by " + *page + ")";
+    }
+  }
+  record.switches = switches_[static_cast<std::size_t>(record.kind)];
+  if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination)) {
     pending.line = LogEntry(source, "unchanged");
-    pending.record.action = EntryAction::Unchanged;
+    record.action = EntryAction::Unchanged;
     Queue(std::move(pending));
     return;
   }
+  auto file = std::make_shared<FileSlot>();
+  file->record = std::move(record);
   // The manifest wants the content's hash of a file it has not hashed while deciding.
-  job.hashSource = manifest_ && !settings_.Checksum;
+  file->hashSource = manifest_ && !settings_.Checksum;
   host_.FileBegun(pending.line);
   if (workers_) {
-    pending.file = workers_->Submit(std::move(job));
+    workers_->Submit(file);
   } else {
-    pending.file = std::make_shared<FileSlot>();
-    pending.file->result = settings_.DryRun ? PlannedResult(job) : DoFile(job, appDir_, settings_, session_, control_);
-    pending.file->done = true;
+    if (settings_.DryRun) PlanFile(file->record);
+    else file->skipped = !task_->Do(*file, session_);
+    file->done = !file->skipped;
   }
+  pending.file = std::move(file);
   Queue(std::move(pending));
 }
 
@@ -216,7 +215,7 @@ void Walk::Collect(bool all) {
   const std::size_t ahead = kAheadPerWorker * static_cast<std::size_t>(std::max(settings_.Jobs, 1));
   while (!pending_.empty()) {
     const Pending& front = pending_.front();
-    if (front.file && workers_ && !workers_->WaitFor(*front.file, 0)) {
+    if (front.file && workers_ && !workers_->Ready(*front.file)) {
       if (!all && filesInHand_ <= ahead) return;
       WaitForResult(all ? *front.file : SlotToWaitFor(ahead / 2));
       continue;
@@ -236,14 +235,14 @@ const FileSlot& Walk::SlotToWaitFor(std::size_t depth) const {
   for (const Pending& p : pending_) {
     if (!p.file) continue;
     if (!first) first = p.file.get();
-    if (depth-- == 0) return workers_->WaitFor(*p.file, 0) ? *first : *p.file;
+    if (depth-- == 0) return workers_->Ready(*p.file) ? *first : *p.file;
   }
   return *first;
 }
 
 // A slice of waiting for a worker: the host's events run in between, on this thread.
 bool Walk::WaitForResult(const FileSlot& slot) {
-  if (workers_->WaitFor(slot, kSliceMs)) return true;
+  if (workers_->WaitFor(slot, kSliceMs) == WaitResult::Ready) return true;
   host_.ProcessEvents();
   if (host_.State().StopRequested) stopFlag_ = true;
   return false;
@@ -263,6 +262,7 @@ void Walk::Log(Pending& pending) {
         break;
       case EntryAction::Failed:
         if (record.folder) {
+          listing_.Unread(record.source);  // whatever made it fail, it was not read in full
           FolderFailed(pending.line);
         } else {  // neither a file nor a folder: an ignore file that cannot be read
           ++failedFiles;
@@ -277,23 +277,15 @@ void Walk::Log(Pending& pending) {
     return;
   }
   if (pending.file->skipped) return;  // stopped before it was begun
-  const FileResult& result = pending.file->result;
-  if (result.stopped) stopped = true;
-  if (result.reason.empty() && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
-  if (!result.reason.empty()) ++failedFiles;
-  record.action = result.stopped            ? EntryAction::Stopped
-                  : !result.reason.empty()  ? EntryAction::Failed
-                  : result.encoded          ? EntryAction::Encoded
-                                            : EntryAction::Copied;
-  if (!result.encoded) record.switches.clear();
-  record.reason = result.reason;
-  record.bytesIn = result.bytesIn;
-  record.bytesOut = result.bytesOut;
-  record.microseconds = result.microseconds;
-  record.sourceSha = result.sourceSha;
-  if (!result.reason.empty()) FileDone(pending.line + " - " + result.reason, true);
-  else FileDone(settings_.DryRun ? DryRunLine(record) : pending.line, false);
-  Tell(record);
+  const EntryRecord& done = pending.file->record;  // as the file task left it
+  const bool failed = !done.reason.empty();
+  if (done.action == EntryAction::Stopped) stopped = true;
+  if (!failed && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
+  if (failed) ++failedFiles;
+  if (failed) FileDone(pending.line + " - " + done.reason, true);
+  else if (settings_.DryRun) FileDone(DryRunLine(done), false);
+  else FileDone(pending.note.empty() ? pending.line : pending.line + " - " + pending.note, false);
+  Tell(done);
 }
 
 void Walk::Tell(const EntryRecord& record) {

@@ -7,8 +7,9 @@
 // file the log is shown and scrolled, progress reported, events run, and a stop request
 // ends the walk.
 //
-// With more than one worker (RunSettings::Jobs) the files are copied and encoded by the
-// workers while the walk goes on ahead (folders are still made before anything inside
+// Each file is the file task's (file_task.h): with one worker the walk does it on its own
+// thread as it comes; with more (RunSettings::Jobs) the workers do it (file_workers.h)
+// while the walk goes on ahead (folders are still made before anything inside
 // them is handed out); the walk takes the results back in its own order and logs them,
 // so the log is line for line that of one worker. Only the walk's thread calls the
 // host: while it waits for a result it runs events every 50 ms. A stop lets the files
@@ -23,6 +24,10 @@
 // files themselves are never copied, counted or logged. An ignore file that cannot be read
 // is a failed entry "<path> - <reason>" and the folder is walked without its rules.
 //
+// What the walk read of each folder, and which folders it could not read in full (every
+// folder failure, and an unreadable ignore file, marks one), is kept for the removal that
+// may follow (source_listing.h).
+//
 // A dry run (RunSettings::DryRun, dry_run.h) takes the same decisions on one thread and
 // writes nothing: no folder made, no file copied, no encoder started, no leftover
 // temporary removed; each entry's line says what a run would do.
@@ -30,12 +35,15 @@
 #include "basShell.h"
 #include "encoder_session.h"
 #include "entry_record.h"
+#include "file_task.h"
 #include "file_workers.h"
 #include "fs_ops.h"
 #include "ignore_rules.h"
+#include "include_reach.h"
 #include "manifest_keeper.h"
 #include "run_host.h"
 #include "run_settings.h"
+#include "source_listing.h"
 
 #include <array>
 #include <atomic>
@@ -43,6 +51,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 class Walk {
@@ -57,6 +66,12 @@ public:
   // Asked of each file before it is handed out: one it finds unchanged is neither copied
   // nor encoded, but logged as "<path> - unchanged" and counted. Not owned.
   void SetManifest(ManifestKeeper* keeper) { manifest_ = keeper; }
+  // What the walk read of each source folder, and which it could not read in full.
+  const SourceListing& Listing() const { return listing_; }
+  // Asked of each file the options encode: one an ASP page includes that holds server
+  // script is encoded as an include (/e asp /xl) whatever its extension, and logged as
+  // "<path> - encoded as an include (included by <page>)". Not owned.
+  void SetIncludes(const IncludeReach* reach) { includes_ = reach; }
 
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
@@ -76,11 +91,13 @@ private:
   struct Pending {
     Pending(std::string text, EntryRecord told) : line(std::move(text)), record(std::move(told)) {}
     std::string line;  // the entry as logged; for a file handed out, its shown path
-    std::shared_ptr<FileSlot> file;
     std::string leftPlainKey;  // the Options key that left this script file plain
+    std::string note;          // said after the path when the file is done
     // What the observers are told, and what decides how the entry is logged (a failed
-    // folder, an excluded entry only when verbose); a file's result completes it.
+    // folder, an excluded entry only when verbose). A file handed out has its record in
+    // `file`, where the task completes it.
     EntryRecord record;
+    std::shared_ptr<FileSlot> file;
   };
 
   void EncodeFolder(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -88,7 +105,7 @@ private:
   void EncodeEntries(const std::vector<FolderEntry>& entries, const std::filesystem::path& source,
                      const std::filesystem::path& destination, const std::string& relative);
   // Whether the entry is left out; counts it, and logs it when verbose.
-  bool LeftOut(const FolderEntry& entry, const std::filesystem::path& from, const std::string& relative);
+  bool LeftOut(const FolderEntry& entry, const std::filesystem::path& source, const std::string& relative);
   void HandOut(const FolderEntry& entry, const std::filesystem::path& source,
                const std::filesystem::path& destination, const std::string& relative);
   void Queue(Pending pending);
@@ -112,17 +129,16 @@ private:
   std::deque<Pending> pending_;
   std::size_t filesInHand_ = 0;
   std::atomic<bool> stopFlag_{false};  // the stop request, as the workers see it
-  EncoderSession session_;             // one worker: the files are done on this thread
+  std::optional<FileTask> task_;       // one worker: the files are done on this thread,
+  EncoderSession session_;             // with this encoder
   std::unique_ptr<FileWorkers> workers_;
   IgnoreStack ignore_;
   std::vector<EntryObserver*> observers_;
   std::array<std::string, 5> switches_;  // the encoder's switches by FileKind, made once
   ManifestKeeper* manifest_ = nullptr;
+  SourceListing listing_;
+  const IncludeReach* includes_ = nullptr;
 };
-
-// One file copied or encoded: what a worker does. Never calls the host.
-FileResult DoFile(const FileJob& job, const std::filesystem::path& appDir, const RunSettings& settings,
-                  EncoderSession& session, const WaitControl& control);
 
 // Name order ignoring case (case-folded names compared by code point), ties broken by the
 // exact name, so that runs and logs are the same on every machine whatever order the

@@ -35,12 +35,19 @@ bool is_name_char(std::basic_string_view<C> text, std::size_t at) {
 }
 
 // Where the tag or directive starting with the `<` at `at` ends (its `>`), when it is one
-// whose language the encoder marks; npos otherwise.
+// whose language the encoder marks; npos otherwise. A <% %> block inside a tag
+// (`<script id="<%=i%>" ...>`) is stepped over whole: its `%>` ends nothing.
 template <class C>
 std::size_t marked_region_end(std::basic_string_view<C> text, std::size_t at) {
   if (spells(text, at + 1, "script") && !is_name_char(text, at + 7)) {
-    for (std::size_t k = at + 7; k < text.size(); ++k)
-      if (text[k] == C('>')) return k;
+    for (std::size_t k = at + 7; k < text.size(); ++k) {
+      if (text[k] == C('<') && k + 1 < text.size() && text[k + 1] == C('%')) {
+        for (k += 2; k + 1 < text.size() && !(text[k] == C('%') && text[k + 1] == C('>'));) ++k;
+        ++k;  // on the block's `>`; the loop steps past it
+      } else if (text[k] == C('>')) {
+        return k;
+      }
+    }
   } else if (spells(text, at + 1, "%@")) {
     for (std::size_t k = at + 3; k + 1 < text.size(); ++k)
       if (text[k] == C('%') && text[k + 1] == C('>')) return k + 1;

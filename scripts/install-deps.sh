@@ -14,11 +14,18 @@ packages=(
   dpkg-dev file                     # CPack's .deb generator
   dosfstools                        # a FAT image: the run's tests on a file system that ignores case
   g++-mingw-w64-x86-64-posix        # the Windows build (make windows)
+  g++-mingw-w64-i686-posix          # the same programs for 32-bit (x86) Windows
+  wixl msitools                     # the Windows installers (.msi), and reading them in the tests
   wine wine64                       # runs it headless in the tests (make test-windows)
+  x11-apps                          # xwd: the Windows window's screenshots under Xvfb
   python3                           # the tests' page generator and the bench scripts
   python3-jsonschema                # the tests check the run's report against its schema
   git                               # the ignore rules' tests check the matcher against git's own
 )
+
+# No 32-bit Wine (wine32:i386): where the kernel cannot run i386 programs it only breaks
+# the `wine` command (it then prefers the 32-bit loader), and the 64-bit one cannot run
+# 32-bit programs without it. The x86 build is therefore built, not run, here.
 
 missing=()
 for p in "${packages[@]}"; do

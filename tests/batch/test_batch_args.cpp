@@ -44,6 +44,8 @@ void TestBatchArgs::parse_data() {
   QTest::newRow("patterns for every site by --set") << QStringList{"--set", "txtExclude=*.bak logs/", "a", "b"} << "a" << "txtExclude=*.bak logs/";
   QTest::newRow("changed and delete by --set") << QStringList{"--set", "chkChanged=on", "--set", "chkDelete=0", "a", "b"} << "a" << "chkChanged=1;chkDelete=0";
   QTest::newRow("changed and delete are the check boxes") << QStringList{"--changed", "--delete", "--checksum", "a", "b"} << "a" << "chkChanged=1;chkDelete=1";
+  QTest::newRow("delete-excluded deletes too") << QStringList{"--delete-excluded", "a", "b"} << "a" << "chkDelete=1;chkDeleteExcluded=1";
+  QTest::newRow("delete-excluded by --set") << QStringList{"--set", "chkdeleteexcluded=yes", "a", "b"} << "a" << "chkDeleteExcluded=1";
   QTest::newRow("max-delete as two words") << QStringList{"--max-delete", "0", "a", "b"} << "a" << "";
   QTest::newRow("max-delete with =") << QStringList{"--max-delete=250", "a", "b"} << "a" << "";
   QTest::newRow("max-delete negative") << QStringList{"--max-delete", "-1", "a", "b"} << "" << "";

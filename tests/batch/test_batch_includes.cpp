@@ -1,6 +1,8 @@
 // quillward-batch's include audit, end to end with our real encoder: the warnings after
 // the walk, --strict turning them into failures and exit status 1, and the sample site,
-// whose includes all ship encoded.
+// whose includes all ship encoded; a file an ASP page includes, whatever its extension,
+// encoded as an include when it holds server script, and every page decoding back to
+// its source.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,6 +20,10 @@ void Write(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
 }
+std::string Read(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 }  // namespace
 
 class TestBatchIncludes : public QObject {
@@ -26,6 +32,8 @@ private slots:
   void initTestCase();
   void audit_data();
   void audit();
+  void includedFilesEncoded_data();
+  void includedFilesEncoded();
 
 private:
   QTemporaryDir tmp_;
@@ -41,6 +49,12 @@ void TestBatchIncludes::initTestCase() {
   Write(root_ / "site/admin/users.asp", "<!--#include virtual=\"\\includes\\db.inc\"-->\r\n<% x = 1 %>\r\n");
   Write(root_ / "site/includes/db.inc", "<% Set conn = Server.CreateObject(\"ADODB.Connection\") %>\r\n");
   Write(root_ / "config/Quillward/Quillward.conf", "[Settings]\nchkASP=1\n");
+  Write(root_ / "html/default.asp", "<%@ LANGUAGE=VBScript %>\r\n<!-- #include file=\"inc/header.htm\" -->\r\n"
+                                    "<% Response.Write \"x\" %>\r\n");
+  Write(root_ / "html/inc/header.htm", "<% title = \"Home\" %>\r\n<title><%= title %></title>\r\n"
+                                       "<!--#include file=\"menu.js\"-->\r\n");
+  Write(root_ / "html/inc/menu.js", "<script language=\"JScript\" runat=\"server\">var items = 3;</script>\r\n");
+  Write(root_ / "html/inc/page.htm", "<% notIncluded = 1 %>\r\n<script language=\"JScript\">var a = 1;</script>\r\n");
 }
 
 void TestBatchIncludes::audit_data() {
@@ -59,7 +73,7 @@ void TestBatchIncludes::audit_data() {
       << "site" << QStringList{"--strict", "--set", "txtDefxt=*.lib"} << 1
       << QStringList{copied, missing, "Done: 3 files, 2 failed"};
   QTest::newRow("the sample site, as shipped")
-      << QString::fromUtf8(qgetenv("QW_SOURCE_DIR") + "/examples/site") << QStringList{"--strict", "--set", "chkHTML=1"}
+      << QString::fromUtf8(qgetenv("QW_SOURCE_DIR") + "/examples/site") << QStringList{"--strict", "--verify", "--set", "chkHTML=1"}
       << 0 << QStringList{"Done: 38 files, 0 failed"};
 }
 
@@ -85,6 +99,61 @@ void TestBatchIncludes::audit() {
   // The pages and the encoded include went through the encoder.
   std::ifstream page(out / "default.asp");
   if (page) QVERIFY(std::string(std::istreambuf_iterator<char>(page), {}).find("#@~^") != std::string::npos);
+}
+
+// An .htm and a .js file that pages include hold server script: each is encoded as an
+// include (its server script no longer readable), the log says so, --verify passes every
+// file, and each decodes back to its source. A page not included keeps its kind. With
+// HTML off the include is copied: the audit's warning, a failure under --strict.
+void TestBatchIncludes::includedFilesEncoded_data() {
+  QTest::addColumn<QStringList>("args");
+  QTest::addColumn<int>("exit");
+  QTest::addColumn<bool>("encoded");  // header.htm went through the encoder as an include
+  QTest::newRow("HTML on") << QStringList{"--verify", "--set", "chkHTML=1", "--set", "chkJS=1"} << 0 << true;
+  QTest::newRow("HTML on, four workers")
+      << QStringList{"--verify", "--jobs", "4", "--set", "chkHTML=1", "--set", "chkJS=1"} << 0 << true;
+  QTest::newRow("HTML off, --strict") << QStringList{"--strict", "--set", "chkHTML=0", "--set", "chkJS=0"} << 1 << false;
+}
+
+void TestBatchIncludes::includedFilesEncoded() {
+  QFETCH(QStringList, args);
+  QFETCH(int, exit);
+  QFETCH(bool, encoded);
+  const fs::path site = root_ / "html", out = root_ / (std::string("html-") + QTest::currentDataTag());
+  QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  e.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString((root_ / "config").string()));
+  p.setProcessEnvironment(e);
+  p.start(tmp_.filePath(QStringLiteral("app/quillward-batch")),
+          args + QStringList{QString::fromStdString(site.string()), QString::fromStdString(out.string())});
+  QVERIFY(p.waitForFinished(60000));
+  const QString log = QString::fromUtf8(p.readAllStandardOutput());
+  QCOMPARE(p.exitCode(), exit);
+  const QString root = QString::fromStdString(site.string());
+  const QString header = root + "/inc/header.htm - encoded as an include (included by default.asp)";
+  const QString menu = root + "/inc/menu.js - encoded as an include (included by inc/header.htm)";
+  QCOMPARE(log.contains(header + "\n"), encoded);
+  QCOMPARE(log.contains(menu + "\n"), encoded);
+  QVERIFY2(log.contains(root + "/inc/page.htm\n") || !encoded, qPrintable(log));
+  if (!encoded) {
+    QVERIFY2(log.contains("Warning: inc/header.htm is included by default.asp and was copied unencoded\n"), qPrintable(log));
+    QVERIFY(log.contains(", 2 failed"));  // header.htm and the menu.js it includes
+    return;
+  }
+  // No server script readable in the include, and every file decodes to its source.
+  const std::string inc = Read(out / "inc/header.htm");
+  QVERIFY(inc.find("#@~^") != std::string::npos && inc.find("title = ") == std::string::npos);
+  QVERIFY(inc.find("<%@") == std::string::npos);  // an include gets no directive of its own
+  QVERIFY(Read(out / "inc/menu.js").find("items") == std::string::npos);
+  for (const char* file : {"default.asp", "inc/header.htm", "inc/menu.js"}) {
+    const QString decoded = tmp_.filePath(QStringLiteral("decoded"));
+    QProcess d;
+    d.start(tmp_.filePath(QStringLiteral("app/screnc")),
+            {"--decode", QString::fromStdString((out / file).string()), decoded});
+    QVERIFY(d.waitForFinished(60000));
+    QCOMPARE(d.exitCode(), 0);
+    QCOMPARE(Read(decoded.toStdString()), Read(site / file));
+  }
 }
 
 QTEST_GUILESS_MAIN(TestBatchIncludes)

@@ -9,6 +9,8 @@
 //   QW_FAKE_MODE=kill        end by SIGKILL (POSIX) without writing
 //   QW_FAKE_MODE=partial     write 10 bytes of DESTINATION, then end by SIGKILL
 //   QW_FAKE_MODE=empty       write an empty DESTINATION and exit 0
+//   QW_FAKE_MODE=from:DIR    write DESTINATION = the bytes of DIR/<SOURCE's file name> (an
+//                            output made beforehand: partly encoded, say)
 //   QW_FAKE_MODE=stderr:TEXT write "screnc: TEXT" to stderr, exit 1
 //   QW_FAKE_MODE=hang        wait for a signal for ever (SIGTERM ends it; on Windows only
 //                            being terminated does)
@@ -130,11 +132,14 @@ static int Call(int argc, char** argv) {
     return 9;
   }
 
-  std::ifstream in(source, std::ios::binary);
+  std::string input = source;
+  if (mode.rfind("from:", 0) == 0) input = mode.substr(5) + "/" + source.substr(source.find_last_of("/\\") + 1);
+  std::ifstream in(input, std::ios::binary);
   if (!in) return 255;
   std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::ofstream out(destination, std::ios::binary | std::ios::trunc);
   if (!out) return 255;
-  out << "ENCODED\n" << body;
+  if (input == source) out << "ENCODED\n";
+  out << body;
   return out.good() ? 0 : 255;
 }

@@ -4,6 +4,7 @@
 #include "fs_ops.h"
 #include "manifest.h"
 #include "manifest_keeper.h"
+#include "mirror_delete.h"
 #include "sha256.h"
 #include "state_dir.h"
 #include "test_support.h"
@@ -11,6 +12,8 @@
 #include <QtTest>
 #include <chrono>
 #include <functional>
+#include <sys/mount.h>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +52,8 @@ private slots:
   void checksumSeesWhatTimesHide();
   void deletion_data();
   void deletion();
+  void letterCaseOnFatDestination();
+  void letterCaseWhereTheDestinationIgnoresIt();
   void stoppedRunLeavesTrueManifest_data();
   void stoppedRunLeavesTrueManifest();
 
@@ -258,6 +263,20 @@ void TestManifest::deletion_data() {
          })
       << QStringList{"logs - not from the source", "web.config - not from the source"}
       << all + QStringList{"logs", "logs/1.log", "logs/2.log", "web.config"};
+  QTest::newRow("a folder replaced by a link to a folder: kept whole, the rest as usual")
+      << TreeEdit([](const fs::path& s, const fs::path&) {
+           const fs::path moved = s.parent_path() / "elsewhere";
+           fs::rename(s / "sub", moved);
+           fs::remove(moved / "c.txt");
+           fs::create_directory_symlink(moved, s / "sub");
+           fs::remove(s / "b.txt");
+         })
+      << QStringList{"sub - not removed: its source folder could not be read", "b.txt - deleted"}
+      << QStringList{"a.asp", "keep.log", "sub", "sub/c.txt"};
+  // Where the destination tells case apart it holds both spellings: the old one is gone.
+  QTest::newRow("letter case changed: the old spelling goes")
+      << TreeEdit([](const fs::path& s, const fs::path&) { fs::rename(s / "b.txt", s / "B.txt"); })
+      << QStringList{"b.txt - deleted"} << QStringList{"B.txt", "a.asp", "keep.log", "sub", "sub/c.txt"};
   QTest::newRow("excluded now, source still there: kept")
       << TreeEdit([](const fs::path& s, const fs::path&) { WriteFile(s, ".quillwardignore", "*.log\n"); })
       << QStringList() << all;
@@ -290,6 +309,57 @@ void TestManifest::deletion() {
   QCOMPARE(there, remaining);
   QCOMPARE(out.deleted, lines.filter(QStringLiteral(" - deleted")).size());
   QCOMPARE(out.notFromSource, lines.filter(QStringLiteral(" - not from the source")).size());
+}
+
+// A destination that ignores letter case keeps the name a file had when a page is renamed
+// in case only: the file there is the page just deployed, never one whose source is gone.
+void TestManifest::letterCaseOnFatDestination() {
+  if (::geteuid() != 0) QSKIP("mounting a FAT image needs root");
+  const fs::path mnt = TempPath(*tmpDir_, "mnt"), image = TempPath(*tmpDir_, "fat.img");
+  fs::create_directories(mnt);
+  QProcess mk, mount;
+  mk.start(QStringLiteral("mkfs.vfat"), {QStringLiteral("-C"), P(image), QStringLiteral("2048")});
+  if (!mk.waitForFinished(20000) || mk.exitCode() != 0) QSKIP("cannot make a FAT image here");
+  mount.start(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), P(image), P(mnt)});
+  if (!mount.waitForFinished(20000) || mount.exitCode() != 0) QSKIP("cannot mount a FAT image here");
+  struct Unmount {
+    fs::path at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{mnt};
+  dst_ = mnt / "out";
+  host_.destination = dst_;
+  WriteFile(src_, "page.txt", "page");
+  QCOMPARE(Run({"chkDelete=1"}).files, 1);
+  fs::rename(src_ / "page.txt", src_ / "Page.txt");
+  const RunOutcome out = Run({"chkDelete=1"});
+  QCOMPARE(out.deleted, 0);
+  QVERIFY2(!host_.entries.join(QLatin1Char('\n')).contains(QStringLiteral(" - deleted")), qPrintable(host_.entries.join(QLatin1Char('\n'))));
+  QCOMPARE(ReadBytes(dst_ / "Page.txt"), QByteArray("page"));
+}
+
+// The same without a FAT driver: the walk listed "Page.txt", the destination holds the
+// manifest's "page.txt" (the name a case-ignoring file system kept), alone or beside the
+// source's spelling.
+void TestManifest::letterCaseWhereTheDestinationIgnoresIt() {
+  const fs::path old = WriteFile(dst_, "page.txt", "page");
+  const auto stamp = StampOf(old);
+  QVERIFY(stamp);
+  Manifest manifest;
+  ManifestEntry entry;
+  entry.destinationSize = stamp->size;
+  entry.destinationTime = stamp->modifiedNs;
+  manifest.entries["page.txt"] = entry;
+  RunSettings settings;
+  ManifestKeeper keeper(settings, dst_, {}, manifest, {});
+  FolderEntry listed;
+  listed.name = "Page.txt";
+  listed.displayName = "Page.txt";
+  listed.type = FolderEntry::Type::File;
+  SourceListing listing;
+  listing.Listed(src_, {listed});
+  QCOMPARE(PlanRemovals(src_, dst_, listing, keeper).files, std::vector<fs::path>());
+  WriteFile(dst_, "Page.txt", "page");  // both spellings: the destination tells case apart
+  QCOMPARE(PlanRemovals(src_, dst_, listing, keeper).files, std::vector<fs::path>{old});
 }
 
 QTEST_GUILESS_MAIN(TestManifest)

@@ -18,6 +18,8 @@ private slots:
   void pipelinedWithoutServing();
   void encoderThatCannotServe();
   void killReachesTheServer();
+  void deadlineOnTheServer_data();
+  void deadlineOnTheServer();
 
 private:
   EncoderCommand Command(const char* name);
@@ -161,6 +163,49 @@ void TestSession::killReachesTheServer() {
   const ProcessOutcome after = session.Run(Command("b"), {});
   QVERIFY(!after.Succeeded());
   QCOMPARE(Q(after.reason), QStringLiteral("encoder killed by signal 9"));
+}
+
+// The deadline on a real server, in the middle of a file: a stop's grace, the time limit,
+// and the kill after the request to end for one that ignores it; each no sooner than due,
+// and not long after.
+void TestSession::deadlineOnTheServer_data() {
+  QTest::addColumn<QByteArray>("mode");
+  QTest::addColumn<int>("timeout");
+  QTest::addColumn<bool>("stop");
+  QTest::addColumn<int>("how");
+  QTest::addColumn<int>("signal");
+  QTest::addColumn<int>("dueMs");
+  const int stopped = int(ProcessOutcome::How::Stopped), timedOut = int(ProcessOutcome::How::TimedOut);
+  QTest::newRow("stop: ended after the grace") << QByteArray("hang") << 0 << true << stopped << 15 << 300;
+  QTest::newRow("stop, SIGTERM ignored: killed") << QByteArray("hang-noterm") << 0 << true << stopped << 9 << 700;
+  QTest::newRow("time limit") << QByteArray("hang") << 1 << false << timedOut << 15 << 1000;
+  QTest::newRow("time limit, SIGTERM ignored: killed") << QByteArray("hang-noterm") << 1 << false << timedOut << 9 << 1400;
+}
+
+void TestSession::deadlineOnTheServer() {
+  QFETCH(QByteArray, mode);
+  QFETCH(int, timeout);
+  QFETCH(bool, stop);
+  QFETCH(int, how);
+  QFETCH(int, signal);
+  QFETCH(int, dueMs);
+  qputenv("QW_FAKE_MODE", mode);
+  qputenv("QW_FAKE_MODE_ONLY", "second");
+  EncoderSession session(false);
+  QVERIFY(session.Run(Command("first"), {}).Succeeded());
+  QVERIFY(session.Serving());
+  WaitControl control;
+  control.timeoutSeconds = timeout;
+  control.stopGraceMs = 300;
+  control.killGraceMs = 400;
+  control.poll = [stop] { return stop; };
+  QElapsedTimer timer;
+  timer.start();
+  const ProcessOutcome out = session.Run(Command("second"), control);
+  const qint64 took = timer.elapsed();
+  QCOMPARE(int(out.how), how);
+  QCOMPARE(out.code, signal);
+  QVERIFY2(took >= dueMs && took < dueMs + 1500, qPrintable(QString::number(took)));
 }
 
 QTEST_GUILESS_MAIN(TestSession)

@@ -127,7 +127,7 @@ void TestSettings::readOrder() {
   LoadRunSettings(store);
   QCOMPARE(store.reads, QStringList({"chkASP", "chkHTML", "chkJS", "check2", "Combo1", "Combo2",
                                      "txtDefxt", "chkLangDirect", "EncoderTimeout", "Jobs", "chkVerify",
-                                     "txtExclude", "chkChanged", "chkDelete", "Exclude", "Verbose", "Checksum",
+                                     "txtExclude", "chkChanged", "chkDelete", "chkDeleteExcluded", "Exclude", "Verbose", "Checksum",
                                      "MaxDelete", "DryRun", "Report", "Strict"}));
 }
 

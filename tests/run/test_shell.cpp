@@ -13,6 +13,8 @@ private slots:
   void outcomes();
   void couldNotStart_data();
   void couldNotStart();
+  void endedByUs_data();
+  void endedByUs();
 };
 
 namespace {
@@ -84,6 +86,47 @@ void TestShell::couldNotStart() {
   QCOMPARE(out.how, ProcessOutcome::How::CouldNotStart);
   QVERIFY2(Q(out.reason).startsWith(reason), out.reason.c_str());
   QVERIFY(Q(out.reason).contains(dir.path()));
+}
+
+// The deadline on a real process: a stop's grace, the time limit, and the kill after the
+// request to end for an encoder that ignores it; each no sooner than due, and not long after.
+void TestShell::endedByUs_data() {
+  QTest::addColumn<QByteArray>("mode");
+  QTest::addColumn<int>("timeout");
+  QTest::addColumn<bool>("stop");
+  QTest::addColumn<int>("how");
+  QTest::addColumn<int>("signal");
+  QTest::addColumn<int>("dueMs");
+  const int stopped = int(ProcessOutcome::How::Stopped), timedOut = int(ProcessOutcome::How::TimedOut);
+  QTest::newRow("stop: ended after the grace") << QByteArray("hang") << 0 << true << stopped << 15 << 300;
+  QTest::newRow("stop, SIGTERM ignored: killed") << QByteArray("hang-noterm") << 0 << true << stopped << 9 << 700;
+  QTest::newRow("time limit") << QByteArray("hang") << 1 << false << timedOut << 15 << 1000;
+  QTest::newRow("time limit, SIGTERM ignored: killed") << QByteArray("hang-noterm") << 1 << false << timedOut << 9 << 1400;
+}
+
+void TestShell::endedByUs() {
+  QFETCH(QByteArray, mode);
+  QFETCH(int, timeout);
+  QFETCH(bool, stop);
+  QFETCH(int, how);
+  QFETCH(int, signal);
+  QFETCH(int, dueMs);
+  FakeEncoderDir fake;
+  QTemporaryDir dir;
+  const fs::path src = WriteFile(TempPath(dir), "a.inc");
+  qputenv("QW_FAKE_MODE", mode);
+  WaitControl control;
+  control.timeoutSeconds = timeout;
+  control.stopGraceMs = 300;
+  control.killGraceMs = 400;
+  control.poll = [stop] { return stop; };
+  QElapsedTimer timer;
+  timer.start();
+  const ProcessOutcome out = RunHiddenAndWait(CommandFor(fake, src, TempPath(dir, "b.inc")), control);
+  const qint64 took = timer.elapsed();
+  QCOMPARE(int(out.how), how);
+  QCOMPARE(out.code, signal);
+  QVERIFY2(took >= dueMs && took < dueMs + 1500, qPrintable(QString::number(took)));
 }
 
 QTEST_GUILESS_MAIN(TestShell)

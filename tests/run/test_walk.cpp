@@ -2,8 +2,61 @@
 #include "encode_run.h"
 #include "test_support.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
+#include <map>
 #include <sys/stat.h>
+
+namespace {
+
+struct EncoderFailure {
+  const char* name;
+  const char* mode;
+  bool stale;  // an earlier run's output at the destination
+  const char* reason;
+};
+
+const EncoderFailure kEncoderFailures[] = {
+    {"exit code", "exit:255", false, "encoder exit code 255"},
+    {"killed", "kill", false, "encoder killed by signal 9"},
+    {"no output", "nooutput", false, "encoder wrote no output"},
+    {"stale output", "nooutput", true, "encoder left the earlier output unchanged; the earlier output was removed"},
+    {"empty output", "empty", false, "encoder wrote an empty file"},
+    {"half written, then killed", "partial", false, "encoder killed by signal 9"},
+    {"own error text", "stderr:cannot write '/o/a.inc': No space left on device", false,
+     "encoder exit code 1: screnc: cannot write '/o/a.inc': No space left on device"},
+    {"earlier output removed", "exit:1", true, "encoder exit code 1; the earlier output was removed"},
+};
+
+// Every entry under `root`: its relative path and its bytes (folders as "<dir>").
+std::map<std::string, QByteArray> TreeOf(const fs::path& root) {
+  std::map<std::string, QByteArray> tree;
+  if (!fs::exists(root)) return tree;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    tree[e.path().lexically_relative(root).string()] = e.is_directory() ? QByteArray("<dir>") : ReadBytes(e.path());
+  }
+  return tree;
+}
+
+// The report without what differs from run to run: times, and the number of workers.
+QJsonObject Comparable(QJsonObject object) {
+  for (const char* key : {"started", "ended", "milliseconds", "jobs"}) object.remove(QLatin1String(key));
+  for (auto it = object.begin(); it != object.end(); ++it) {
+    if (it->isObject()) *it = Comparable(it->toObject());
+    if (it->isArray()) {
+      QJsonArray items = it->toArray();
+      for (auto item = items.begin(); item != items.end(); ++item) {
+        if (item->isObject()) *item = Comparable(item->toObject());
+      }
+      *it = items;
+    }
+  }
+  return object;
+}
+
+}  // namespace
 
 class TestWalk : public QObject, protected RunTreeFixture {
   Q_OBJECT
@@ -16,6 +69,8 @@ private slots:
   void commandsPerKind();
   void encoderFailures_data();
   void encoderFailures();
+  void workersGiveTheSameRun_data();
+  void workersGiveTheSameRun();
   void secondRunIntoSameDestination();
   void folderThatCannotBeCreated();
   void copyThatCannotBeWritten();
@@ -29,18 +84,21 @@ private slots:
 
 private:
   RunOutcome Run(const QStringList& settings = {});
+  void MakeTrees(const QString& scenario, bool stale);
 };
 
 void TestWalk::init() {
   ResetTree(true, true);
 }
 
-// settings: "key=value" pairs
+// settings: "key=value" pairs, in [Settings] or, as "section/key=value", another section
 RunOutcome TestWalk::Run(const QStringList& settings) {
   MemorySettingsStore store;
   store.Write("Settings", "Jobs", "1");  // the one-worker run; workers are tested apart
   for (const QString& kv : settings) {
-    store.Write("Settings", S(kv.section(QLatin1Char('='), 0, 0)), S(kv.section(QLatin1Char('='), 1)));
+    const QString key = kv.section(QLatin1Char('='), 0, 0);
+    const QString section = key.contains(QLatin1Char('/')) ? key.section(QLatin1Char('/'), 0, 0) : QStringLiteral("Settings");
+    store.Write(S(section), S(key.section(QLatin1Char('/'), -1)), S(kv.section(QLatin1Char('='), 1)));
   }
   return RunEncoding(host_, store);
 }
@@ -123,16 +181,9 @@ void TestWalk::encoderFailures_data() {
   QTest::addColumn<QByteArray>("mode");
   QTest::addColumn<bool>("stale");
   QTest::addColumn<QString>("reason");
-  QTest::newRow("exit code") << QByteArray("exit:255") << false << "encoder exit code 255";
-  QTest::newRow("killed") << QByteArray("kill") << false << "encoder killed by signal 9";
-  QTest::newRow("no output") << QByteArray("nooutput") << false << "encoder wrote no output";
-  QTest::newRow("stale output") << QByteArray("nooutput") << true << "encoder left the earlier output unchanged; the earlier output was removed";
-  QTest::newRow("empty output") << QByteArray("empty") << false << "encoder wrote an empty file";
-  QTest::newRow("half written, then killed") << QByteArray("partial") << false << "encoder killed by signal 9";
-  QTest::newRow("own error text") << QByteArray("stderr:cannot write '/o/a.inc': No space left on device") << false
-                                  << "encoder exit code 1: screnc: cannot write '/o/a.inc': No space left on device";
-  QTest::newRow("earlier output removed") << QByteArray("exit:1") << true
-                                          << "encoder exit code 1; the earlier output was removed";
+  for (const EncoderFailure& f : kEncoderFailures) {
+    QTest::newRow(f.name) << QByteArray(f.mode) << f.stale << QString::fromUtf8(f.reason);
+  }
 }
 
 void TestWalk::encoderFailures() {
@@ -151,6 +202,76 @@ void TestWalk::encoderFailures() {
   QVERIFY(!fs::exists(dst_ / "a.inc"));
   QCOMPARE(host_.entries[2], P(src_ / "b.txt"));
   QCOMPARE(host_.entries.last(), QStringLiteral("Done: 2 files, 1 failed"));
+}
+
+// The trees of the tests above, source and destination.
+void TestWalk::MakeTrees(const QString& scenario, bool stale) {
+  fs::remove_all(src_);
+  fs::remove_all(dst_);
+  fs::create_directories(src_);
+  fs::create_directories(dst_);
+  if (scenario == QLatin1String("encoder failure")) {
+    WriteFile(src_, "a.inc");
+    WriteFile(src_, "b.txt");
+    if (stale) WriteFile(dst_, "a.inc", "from an earlier run");
+  } else if (scenario == QLatin1String("order and folders")) {
+    for (const char* f : {"b.txt", "a.txt", "A.txt", "Z/z.txt", "c/x.txt", "c/d/y.txt", "B/e.txt"}) WriteFile(src_, f);
+  } else if (scenario == QLatin1String("every kind")) {
+    for (const char* f : {"a.asp", "b.htm", "c.js", "d.vbs", "e.inc", "f.gif", "g/h.asp", "g/empty.js"}) WriteFile(src_, f);
+    WriteFile(src_, "g/empty.js", "");
+  } else if (scenario == QLatin1String("links and special files")) {
+    WriteFile(src_, "real.txt", "target");
+    fs::create_symlink("real.txt", src_ / "link.txt");
+    fs::create_symlink("..", src_ / "loop");
+    fs::create_symlink("nowhere", src_ / "broken");
+    ::mkfifo((src_ / "pipe").c_str(), 0600);
+  } else if (scenario == QLatin1String("folder and copy that cannot be made")) {
+    for (const char* f : {"a/x.txt", "b/y.txt", "c.gif", "d.inc"}) WriteFile(src_, f);
+    WriteFile(dst_, "a", "a file where the folder belongs");
+    fs::create_directories(dst_ / "c.gif");
+  }
+}
+
+void TestWalk::workersGiveTheSameRun_data() {
+  QTest::addColumn<QString>("scenario");
+  QTest::addColumn<QByteArray>("mode");
+  QTest::addColumn<bool>("stale");
+  for (const EncoderFailure& f : kEncoderFailures) {
+    QTest::newRow(qPrintable(QStringLiteral("encoder failure: ") + QLatin1String(f.name)))
+        << "encoder failure" << QByteArray(f.mode) << f.stale;
+  }
+  for (const char* scenario : {"order and folders", "every kind", "links and special files",
+                               "folder and copy that cannot be made"}) {
+    QTest::newRow(scenario) << scenario << QByteArray() << false;
+  }
+}
+
+// The same tree, log and report with one worker (on the walk's thread) and with four.
+void TestWalk::workersGiveTheSameRun() {
+  QFETCH(QString, scenario);
+  QFETCH(QByteArray, mode);
+  QFETCH(bool, stale);
+  if (!mode.isEmpty()) qputenv("QW_FAKE_MODE", mode);
+  const fs::path reportFile = TempPath(*tmpDir_, "report.json");
+  struct Seen {
+    QStringList log;
+    std::map<std::string, QByteArray> tree;
+    QJsonObject report;
+  };
+  const auto runWith = [&](const char* jobs) {
+    MakeTrees(scenario, stale);
+    host_.ClearLog();
+    Run({QStringLiteral("Jobs=%1").arg(QLatin1String(jobs)), "ThisRun/Report=" + Q(reportFile.string()), "chkASP=1",
+         "chkHTML=1", "chkJS=1", "Check2=1"});
+    return Seen{host_.entries, TreeOf(dst_), Comparable(QJsonDocument::fromJson(ReadBytes(reportFile)).object())};
+  };
+  const Seen one = runWith("1");
+  const Seen four = runWith("4");
+  QVERIFY(one.log.size() > 2);
+  QCOMPARE(four.log, one.log);
+  QVERIFY(four.tree == one.tree);
+  QVERIFY(!one.report.isEmpty());
+  QCOMPARE(four.report, one.report);
 }
 
 void TestWalk::secondRunIntoSameDestination() {

@@ -42,7 +42,7 @@ std::string RandomScript(std::mt19937& rng) {
 // lower case).
 std::string RandomPage(std::mt19937& rng, Kind kind) {
   if (kind == Kind::Plain) return RandomScript(rng);
-  std::uniform_int_distribution<int> count(1, 12), what(0, 5);
+  std::uniform_int_distribution<int> count(1, 12), what(0, 6);
   std::string page;
   for (int n = count(rng); n > 0; --n) {
     switch (what(rng)) {
@@ -51,6 +51,7 @@ std::string RandomPage(std::mt19937& rng, Kind kind) {
       case 2: page += "<%=" + RandomScript(rng) + "%>"; break;
       case 3: page += "<script language=\"JScript\">" + RandomScript(rng) + "</script>\n"; break;
       case 4: page += "<SCRIPT LANGUAGE='VBScript' RUNAT=Server>" + RandomScript(rng) + "</SCRIPT>"; break;
+      case 5: page += "<script id=\"<%=i%>\" language=VBScript runat=server>" + RandomScript(rng) + "</script>"; break;
       default: page += "<script language=VBScript>" + RandomScript(rng) + "</script>"; break;
     }
   }
@@ -143,12 +144,29 @@ private slots:
 
   void oddUtf16() { QVERIFY(!DecodePage(std::string("\xFF\xFEx", 3)).ok()); }
 
-  // Tags and directives get their names back; the same words elsewhere stay.
+  // Tags and directives get their names back; the same words elsewhere stay. A tag's
+  // end is its own `>`, past any server block inside it.
+  void languagesGivenBack_data() {
+    QTest::addColumn<QByteArray>("in");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("directive, tags, page text")
+        << QByteArray("<%@language=VBScript.Encode codepage=936 %><script LANGUAGE=jscript.encode>"
+                      "</script><p>JScript.Encode</p><script src=x language=\"XVBScript.Encode\">")
+        << QByteArray("<%@language=VBScript codepage=936 %><script LANGUAGE=jscript>"
+                      "</script><p>JScript.Encode</p><script src=x language=\"XVBScript.Encode\">");
+    const QByteArray id = "<%=" + bytes(support::block("i")) + "%>";
+    QTest::newRow("server block in the tag")
+        << QByteArray("<script id=\"" + id + "\" language=VBScript.Encode runat=server></script>")
+        << QByteArray("<script id=\"<%=i%>\" language=VBScript runat=server></script>");
+    QTest::newRow("two server blocks, unquoted")
+        << QByteArray("<SCRIPT a=" + id + " b=" + id + " LANGUAGE=\"JScript.Encode\">f()</SCRIPT>")
+        << QByteArray("<SCRIPT a=<%=i%> b=<%=i%> LANGUAGE=\"JScript\">f()</SCRIPT>");
+    QTest::newRow("block never closed") << QByteArray("<script a=<%x language=VBScript.Encode>")
+                                        << QByteArray("<script a=<%x language=VBScript.Encode>");
+  }
   void languagesGivenBack() {
-    const QByteArray in = "<%@language=VBScript.Encode codepage=936 %><script LANGUAGE=jscript.encode>"
-                          "</script><p>JScript.Encode</p><script src=x language=\"XVBScript.Encode\">";
-    const QByteArray out = "<%@language=VBScript codepage=936 %><script LANGUAGE=jscript>"
-                           "</script><p>JScript.Encode</p><script src=x language=\"XVBScript.Encode\">";
+    QFETCH(QByteArray, in);
+    QFETCH(QByteArray, out);
     QCOMPARE(bytes(DecodePage(str(in)).bytes), out);
   }
 
