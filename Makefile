@@ -65,12 +65,13 @@ windows: deps
 	@ls -1 build-windows/quillward-*-windows-*.zip build-windows/quillward-*-windows-*.msi
 
 # The Windows programs run under Wine (headless, own prefix in build-windows/) and
-# compared, byte for byte, with the Linux build.
+# compared, byte for byte, with the Linux build; the window model's tests as an .exe.
 test-windows: windows
 	@cmake --preset default >/dev/null
 	@cmake --build --preset default -j $(JOBS) --target screnc quillward-batch
 	@bash tests/screnc/wine/run.sh
 	@bash tests/batch/wine/run.sh
+	@bash tests/window/wine/run.sh
 	@bash tests/ui_win/wine/run.sh
 
 fuzz: deps

@@ -4,14 +4,13 @@
 #include "folder_paths.h"
 #include "help_location.h"
 #include "paths.h"
+#include "start_checks.h"
 #include "run_settings.h"
 #include "settings_store.h"
-#include "tree_count.h"
 #include "window_texts.h"
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -36,36 +35,9 @@ std::string BelowFolder(const std::string& folder, const std::string& base) {
   return folder.rfind(prefix, 0) == 0 ? folder.substr(prefix.size()) : folder;
 }
 
-// Whether a folder can be made in `folder` (or, when it is not there yet, in the nearest
-// folder above it): a folder of a unique name is made and removed again. The reason
-// when it cannot, else empty.
-std::string WriteProblem(const std::string& folder) {
-  const std::string existing = NearestFolder(folder, "");
-  if (existing.empty()) return "no folder above it exists";
-  std::random_device random;
-  std::error_code ec;
-  for (int attempt = 0; attempt < 8; ++attempt) {
-    const fs::path probe = ToNativePath(existing) / ToNativePath(".quillward-write-test-" + std::to_string(random()));
-    if (fs::create_directory(probe, ec)) {
-      fs::remove(probe, ec);
-      return {};
-    }
-    if (ec) return ec.message();
-  }
-  return {};
-}
-
-// The run's messages as the window says them: "cannot", in one word.
-std::string Mended(std::string text) {
-  for (size_t at = text.find("can not"); at != std::string::npos; at = text.find("can not", at)) {
-    text.replace(at, 7, "cannot");
-  }
-  return text;
-}
-
 MessageSpec Message(const std::string& text, MessageIcon icon, const std::string& title) {
   MessageSpec m;
-  m.text = Mended(text);
+  m.text = SaidRight(text);
   m.icon = icon;
   m.title = title;
   return m;
@@ -75,6 +47,9 @@ MessageSpec Message(const std::string& text, MessageIcon icon, const std::string
 
 struct frmEncryptModel::SideState {
   SideView view;
+  // What a relative path typed is relative to: the folder listed before the typing began,
+  // not the one the list follows to while it goes on.
+  std::string base;
 };
 
 frmEncryptModel::frmEncryptModel(SettingsStore& store, EncryptFace& face, fs::path appDir,
@@ -102,9 +77,10 @@ void frmEncryptModel::Publish(Side side) { face_.ShowSide(side, SideOf(side).vie
 // and shown under the nearest folder that does. `clean` puts the folder's clean form in
 // the field; else the field keeps the text as typed.
 void frmEncryptModel::OpenTyped(Side side, const std::string& text, bool clean) {
-  SideView& view = SideOf(side).view;
-  const std::string base = view.listed.empty() ? CleanFolderPath(fs::current_path().string()) : view.listed;
-  const std::string folder = TypedFolder(text, base, HomeFolder());
+  SideState& state = SideOf(side);
+  SideView& view = state.view;
+  if (state.base.empty()) state.base = view.listed.empty() ? CleanFolderPath(fs::current_path().string()) : view.listed;
+  const std::string folder = TypedFolder(text, state.base, HomeFolder());
   view.pending = false;
   view.pendingCaption.clear();
   if (folder.empty()) {
@@ -125,6 +101,7 @@ void frmEncryptModel::OpenTyped(Side side, const std::string& text, bool clean) 
     view.field = clean ? folder : text;
   }
   view.drive = VolumeRootOf(view.listed);
+  if (clean) state.base = view.listed;
   Publish(side);
   // Entered (or given): the status line says what becomes of a folder not there.
   if (clean && !state_.Busy) {
@@ -192,6 +169,7 @@ void frmEncryptModel::Dir_Choose(Side side, const std::string& folder) {
   view.field = view.chosen;
   view.pending = false;
   view.pendingCaption.clear();
+  SideOf(side).base = view.listed;
   Publish(side);
 }
 
@@ -256,13 +234,13 @@ bool frmEncryptModel::CheckBeforeRun() {
       case PathRelation::Apart: break;
     }
     if (!apart.empty()) {
-      apart = Mended(apart);
+      apart = SaidRight(apart);
       Refuse(apart);
       face_.Ask(Message(apart, MessageIcon::Warning, kSourceEncodeTitle));
       return false;
     }
   }
-  if (const std::string problem = WriteProblem(destination); !problem.empty()) {
+  if (const std::string problem = DestinationWriteProblem(destination); !problem.empty()) {
     const std::string text = "The destination " + destination + " cannot be written: " + problem;
     Refuse(text);
     face_.Ask(Message(text, MessageIcon::Warning, kSourceEncodeTitle));
@@ -270,19 +248,9 @@ bool frmEncryptModel::CheckBeforeRun() {
   }
   const RunSettings settings = LoadRunSettings(store_);
   if (settings.EncodeAsp || settings.EncodeHtml || settings.EncodeJs || settings.EncodeVbs) return true;
-  RunSettings every = settings;
-  every.EncodeAsp = every.EncodeHtml = every.EncodeJs = every.EncodeVbs = true;
-  const long long scripts = CountTree(ToNativePath(source), every, [](long long) { return false; }).toEncode;
+  const long long scripts = ScriptFilesIn(source, settings);
   if (scripts == 0) return true;
-  MessageSpec question;
-  question.text = "Nothing is set to be encoded: " + Counted(scripts, "script file") +
-                  (scripts == 1 ? " would be copied as it is." : " would be copied as they are.");
-  question.title = kEncodeWebsiteTitle;
-  question.icon = MessageIcon::Warning;
-  question.buttons = {"&Options", "&Copy anyway", "Cancel"};
-  question.defaultButton = 0;
-  question.cancel = 2;
-  const int answer = face_.Ask(question);
+  const int answer = face_.Ask(NothingToEncodeQuestion(scripts));
   if (answer == 1) return true;
   if (answer == 0) {
     face_.ShowStatus("Nothing was copied: choose the kinds to encode, then press Start.", StatusLook::Plain);
@@ -456,7 +424,7 @@ void frmEncryptModel::AppendLog(const std::string& entry) {
     face_.AppendLog(LeftPlainInWords(entry), EntryLook::Failed);
     return;
   }
-  face_.AppendLog(entry, EntryLook::Plain);
+  face_.AppendLog(WithFileNames(entry), EntryLook::Plain);
 }
 
 void frmEncryptModel::MarkLastFailed() { face_.MarkLastFailed(); }
@@ -468,7 +436,7 @@ void frmEncryptModel::ScrollText(std::int16_t) {}
 
 void frmEncryptModel::ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) {
   ShowFrame(true);
-  if (title == kRefusedTitle) refusal_ = Mended(text);
+  if (title == kRefusedTitle) refusal_ = SaidRight(text);
   face_.Ask(Message(text, icon, title));
 }
 

@@ -1,6 +1,7 @@
 #include "progress_model.h"
 
 #include "encode_run.h"
+#include "fs_ops.h"
 #include "window_texts.h"
 
 #include <algorithm>
@@ -116,6 +117,46 @@ const KindWords kKinds[] = {
 };
 
 }  // namespace
+
+namespace {
+
+bool IsSeparatorChar(char c) { return c == '/' || c == '\\'; }
+
+// The name at `at` in `entry`: up to a blank, a colon or the end.
+size_t NameEnd(const std::string& entry, size_t at) {
+  size_t end = at;
+  while (end < entry.size() && entry[end] != ' ' && entry[end] != ':' && entry[end] != '\'') ++end;
+  return end;
+}
+
+}  // namespace
+
+std::string WithFileNames(const std::string& entry) {
+  std::string out = entry;
+  for (size_t from = 0;;) {
+    // A name that begins right after a separator and starts with a dot.
+    size_t at = std::string::npos;
+    for (size_t i = from; i + 1 < out.size(); ++i) {
+      if (IsSeparatorChar(out[i]) && out[i + 1] == '.') {
+        at = i + 1;
+        break;
+      }
+    }
+    if (at == std::string::npos) return out;
+    const size_t end = NameEnd(out, at);
+    unsigned long pid = 0;
+    const size_t dash = out.rfind(" - ", at);
+    if (dash == std::string::npos || !IsLeftoverTemporaryName(std::string_view(out).substr(at, end - at), pid)) {
+      from = at;
+      continue;
+    }
+    size_t name = dash;
+    while (name > 0 && !IsSeparatorChar(out[name - 1])) --name;
+    const std::string fileName = out.substr(name, dash - name);
+    out.replace(at, end - at, fileName);
+    from = at + fileName.size();
+  }
+}
 
 bool IsLeftPlainWarning(const std::string& entry) {
   return entry.rfind(kPlainHead, 0) == 0 &&

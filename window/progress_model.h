@@ -61,3 +61,7 @@ long long FilesAccountedFor(const RunOutcome& outcome);
 std::string LeftPlainInWords(const std::string& entry);
 // True for the run's left-plain warning (in either form).
 bool IsLeftPlainWarning(const std::string& entry);
+// A failed file's entry ("<source> - <reason>") whose reason names the temporary file the
+// copy or the encoder was writing, with the file's own name in its place:
+// "/s/a.txt - open /d/.qw-12-3.tmp: No space" gives "/s/a.txt - open /d/a.txt: No space".
+std::string WithFileNames(const std::string& entry);

@@ -87,6 +87,16 @@ TEST(theListFollowsThePathField) {
   }
   b.model.Path_Change(Side::Source, b.Site() + sep + "nothing");
   CHECK_EQ(b.face.sides[Side::Source].pendingCaption, std::string("nothing (not found)"));
+  // A relative path typed letter by letter stays relative to where the typing began,
+  // though the list follows it down.
+  b.model.Path_Enter(Side::Destination);
+  b.model.Path_Change(Side::Destination, out);
+  b.model.Path_Enter(Side::Destination);
+  for (const std::string& typed : {std::string("w"), std::string("www"), "www" + sep, "www" + sep + "x"}) {
+    b.model.Path_Change(Side::Destination, typed);
+  }
+  CHECK_EQ(b.face.sides[Side::Destination].chosen, out + sep + "www" + sep + "x");
+  CHECK_EQ(b.face.sides[Side::Destination].listed, out + sep + "www");
 }
 
 TEST(aFolderChosenInTheListIsWhatStartTakes) {

@@ -102,6 +102,22 @@ TEST(oneSummaryForLogStatusAndNotice) {
   CHECK_EQ(FilesAccountedFor(Outcome(S::Completed, 741, 0, 0, 259, 0)), 1000LL);
 }
 
+TEST(failuresNameTheFileNotItsTemporaryName) {
+  struct Row {
+    const char* entry;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"/s/a.txt - open /d/.qw-12-3.tmp: No space left on device", "/s/a.txt - open /d/a.txt: No space left on device"},
+      {"/s/spring - sale.htm - write /d/x/.qw-7-0.tmp: Read-only file system",
+       "/s/spring - sale.htm - write /d/x/spring - sale.htm: Read-only file system"},
+      {"/s/p.asp - encoder exit code 1: cannot open /d/.p.asp.screnc-41-1f-2", "/s/p.asp - encoder exit code 1: cannot open /d/p.asp"},
+      {"/s/.hidden - open /d/.hidden: Permission denied", "/s/.hidden - open /d/.hidden: Permission denied"},
+      {"Processing ... /s/.git", "Processing ... /s/.git"},
+  };
+  for (const Row& r : rows) CHECK_EQ(WithFileNames(r.entry), std::string(r.expected));
+}
+
 TEST(leftPlainWarningNamesKindsInWords) {
   struct Row {
     const char* entry;
