@@ -240,7 +240,14 @@ void TestBatchSpecial::rulesUnknown() {
   const fs::path report = base / "report.json";
 
   QProcess p;
-  p.setProcessEnvironment(Environment());
+  QProcessEnvironment env = Environment();
+  if (what == "unreadable") {
+    // A state folder of its own: the root-made one is not the unprivileged user's to lock.
+    fs::create_directories(base / "state");
+    fs::permissions(base / "state", fs::perms::all);
+    env.insert("XDG_STATE_HOME", Str(base / "state"));
+  }
+  p.setProcessEnvironment(env);
   p.setWorkingDirectory(Str(base));
   const QStringList command = Command({"--report", Str(report), "site", "out"}, what == "unreadable");
   p.start(command.first(), command.mid(1));
