@@ -75,15 +75,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 "$wineserver" -p || true
 
-# The window model's own tests, built for Windows, first.
-if [ -x "$root/build-windows/tests/window_model_tests.exe" ]; then
-  if env -u DISPLAY "$wine" "$root/build-windows/tests/window_model_tests.exe" > "$work/model.out" 2>&1; then
-    pass
-  else
-    fail "the window model's tests under Wine: $(tr -d '\r' < "$work/model.out" | grep -v '^PASS' | tail -5)"
-  fi
-  echo "$label: the window model's tests: $(tr -d '\r' < "$work/model.out" | tail -n 1)"
-fi
 reg() { "$wine" reg "$@" >/dev/null 2>&1; }
 key='HKCU\Software\VB and VBA Program Settings\Quillward'
 settings="$key\\Settings"
