@@ -75,7 +75,9 @@ void TestBatchChanged::redeploys() {
   const fs::path site = root_ / "site", out = root_ / "out";
   const auto manifest = [this] {
     fs::path file;
-    for (const auto& e : fs::directory_iterator(root_ / "state/Quillward/manifests")) file = e.path();
+    // The manifest itself, not its journal or lock beside it.
+    for (const auto& e : fs::directory_iterator(root_ / "state/Quillward/manifests"))
+      if (e.path().extension() != ".journal" && e.path().extension() != ".lock") file = e.path();
     return file;
   };
 
