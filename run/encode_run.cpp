@@ -211,8 +211,18 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   limits.killGraceMs = times.killMs;
   // What the pages include, before any file is done: an included file is encoded as
   // part of the page it goes into.
+  // With a manifest, what is read is kept with each entry; a --changed run reads again
+  // only the files that are not as an earlier run read them.
   IncludeReach includes;
-  includes.Find(source, count.aspPages, settings.Jobs);
+  IncludeReach::StoredScans stored;
+  if (manifest) {
+    manifest->KeepScans(&includes);
+    const bool trusted = settings.Changed && !settings.Checksum;
+    stored = [&keeper = *manifest, trusted](const std::string& relative, const FileStamp& now) {
+      return trusted ? keeper.StoredScan(relative, now) : nullptr;
+    };
+  }
+  includes.Find(source, count.aspPages, settings.Jobs, stored);
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
   walk.SetIncludes(&includes);
   DryRunTally tally;

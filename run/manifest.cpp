@@ -93,7 +93,7 @@ bool ParseEntry(const std::vector<std::string_view>& f, Manifest& manifest) {
   ManifestEntry entry;
   if (f[0] == "D" && f.size() == 2) {
     entry.folder = true;
-  } else if (f[0] == "F" && f.size() == 11) {
+  } else if (f[0] == "F" && (f.size() == 11 || f.size() == 12)) {
     int verified = 0;
     if (!ParseField(f[2], entry.sourceSize) || !ParseField(f[3], entry.sourceTime) ||
         !ParseField(f[5], entry.kind) || !ParseField(f[8], verified) ||
@@ -101,6 +101,7 @@ bool ParseEntry(const std::vector<std::string_view>& f, Manifest& manifest) {
         !Unescaped(f[6], entry.switches) || !Unescaped(f[7], entry.encoder)) {
       return false;
     }
+    if (f.size() == 12 && (f[11].empty() || !Unescaped(f[11], entry.scan))) return false;
     entry.sourceSha = std::string(f[4]);
     entry.verified = verified != 0;
   } else {
@@ -148,7 +149,7 @@ std::string ManifestText(const Manifest& manifest) {
     out += "F\t" + Escaped(key) + "\t" + std::to_string(e.sourceSize) + "\t" + std::to_string(e.sourceTime) + "\t" +
            e.sourceSha + "\t" + std::to_string(e.kind) + "\t" + Escaped(e.switches) + "\t" + Escaped(e.encoder) +
            "\t" + (e.verified ? "1" : "0") + "\t" + std::to_string(e.destinationSize) + "\t" +
-           std::to_string(e.destinationTime) + "\n";
+           std::to_string(e.destinationTime) + (e.scan.empty() ? "\n" : "\t" + Escaped(e.scan) + "\n");
   }
   out += "end\t" + std::to_string(manifest.entries.size()) + "\n";
   return out;

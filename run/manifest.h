@@ -38,6 +38,11 @@ struct ManifestEntry {
   bool verified = false;         // the encoded file was decoded and compared
   std::uint64_t destinationSize = 0;
   std::int64_t destinationTime = 0;
+  // What the include pass read of the source with the size and time above (its server
+  // includes, and whether it holds server script: include_reach.h), so that a run that
+  // finds the source as it was need not read it again; empty when not kept. An optional
+  // last field of the line: a manifest written before it was kept reads as before.
+  std::string scan;
   bool operator==(const ManifestEntry&) const = default;
 };
 

@@ -103,11 +103,26 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
 
 void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path& source,
                          const fs::path& destination, const std::string& relative) {
-  for (const FolderEntry& e : entries) {
-    if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
-    if (LeftOut(e, source, relative)) continue;
-    HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
-    if (stopped) return;
+  {
+    // The manifest looks at each file through its two folders, held open while their
+    // files are handed out (not while the subfolders are walked).
+    std::optional<FolderHandle> from, to;
+    if (manifest_) {
+      from.emplace(source);
+      to.emplace(destination);
+    }
+    for (const FolderEntry& e : entries) {
+      if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
+      if (LeftOut(e, source, relative)) continue;
+      const fs::path in = JoinPath(source, e.name), out = JoinPath(destination, e.name);
+      if (from) {
+        const ManifestKeeper::Looks looks{*from, *to, e};
+        HandOut(e, in, out, JoinRelative(relative, e.displayName), &looks);
+      } else {
+        HandOut(e, in, out, JoinRelative(relative, e.displayName), nullptr);
+      }
+      if (stopped) return;
+    }
   }
   EnterSubfolders(entries, source, destination, relative);
 }
@@ -164,7 +179,7 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
 
 // One file: its kind decided here, the work done here (one worker) or handed out.
 void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination,
-                   const std::string& relative) {
+                   const std::string& relative, const ManifestKeeper::Looks* looks) {
   Pending pending(ToDisplayPath(source), RecordOf(EntryAction::Copied, false, relative, source, destination));
   if (entry.type == FolderEntry::Type::Other) {  // failed as it was listed
     pending.record.action = EntryAction::Failed;
@@ -186,7 +201,7 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
     }
   }
   record.switches = switches_[static_cast<std::size_t>(record.kind)];
-  if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination)) {
+  if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination, looks)) {
     pending.line = LogEntry(source, "unchanged");
     record.action = EntryAction::Unchanged;
     Queue(std::move(pending));
