@@ -74,7 +74,7 @@ void IncludeAudit::Entry(const EntryRecord& record) {
     if (record.folder) sourceRoot_ = record.source;
     return;
   }
-  Seen seen{record.action, record.folder, record.kind, record.source, entries_.size()};
+  Seen seen{record.action, record.folder, record.kind, record.source.native(), entries_.size()};
   const auto it = entries_.insert_or_assign(record.relative, std::move(seen)).first;
   if (!record.folder && IsEncodedPage(record.action, record.kind)) pages_.push_back(&it->first);
 }
@@ -156,7 +156,7 @@ std::vector<std::string> IncludeAudit::Findings() const {
     for (const std::string* file : reached) {
       if (!scanned.insert(file).second) continue;
       level.push_back(file);
-      files.push_back(entries_.at(*file).source);
+      files.emplace_back(entries_.at(*file).source);
     }
     // What the walk's include pass read is not read again.
     std::vector<const std::vector<IncludeDirective>*> known(level.size(), nullptr);

@@ -62,12 +62,13 @@ bool Unescaped(std::string_view text, std::string& out) {
   return true;
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
-  std::vector<std::string_view> fields;
+// The fields of `line` in `fields`, which is reused from line to line.
+void Fields(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
   for (std::size_t start = 0;;) {
     const std::size_t tab = line.find('\t', start);
     fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
-    if (tab == std::string_view::npos) return fields;
+    if (tab == std::string_view::npos) return;
     start = tab + 1;
   }
 }
@@ -107,7 +108,10 @@ bool ParseEntry(const std::vector<std::string_view>& f, Manifest& manifest) {
   } else {
     return false;
   }
-  return manifest.entries.emplace(std::move(key), std::move(entry)).second;
+  // The file lists its entries in key order: each goes in at the end, without a search.
+  const std::size_t had = manifest.entries.size();
+  manifest.entries.emplace_hint(manifest.entries.end(), std::move(key), std::move(entry));
+  return manifest.entries.size() > had;
 }
 
 }  // namespace
@@ -168,13 +172,15 @@ bool ParseManifest(const std::string& text, Manifest& manifest) {
     start = end + 1;
   }
   if (lines.size() < 3 || lines[0] != kVersionLine) return false;
-  const auto head = Fields(lines[1]);
-  if (head.size() != 2 || head[0] != "destination" || !Unescaped(head[1], manifest.destination)) return false;
-  const auto tail = Fields(lines.back());
+  std::vector<std::string_view> fields;
+  Fields(lines[1], fields);
+  if (fields.size() != 2 || fields[0] != "destination" || !Unescaped(fields[1], manifest.destination)) return false;
+  Fields(lines.back(), fields);
   std::size_t count = 0;
-  if (tail.size() != 2 || tail[0] != "end" || !ParseField(tail[1], count) || count != lines.size() - 3) return false;
+  if (fields.size() != 2 || fields[0] != "end" || !ParseField(fields[1], count) || count != lines.size() - 3) return false;
   for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-    if (!ParseEntry(Fields(lines[i]), manifest)) {
+    Fields(lines[i], fields);
+    if (!ParseEntry(fields, manifest)) {
       manifest = Manifest();
       return false;
     }

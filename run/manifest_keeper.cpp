@@ -178,6 +178,7 @@ void ManifestKeeper::Finish() {
 
 void ManifestKeeper::Entry(const EntryRecord& record) {
   if (record.destination.empty()) return;  // excluded entries, ignore files
+  if (record.action == EntryAction::Unchanged) return;  // its entry stays as it was
   const std::string key = KeyOf(record.destination);
   if (key.empty()) return;  // the destination root
   if (record.folder) {

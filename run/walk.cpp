@@ -202,7 +202,7 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   }
   record.switches = switches_[static_cast<std::size_t>(record.kind)];
   if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination, looks)) {
-    pending.line = LogEntry(source, "unchanged");
+    pending.line += " - unchanged";  // LogEntry(source, "unchanged"), the shown path made once
     record.action = EntryAction::Unchanged;
     Queue(std::move(pending));
     return;
