@@ -25,8 +25,8 @@ ManifestKeeper::ManifestKeeper(const RunSettings& settings, fs::path destination
 std::string ManifestKeeper::KeyOf(const fs::path& destination) const { return ManifestKey(root_, destination); }
 
 bool ManifestKeeper::Matches(const ManifestEntry& old, const ManifestEntry& now, const fs::path& destination,
-                             const Looks* looks) const {
-  if (old.folder || old.kind != now.kind || old.switches != now.switches || old.encoder != now.encoder) return false;
+                             const std::string& switches, const std::string& encoder, const Looks* looks) const {
+  if (old.folder || old.kind != now.kind || old.switches != switches || old.encoder != encoder) return false;
   if (now.kind != static_cast<int>(FileKind::Copy) && settings_.Verify && !old.verified) return false;
   if (settings_.Checksum ? old.sourceSha != now.sourceSha
                          : old.sourceSize != now.sourceSize || old.sourceTime != now.sourceTime) {
@@ -48,11 +48,8 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
   Making making;
   ManifestEntry& now = making.entry;
   now.kind = static_cast<int>(kind);
-  if (kind != FileKind::Copy) {
-    now.switches = switches;
-    now.encoder = encoder_;
-    now.verified = settings_.Verify;
-  }
+  const bool encoded = kind != FileKind::Copy;
+  now.verified = encoded && settings_.Verify;
   // Size and time before the content: a source edited meanwhile is newer than its entry.
   // The listing's stamp where it carries one, else a look through the open folder.
   const std::optional<FileStamp> stamp = !looks ? StampOf(source)
@@ -68,8 +65,15 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
   if (settings_.Checksum) making.known = making.known && Sha256OfFile(source, now.sourceSha).ok();
   // Asked once per file, before its entry can change: the entry is still the old one.
   const auto old = current_.entries.find(key);
-  if (settings_.Changed && making.known && old != current_.entries.end() && Matches(old->second, now, destination, looks)) {
+  static const std::string kNone;  // a copy's switches and encoder
+  const std::string& encoder = encoded ? encoder_ : kNone;
+  if (settings_.Changed && making.known && old != current_.entries.end() &&
+      Matches(old->second, now, destination, encoded ? switches : kNone, encoder, looks)) {
     return true;
+  }
+  if (encoded) {
+    now.switches = switches;
+    now.encoder = encoder_;
   }
   if (current_.entries.erase(key) > 0) dirty_ = true;
   making_[key] = std::move(making);

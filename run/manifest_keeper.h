@@ -114,8 +114,10 @@ private:
     ManifestEntry entry;
     bool known = false;  // the source could be read: otherwise no entry is made
   };
+  // Whether the old entry is of the file as `now` and the switches and encoder say it is
+  // made, and the destination still holds what that entry wrote.
   bool Matches(const ManifestEntry& old, const ManifestEntry& now, const std::filesystem::path& destination,
-               const Looks* looks) const;
+               const std::string& switches, const std::string& encoder, const Looks* looks) const;
   void WriteAhead(const JournalLine& line);
   void JournalFailed(const Status& status);
   void RestartJournal();
