@@ -200,6 +200,21 @@ Manifest LoadManifest(const fs::path& file, const std::string& identity, Status*
   return {};
 }
 
+ManifestReadAhead ReadManifestAhead(const fs::path& file, const std::string& identity) {
+  ManifestReadAhead ahead;
+  ahead.before = StampOf(file);
+  if (!ahead.before) return ahead;  // none yet, or not to be looked at: read under the lock
+  ahead.manifest = LoadManifest(file, identity, &ahead.problem);
+  ahead.after = StampOf(file);
+  return ahead;
+}
+
+bool ManifestReadAhead::Holds(const fs::path& file) const {
+  if (!before || !after || !(*before == *after)) return false;
+  const std::optional<FileStamp> now = StampOf(file);
+  return now && *now == *after;
+}
+
 Status SaveManifest(const fs::path& file, const Manifest& manifest) {
   if (Status made = MakeFolders(file.parent_path()); !made.ok()) return made;
   // Written through a handle no encoder started meanwhile inherits (on Windows one would

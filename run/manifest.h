@@ -19,11 +19,13 @@
 // place reads as missing, and never blocks); what could not be read, or was not a whole
 // manifest, is told as a problem so that the run can say so.
 
+#include "fs_ops.h"
 #include "status.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 
 struct ManifestEntry {
@@ -71,6 +73,19 @@ std::filesystem::path ManifestFileFor(const std::filesystem::path& folder, const
 // The manifest in `file` when it is whole and of `identity`; an empty one otherwise, and
 // then `problem` (when given) says why, unless there simply is no file.
 Manifest LoadManifest(const std::filesystem::path& file, const std::string& identity, Status* problem = nullptr);
+
+// The manifest read ahead, while nothing keeps another run from saving it (before the
+// destination's lock is taken), with the file's stamp before and after the read: it may
+// stand for a read under the lock only while the file still has that stamp (a save
+// renames a new file into place, which changes it).
+struct ManifestReadAhead {
+  std::optional<FileStamp> before, after;
+  Manifest manifest;
+  Status problem = Status::Ok();
+  // Whether `file` is still the file that was read, whole and undisturbed.
+  bool Holds(const std::filesystem::path& file) const;
+};
+ManifestReadAhead ReadManifestAhead(const std::filesystem::path& file, const std::string& identity);
 
 // Writes `manifest` to `file` atomically (a temporary file beside it, then a rename),
 // making its folder when needed.

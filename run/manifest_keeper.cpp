@@ -243,13 +243,19 @@ fs::path ManifestFileOf(const fs::path& destination) {
 }
 
 std::unique_ptr<ManifestKeeper> OpenManifest(const RunSettings& settings, const fs::path& destination,
-                                             const fs::path& encoder) {
+                                             const fs::path& encoder, ManifestReadAhead* ahead) {
   if (!settings.Changed && !settings.Delete) return nullptr;
   const std::string identity = DestinationIdentity(destination);
   const fs::path folder = ManifestFolder();
   const fs::path file = folder.empty() ? fs::path() : ManifestFileFor(folder, identity);
   Status readProblem = Status::Ok();
-  Manifest old = file.empty() ? Manifest() : LoadManifest(file, identity, &readProblem);
+  Manifest old;
+  if (!file.empty() && ahead && ahead->Holds(file)) {
+    old = std::move(ahead->manifest);
+    readProblem = ahead->problem;
+  } else if (!file.empty()) {
+    old = LoadManifest(file, identity, &readProblem);
+  }
   old.destination = identity;
   // A dry run reads the manifest to decide as a run would, and never writes it.
   auto keeper = std::make_unique<ManifestKeeper>(settings, destination, settings.DryRun ? fs::path() : file,

@@ -146,5 +146,6 @@ std::filesystem::path ManifestFileOf(const std::filesystem::path& destination);
 // The keeper for a run to `destination`, or none when the run neither skips unchanged
 // files nor removes files (then nothing is read or written). The manifest is read, a
 // journal left behind folded in, and this run's journal begun; problems are kept.
+// `ahead`: the manifest read ahead of the lock, taken when the file is still as it was read.
 std::unique_ptr<ManifestKeeper> OpenManifest(const RunSettings& settings, const std::filesystem::path& destination,
-                                             const std::filesystem::path& encoder);
+                                             const std::filesystem::path& encoder, ManifestReadAhead* ahead = nullptr);

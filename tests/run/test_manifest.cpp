@@ -52,6 +52,8 @@ private slots:
   void scanField_data();
   void scanField();
   void scansKeptByRuns();
+  void readAhead_data();
+  void readAhead();
   void checksumSeesWhatTimesHide();
   void deletion_data();
   void deletion();
@@ -238,6 +240,35 @@ void TestManifest::scansKeptByRuns() {
   for (auto& [key, e] : old.entries) e.scan.clear();
   QVERIFY(SaveManifest(file, old).ok());
   QCOMPARE(Run({"chkHTML=1"}).unchanged, 3);
+}
+
+void TestManifest::readAhead_data() {
+  QTest::addColumn<QString>("meanwhile");  // what happens to the file between the read and the lock
+  QTest::addColumn<bool>("holds");
+  QTest::newRow("nothing") << "" << true;
+  QTest::newRow("saved again by another run") << "save" << false;
+  QTest::newRow("saved again, the same text") << "same" << false;
+  QTest::newRow("removed") << "remove" << false;
+  QTest::newRow("there only after the read") << "late" << false;
+}
+
+// A manifest read before the lock stands for one read under it only while no run has
+// saved it since: every save puts a new file in place.
+void TestManifest::readAhead() {
+  QFETCH(QString, meanwhile);
+  QFETCH(bool, holds);
+  const fs::path file = ManifestFileFor(TempPath(state_, "ahead"), "/d");
+  Manifest m;
+  m.destination = "/d";
+  m.entries["a"].folder = true;
+  if (meanwhile != QStringLiteral("late")) QVERIFY(SaveManifest(file, m).ok());
+  ManifestReadAhead ahead = ReadManifestAhead(file, "/d");
+  if (meanwhile == QStringLiteral("save")) m.entries["b"].folder = true;
+  if (meanwhile == QStringLiteral("save") || meanwhile == QStringLiteral("same") || meanwhile == QStringLiteral("late"))
+    QVERIFY(SaveManifest(file, m).ok());
+  if (meanwhile == QStringLiteral("remove")) fs::remove(file);
+  QCOMPARE(ahead.Holds(file), holds);
+  if (holds) QVERIFY(ahead.manifest.entries == m.entries);
 }
 
 // Same size, same time, other content: the quick check keeps the file, --checksum redoes it.
