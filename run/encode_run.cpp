@@ -223,9 +223,8 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
   // What the pages include, before any file is done: an included file is encoded as
-  // part of the page it goes into.
-  // With a manifest, what is read is kept with each entry; a --changed run reads again
-  // only the files that are not as an earlier run read them.
+  // part of the page it goes into. With a manifest, what is read is kept with each entry,
+  // and a --changed run reads again only the files that are not as an earlier run read them.
   IncludeReach includes;
   IncludeReach::StoredScans stored;
   if (manifest) {

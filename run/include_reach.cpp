@@ -6,8 +6,8 @@
 #include "text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <atomic>
+#include <charconv>
 #include <fstream>
 #include <thread>
 #include <unordered_set>
@@ -55,8 +55,6 @@ std::vector<Scanned> ScanFiles(const std::vector<fs::path>& files, const std::ve
   return found;
 }
 
-void AppendNumber(std::string& out, std::size_t n) { out += std::to_string(n); }
-
 }  // namespace
 
 // The script mark, then each directive as its kind ('f' or 'v'), its path's length, ':'
@@ -65,7 +63,7 @@ std::string ScanText(const IncludeScan& scan) {
   std::string out(1, static_cast<char>(scan.serverScript));
   for (const IncludeDirective& d : scan.directives) {
     out += d.isVirtual ? 'v' : 'f';
-    AppendNumber(out, d.path.size());
+    out += std::to_string(d.path.size());
     out += ':';
     out += d.path;
   }

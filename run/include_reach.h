@@ -10,9 +10,10 @@
 //
 // The pages are read once here, by as many threads as the run has workers, and what
 // their directives say is kept for the include audit, which then reads only what it
-// finds anew. A target is looked up in the listings of the folders on its way (letter
-// case ignored where the exact name is not there, as IIS would find it); only regular
-// files are read.
+// finds anew. With what an earlier run read (kept in the manifest), a file whose size and
+// time are as they were then is not read again. A target is looked up in the listings of
+// the folders on its way (letter case ignored where the exact name is not there, as IIS
+// would find it); only regular files are read.
 
 #include "fs_ops.h"
 #include "include_directives.h"
