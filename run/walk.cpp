@@ -14,11 +14,36 @@
 namespace fs = std::filesystem;
 
 void SortByName(std::vector<FolderEntry>& entries) {
-  std::vector<std::pair<std::string, size_t>> keys;
+  // Each name's key is the name itself when it is ASCII, its letters folded as they are
+  // compared, else its folded text (whose letters fold to themselves): most names need
+  // no copy.
+  const auto ascii = [](std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  };
+  std::vector<std::string> folded;
+  folded.reserve(entries.size());  // never moved: the keys look into it
+  std::vector<std::pair<std::string_view, std::size_t>> keys;
   keys.reserve(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) keys.emplace_back(FoldCase(entries[i].displayName), i);
-  std::sort(keys.begin(), keys.end(), [&entries](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string& name = entries[i].displayName;
+    if (ascii(name)) {
+      keys.emplace_back(name, i);
+    } else {
+      folded.push_back(FoldCase(name));
+      keys.emplace_back(folded.back(), i);
+    }
+  }
+  const auto lower = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? byte + 32 : byte;
+  };
+  std::sort(keys.begin(), keys.end(), [&entries, &lower](const auto& a, const auto& b) {
+    const std::size_t n = std::min(a.first.size(), b.first.size());
+    for (std::size_t i = 0; i < n; ++i) {
+      const unsigned la = lower(a.first[i]), lb = lower(b.first[i]);
+      if (la != lb) return la < lb;
+    }
+    if (a.first.size() != b.first.size()) return a.first.size() < b.first.size();
     return entries[a.second].name.native() < entries[b.second].name.native();
   });
   std::vector<FolderEntry> sorted;
