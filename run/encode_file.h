@@ -30,6 +30,11 @@ struct EncodeStart {
   bool verify = false;
   char family = 0;  // the language of script that names none ('J', 'V')
   std::optional<FileStamp> sourceStamp;  // taken before the encoder ran: the page's time
+  // An included HTML document (EntryRecord::clientScript): the language of its client
+  // script, which a second pass encodes (client_pass.h); 0 for every other file.
+  char clientFamily = 0;
+  std::filesystem::path appDir;
+  const RunSettings* settings = nullptr;
 };
 
 // The checks before the encoder, then the request sent when the session serves; with
