@@ -84,6 +84,7 @@ EncodeStart BeginEncode(EntryRecord& record, const fs::path& appDir, const RunSe
   start.family = DefaultFamily(record.kind, ToDisplayPath(source.filename()), settings);
   start.sourceStamp = sourceStamp;
   if (record.clientScript) {
+    start.clientPass = true;
     start.clientFamily = DefaultFamily(FileKind::EncodeHtml, ToDisplayPath(source.filename()), settings);
     start.appDir = appDir;
     start.settings = &settings;
@@ -101,7 +102,7 @@ bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& co
   const fs::path& destination = record.destination;
   std::string reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
   bool passStopped = false;
-  if (reason.empty() && start.clientFamily) {
+  if (reason.empty() && start.clientPass) {
     const ClientPass pass =
         EncodeIncludedClientScript(destination, start.appDir, *start.settings, start.clientFamily, control);
     reason = pass.reason;
