@@ -31,7 +31,7 @@ std::string Replace(const fs::path& destination, const std::string& content) {
 }  // namespace
 
 ClientPass EncodeIncludedClientScript(const fs::path& destination, const fs::path& appDir, const RunSettings& settings,
-                                      char htmlFamily, const WaitControl& control) {
+                                      char htmlFamily, const WaitControl& control, EncoderSession& encoder) {
   ClientPass pass;
   std::string page;
   if (Status read = ReadRegularFile(destination, page); !read.ok()) {
@@ -55,7 +55,7 @@ ClientPass EncodeIncludedClientScript(const fs::path& destination, const fs::pat
     return pass;
   }
   const ProcessOutcome outcome =
-      RunHiddenAndWait(BuildEncoderCommand(ClientPassSwitchPart(settings), appDir, in, out), control);
+      encoder.Side().Run(BuildEncoderCommand(ClientPassSwitchPart(settings), appDir, in, out), control);
   if (!outcome.Succeeded()) {
     pass.stopped = outcome.how == ProcessOutcome::How::Stopped;
     pass.reason = pass.stopped ? outcome.Explained() : "HTML pass: " + outcome.Explained();

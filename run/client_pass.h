@@ -3,11 +3,12 @@
 // first pass's output at the destination shielded, given to the encoder in HTML mode in a
 // hidden folder of ours beside the destination (".qw-<pid>-<n>.tmp", removed afterwards;
 // a killed run's is removed by the next run), its output's marks put back, and the
-// result renamed over the destination. The pass runs in a process of its own, so that it
-// never comes between a serving encoder and the pages sent to it ahead; its wait follows
-// the per-file rules (events, time limit, stop).
+// result renamed over the destination. The pass goes to the side session of the file's
+// own (EncoderSession::Side), so that it never comes between a serving encoder and the
+// pages sent to it ahead; its wait follows the per-file rules (events, time limit, stop).
 
 #include "basShell.h"
+#include "encoder_session.h"
 #include "run_settings.h"
 
 #include <filesystem>
@@ -21,4 +22,5 @@ struct ClientPass {
 
 // `htmlFamily`: the language of client script that names none ('J', 'V').
 ClientPass EncodeIncludedClientScript(const std::filesystem::path& destination, const std::filesystem::path& appDir,
-                                      const RunSettings& settings, char htmlFamily, const WaitControl& control);
+                                      const RunSettings& settings, char htmlFamily, const WaitControl& control,
+                                      EncoderSession& encoder);

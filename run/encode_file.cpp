@@ -104,7 +104,7 @@ bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& co
   bool passStopped = false;
   if (reason.empty() && start.clientPass) {
     const ClientPass pass =
-        EncodeIncludedClientScript(destination, start.appDir, *start.settings, start.clientFamily, control);
+        EncodeIncludedClientScript(destination, start.appDir, *start.settings, start.clientFamily, control, encoder);
     reason = pass.reason;
     passStopped = pass.stopped;
   }

@@ -1,6 +1,6 @@
-// The second pass over an included HTML document failing in every way an encoder can: the
-// file fails with the encoder's reason, nothing of either pass is left at its destination,
-// and the pass's hidden folder is gone. The stand-in fails only the second pass, whose
+// The second pass over an included HTML document failing in every way an encoder can (its
+// time limit its own): the file fails with the encoder's reason, nothing of either pass is
+// left at its destination, and the pass's hidden folder is gone. The stand-in fails only the second pass, whose
 // source is the "page.htm" in that folder.
 #include <QtTest>
 
@@ -20,6 +20,7 @@ private slots:
     QTest::newRow("no output") << QByteArray("nooutput") << "HTML pass: encoder wrote no output";
     QTest::newRow("killed") << QByteArray("kill") << "HTML pass: encoder killed by signal 9";
     QTest::newRow("marks not kept") << QByteArray("from:") << "HTML pass: the encoder did not leave the server script";
+    QTest::newRow("time limit") << QByteArray("hang") << "HTML pass: encoder timed out after 1 s";
   }
   void secondPassFails() {
     QFETCH(QByteArray, mode);
@@ -32,7 +33,7 @@ private slots:
     qputenv("QW_FAKE_MODE", mode == "from:" ? mode + QByteArray::fromStdString(outputs.string()) : mode);
     qputenv("QW_FAKE_MODE_ONLY", "/page.htm");
     MemorySettingsStore store;
-    for (const auto& [key, value] : {std::pair{"Jobs", "1"}, {"chkASP", "1"}, {"chkHTML", "1"}})
+    for (const auto& [key, value] : {std::pair{"Jobs", "1"}, {"chkASP", "1"}, {"chkHTML", "1"}, {"EncoderTimeout", "1"}})
       store.Write("Settings", key, value);
     RunEncoding(host_, store);
     qunsetenv("QW_FAKE_MODE");
