@@ -3,6 +3,7 @@
 #include "encoder_command.h"
 #include "fs_ops.h"
 #include "include_client.h"
+#include "paths.h"
 
 #include <system_error>
 
@@ -43,8 +44,9 @@ ClientPass EncodeIncludedClientScript(const fs::path& destination, const fs::pat
 
   PassFolder folder;
   const fs::path made = TemporaryBeside(destination);
-  if (Status status = MakeFolder(made); !status.ok()) {
-    pass.reason = status.reason();
+  bool existed = false;  // never one that was there: it is not ours to fill or remove
+  if (Status status = MakeFolder(made, &existed); !status.ok() || existed) {
+    pass.reason = existed ? "HTML pass: " + ToDisplayPath(made) + " is there already" : status.reason();
     return pass;
   }
   folder.path = made;
