@@ -1,6 +1,6 @@
 #include "encode_file.h"
 
-#include "client_pass.h"
+#include "include_client.h"
 
 #include "fs_ops.h"
 #include "paths.h"

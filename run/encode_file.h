@@ -31,7 +31,7 @@ struct EncodeStart {
   char family = 0;  // the language of script that names none ('J', 'V')
   std::optional<FileStamp> sourceStamp;  // taken before the encoder ran: the page's time
   // An included HTML document (EntryRecord::clientScript): its client script is encoded
-  // by a second pass (client_pass.h), in this language where it names none ('J', 'V'; 0
+  // by a second pass (include_client.h), in this language where it names none ('J', 'V'; 0
   // when the HTML language is none the encoder knows, which fails that pass as it fails
   // every HTML document).
   bool clientPass = false;

@@ -72,7 +72,7 @@ public:
   // Whether files now go through a server (false before the first file).
   bool Serving() const { return server_ != nullptr; }
   // A second session beside this one, made when first asked for and ended with it: for a
-  // file's second pass (client_pass.h), which must never come between this session's
+  // file's second pass (include_client.h), which must never come between this session's
   // server and the files sent to it ahead.
   EncoderSession& Side();
 

@@ -265,7 +265,7 @@ std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned
     if (!(endedRun != 0 && IsOwnTemporaryOf(e->d_name, endedRun)) && ProcessRuns(pid)) continue;
     if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) {
       removed.push_back(folder / e->d_name);
-    } else if (errno == EISDIR || errno == EPERM) {  // the folder of a second pass (client_pass.h)
+    } else if (errno == EISDIR || errno == EPERM) {  // the folder of a second pass (include_client.h)
       std::error_code ec;
       if (fs::remove_all(folder / e->d_name, ec) > 0 && !ec) removed.push_back(folder / e->d_name);
     }

@@ -184,7 +184,7 @@ std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned
     if (!(endedRun != 0 && IsOwnTemporaryOf(name, endedRun)) && ProcessRuns(pid)) continue;
     if (DeleteFileW(it->path().c_str())) {
       removed.push_back(it->path());
-    } else if (std::error_code ec; it->is_directory(ec) && !it->is_symlink(ec)) {  // a second pass's (client_pass.h)
+    } else if (std::error_code ec; it->is_directory(ec) && !it->is_symlink(ec)) {  // a second pass's (include_client.h)
       if (fs::remove_all(it->path(), ec) > 0 && !ec) removed.push_back(it->path());
     }
   }

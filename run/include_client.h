@@ -26,8 +26,12 @@
 // not UTF-8 in its first mark, so the encoder reads the shielded text in the same
 // character set as the page. UTF-16 text is left to the first pass alone.
 
+#include "basShell.h"
+#include "encoder_session.h"
+#include "run_settings.h"
 #include "script_regions.h"
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -54,3 +58,20 @@ std::optional<ShieldedPage> ShieldServerScript(std::string_view page, char htmlF
 // The HTML pass's output with each mark replaced by what it stands for; nothing when a
 // mark is missing, repeated or damaged.
 std::optional<std::string> RestoreServerScript(std::string_view encoded, const ShieldedPage& page);
+
+// The encoder's second pass over an included HTML document: the first pass's output at the destination shielded, given to the encoder in HTML mode in a
+// hidden folder of ours beside the destination (".qw-<pid>-<n>.tmp", removed afterwards;
+// a killed run's is removed by the next run), its output's marks put back, and the
+// result renamed over the destination. The pass goes to the side session of the file's
+// own (EncoderSession::Side), so that it never comes between a serving encoder and the
+// pages sent to it ahead; its wait follows the per-file rules (events, time limit, stop).
+struct ClientPass {
+  std::string reason;    // empty when done, or when there was no client script to encode
+  bool stopped = false;  // a stop ended the encoder
+  bool encoded = false;  // the encoder ran and its result is at the destination
+};
+
+// `htmlFamily`: the language of client script that names none ('J', 'V').
+ClientPass EncodeIncludedClientScript(const std::filesystem::path& destination, const std::filesystem::path& appDir,
+                                      const RunSettings& settings, char htmlFamily, const WaitControl& control,
+                                      EncoderSession& encoder);

@@ -120,7 +120,7 @@ void TestSafety::leftoverTemporariesAreRemoved() {
                             dst_ / ours, dst_ / ".qw-notes.tmp", dst_ / "sub/keep.tmp"}) {
     WriteFile(f.parent_path(), f.filename(), "left");
   }
-  // A second pass's folder (client_pass.h), with what it held; a live process's is kept.
+  // A second pass's folder (include_client.h), with what it held; a live process's is kept.
   WriteFile(dst_ / "sub/.qw-999999999-5.tmp", "page.htm", "left");
   WriteFile(dst_ / "sub/.qw-999999999-5.tmp", ".encoded.htm.screnc-999999999-1f-0", "left");
   const std::string live = ".qw-" + std::to_string(::getpid()) + "-99999.tmp";
