@@ -207,6 +207,5 @@ ClientPass EncodeIncludedClientScript(const fs::path& destination, const fs::pat
     return pass;
   }
   pass.reason = Replace(destination, *restored);
-  pass.encoded = pass.reason.empty();
   return pass;
 }

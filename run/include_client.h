@@ -68,7 +68,6 @@ std::optional<std::string> RestoreServerScript(std::string_view encoded, const S
 struct ClientPass {
   std::string reason;    // empty when done, or when there was no client script to encode
   bool stopped = false;  // a stop ended the encoder
-  bool encoded = false;  // the encoder ran and its result is at the destination
 };
 
 // `htmlFamily`: the language of client script that names none ('J', 'V').

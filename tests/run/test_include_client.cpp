@@ -140,20 +140,24 @@ private slots:
   }
 
   // The second pass over an included HTML document failing in every way an encoder can (its
-  // time limit its own): the file fails with the encoder's reason, nothing of either pass
+  // time limit its own), or stopped: the file fails with the encoder's reason, nothing of either pass
   // is left at its destination, and the pass's hidden folder is gone. The stand-in fails
   // only the second pass, whose source is the "page.htm" in that folder.
   void secondPassFails_data() {
     QTest::addColumn<QByteArray>("mode");
+    QTest::addColumn<bool>("stop");  // Stop while the second pass runs
     QTest::addColumn<QString>("reason");
-    QTest::newRow("exit status") << QByteArray("exit:3") << "HTML pass: encoder exit code 3";
-    QTest::newRow("no output") << QByteArray("nooutput") << "HTML pass: encoder wrote no output";
-    QTest::newRow("killed") << QByteArray("kill") << "HTML pass: encoder killed by signal 9";
-    QTest::newRow("marks not kept") << QByteArray("from:") << "HTML pass: the encoder did not leave the server script";
-    QTest::newRow("time limit") << QByteArray("hang") << "HTML pass: encoder timed out after 1 s";
+    QTest::newRow("exit status") << QByteArray("exit:3") << false << "HTML pass: encoder exit code 3";
+    QTest::newRow("no output") << QByteArray("nooutput") << false << "HTML pass: encoder wrote no output";
+    QTest::newRow("killed") << QByteArray("kill") << false << "HTML pass: encoder killed by signal 9";
+    QTest::newRow("marks not kept") << QByteArray("from:") << false
+                                    << "HTML pass: the encoder did not leave the server script";
+    QTest::newRow("time limit") << QByteArray("hang") << false << "HTML pass: encoder timed out after 1 s";
+    QTest::newRow("stopped") << QByteArray("hang") << true << "stopped: encoder ended";
   }
   void secondPassFails() {
     QFETCH(QByteArray, mode);
+    QFETCH(bool, stop);
     QFETCH(QString, reason);
     ResetTree(true, false);
     WriteFile(src_, "default.asp", "<!-- #include file=\"inc.htm\" -->\r\n<% a = 1 %>\r\n");
@@ -165,7 +169,13 @@ private slots:
     MemorySettingsStore store;
     for (const auto& [key, value] : {std::pair{"Jobs", "1"}, {"chkASP", "1"}, {"chkHTML", "1"}, {"EncoderTimeout", "1"}})
       store.Write("Settings", key, value);
-    RunEncoding(host_, store);
+    host_.onEvents = [&](RecordingHost& h) {  // the pass's folder is there while it runs
+      for (const auto& entry : fs::directory_iterator(dst_))
+        if (stop && entry.is_directory() && entry.path().filename().string().starts_with(".qw-"))
+          h.state.StopRequested = true;
+    };
+    const RunOutcome out = RunEncoding(host_, store, StopTimes{100, 100});
+    QCOMPARE(out.status, stop ? RunOutcome::Status::Stopped : RunOutcome::Status::Completed);
     qunsetenv("QW_FAKE_MODE");
     qunsetenv("QW_FAKE_MODE_ONLY");
     QVERIFY2(host_.entries.filter(Q(ToDisplayPath(inc)) + " - " + reason).size() == 1, qPrintable(host_.text));
