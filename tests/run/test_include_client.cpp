@@ -139,10 +139,10 @@ private slots:
     QVERIFY(!ShieldServerScript(page.toStdString(), 'J'));
   }
 
-  // The second pass over an included HTML document failing in every way an encoder can (its
-  // time limit its own), or stopped: the file fails with the encoder's reason, nothing of either pass
-  // is left at its destination, and the pass's hidden folder is gone. The stand-in fails
-  // only the second pass, whose source is the "page.htm" in that folder.
+  // The second pass over an included HTML document failing in every way an encoder can
+  // (its time limit its own), or stopped: the file fails with the encoder's reason, nothing
+  // of either pass is left at its destination, and the pass's hidden folder is gone. The
+  // stand-in fails only the second pass, whose source is the "page.htm" in that folder.
   void secondPassFails_data() {
     QTest::addColumn<QByteArray>("mode");
     QTest::addColumn<bool>("stop");  // Stop while the second pass runs
