@@ -59,12 +59,13 @@ std::optional<ShieldedPage> ShieldServerScript(std::string_view page, char htmlF
 // mark is missing, repeated or damaged.
 std::optional<std::string> RestoreServerScript(std::string_view encoded, const ShieldedPage& page);
 
-// The encoder's second pass over an included HTML document: the first pass's output at the destination shielded, given to the encoder in HTML mode in a
-// hidden folder of ours beside the destination (".qw-<pid>-<n>.tmp", removed afterwards;
-// a killed run's is removed by the next run), its output's marks put back, and the
-// result renamed over the destination. The pass goes to the side session of the file's
-// own (EncoderSession::Side), so that it never comes between a serving encoder and the
-// pages sent to it ahead; its wait follows the per-file rules (events, time limit, stop).
+// The encoder's second pass over an included HTML document: the first pass's output at
+// the destination shielded, given to the encoder in HTML mode in a hidden folder of ours
+// beside the destination (".qw-<pid>-<n>.tmp", removed afterwards; a killed run's is
+// removed by the next run), its output's marks put back, and the result renamed over the
+// destination. The pass goes to the side session of the file's own
+// (EncoderSession::Side), so that it never comes between a serving encoder and the pages
+// sent to it ahead; its wait follows the per-file rules (events, time limit, stop).
 struct ClientPass {
   std::string reason;    // empty when done, or when there was no client script to encode
   bool stopped = false;  // a stop ended the encoder
