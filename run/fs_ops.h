@@ -59,7 +59,8 @@ Status RemoveName(const std::filesystem::path& path);
 Status RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes from `folder` the temporary files that an earlier, interrupted run (or encoder)
-// left there: recognisable by name, and only those of a process that no longer runs, or
+// left there (our ".qw-<pid>-<n>.tmp" may also be the folder of a second pass, removed
+// with what it holds): recognisable by name, and only those of a process that no longer runs, or
 // of `endedRun`, a run known to have ended (its journal names the folder; 0: none).
 // Returns the paths removed, for the log: a file of the user's that merely looks like one
 // is never removed without a word.

@@ -263,7 +263,12 @@ std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned
     unsigned long pid = 0;
     if (e->d_name[0] != '.' || !IsLeftoverTemporaryName(e->d_name, pid)) continue;
     if (!(endedRun != 0 && IsOwnTemporaryOf(e->d_name, endedRun)) && ProcessRuns(pid)) continue;
-    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) removed.push_back(folder / e->d_name);
+    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) {
+      removed.push_back(folder / e->d_name);
+    } else if (errno == EISDIR || errno == EPERM) {  // the folder of a second pass (include_client.h)
+      std::error_code ec;
+      if (fs::remove_all(folder / e->d_name, ec) > 0 && !ec) removed.push_back(folder / e->d_name);
+    }
   }
   ::closedir(dir);
   return removed;

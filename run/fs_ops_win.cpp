@@ -224,7 +224,11 @@ std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned
     unsigned long pid = 0;
     if (!IsLeftoverTemporaryName(name, pid)) continue;
     if (!(endedRun != 0 && IsOwnTemporaryOf(name, endedRun)) && ProcessRuns(pid)) continue;
-    if (DeleteFileW(it->path().c_str())) removed.push_back(it->path());
+    if (DeleteFileW(it->path().c_str())) {
+      removed.push_back(it->path());
+    } else if (std::error_code ec; it->is_directory(ec) && !it->is_symlink(ec)) {  // a second pass's (include_client.h)
+      if (fs::remove_all(it->path(), ec) > 0 && !ec) removed.push_back(it->path());
+    }
   }
   return removed;
 }

@@ -221,11 +221,13 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   if (includes_ && record.kind != FileKind::Copy && record.kind != FileKind::EncodeAspPage &&
       record.kind != FileKind::EncodeAspByExtension) {
     if (const std::string* page = includes_->ServerScriptIncluder(relative)) {
+      record.clientScript = record.kind == FileKind::EncodeHtml;
       record.kind = FileKind::EncodeAspByExtension;
       pending.note = "encoded as an include (included by " + *page + ")";
     }
   }
   record.switches = switches_[static_cast<std::size_t>(record.kind)];
+  if (record.clientScript) record.switches += ", then " + Trimmed(ClientPassSwitchPart(settings_).text);
   if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination, looks)) {
     pending.line += " - unchanged";  // LogEntry(source, "unchanged"), the shown path made once
     record.action = EntryAction::Unchanged;
