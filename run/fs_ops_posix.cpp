@@ -5,6 +5,7 @@
 #include "text.h"
 
 #include <csignal>
+#include <fstream>
 #include <limits>
 #include <cerrno>
 #include <dirent.h>
@@ -236,9 +237,27 @@ std::optional<FileId> IdentityOf(const fs::path& path) {
   return FileId{static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
 }
 
+namespace {
+
+// A process that has ended but is not yet reaped still answers kill(pid, 0). Its parent
+// gone (a run killed with its encoders), it waits for the system's first process to reap
+// it, which in a container may be late or never. Where /proc tells, such a zombie has ended.
+bool IsZombie(unsigned long pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!stat || !std::getline(stat, text)) return false;
+  const size_t name_end = text.rfind(')');
+  if (name_end == std::string::npos || name_end + 2 >= text.size()) return false;
+  const char state = text[name_end + 2];
+  return state == 'Z' || state == 'X';
+}
+
+}  // namespace
+
 bool ProcessRuns(unsigned long pid) {
   if (pid == 0 || pid > static_cast<unsigned long>(std::numeric_limits<pid_t>::max())) return false;
-  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+  if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+  return !IsZombie(pid);
 }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }

@@ -6,6 +6,8 @@
 #include <QProcess>
 #include <QtTest>
 #include <csignal>
+#include <fstream>
+#include <sys/wait.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -111,6 +113,16 @@ void TestSafety::emptyScriptFilesArriveAsTheyAre() {
   QVERIFY(fs::exists(dst_ / "empty.inc"));
 }
 
+namespace {
+
+bool ZombieState(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  return std::getline(stat, text) && text.rfind(") Z") != std::string::npos;
+}
+
+}  // namespace
+
 void TestSafety::leftoverTemporariesAreRemoved() {
   WriteFile(src_, "sub/a.txt");
   fs::create_directories(dst_ / "sub");
@@ -125,8 +137,17 @@ void TestSafety::leftoverTemporariesAreRemoved() {
   WriteFile(dst_ / "sub/.qw-999999999-5.tmp", ".encoded.htm.screnc-999999999-1f-0", "left");
   const std::string live = ".qw-" + std::to_string(::getpid()) + "-99999.tmp";
   WriteFile(dst_ / "sub" / live, "page.htm", "in use");
+  // An encoder that has ended but is not reaped yet (its run killed, nobody waits for it).
+  const pid_t zombie = ::fork();
+  if (zombie == 0) ::_exit(0);
+  QVERIFY(zombie > 0);
+  QTRY_VERIFY(ZombieState(zombie));
+  const std::string ended = ".c.asp.screnc-" + std::to_string(zombie) + "-1f-0";
+  WriteFile(dst_ / "sub", ended, "left");
   const RunOutcome out = Run();
+  ::waitpid(zombie, nullptr, 0);
   QVERIFY2(out.failed == 0, qPrintable(host_.text));
+  QVERIFY(!fs::exists(dst_ / "sub" / ended));
   QVERIFY(!fs::exists(dst_ / "sub/.qw-999999999-5.tmp"));
   QVERIFY(fs::exists(dst_ / "sub" / live / "page.htm"));
   QVERIFY(!fs::exists(dst_ / ".qw-999999999-3.tmp"));
