@@ -1,7 +1,7 @@
 #include "batch_args.h"
 
-#include "run_settings.h"
-#include "text.h"
+#include "run/settings/run_settings.h"
+#include "run/util/text.h"
 
 #include <algorithm>
 #include <array>

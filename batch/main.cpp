@@ -2,11 +2,11 @@
 #include "batch_args.h"
 #include "console_host.h"
 #include "console_text.h"
-#include "encode_run.h"
-#include "paths.h"
+#include "run/encode_run.h"
+#include "run/util/native_path.h"
 #include "program_dir.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 #include "stop_signals.h"
 
 #include <clocale>

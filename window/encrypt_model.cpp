@@ -1,12 +1,12 @@
 #include "encrypt_model.h"
 
-#include "encode_run.h"
+#include "run/encode_run.h"
 #include "folder_paths.h"
 #include "help_location.h"
-#include "paths.h"
+#include "run/util/native_path.h"
 #include "start_checks.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 #include "window_texts.h"
 
 #include <chrono>

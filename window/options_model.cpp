@@ -1,8 +1,8 @@
 #include "options_model.h"
 
-#include "ignore_rules.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/walk/ignore_rules.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 
 #include <cctype>
 #include <climits>
