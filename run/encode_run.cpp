@@ -11,8 +11,11 @@
 #include "run/util/native_path.h"
 #include "run/report/report.h"
 #include "run/settings/run_settings.h"
+#include "run/settings/settings_keys.h"
 #include "run/walk/tree_count.h"
 #include "run/walk/walk.h"
+
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -69,11 +72,14 @@ std::string CountAndCheckEncoder(RunHost& host, const fs::path& source, const Ru
 }
 
 std::string OptionName(const std::string& key) {
-  if (key == "chkASP") return "\"Active Server Page (*.ASP) Files\" (chkASP)";
-  if (key == "chkHTML") return "\"Standard HTML (*.HTML, HTM) files\" (chkHTML)";
-  if (key == "chkJS") return "\"Javascript (*.JS) files\" (chkJS)";
-  if (key == "Check2") return "\"VBScript (*.VBS) Files\" (Check2)";
-  return ".inc not in \"Other File Extensions that are ASP\" (txtDefxt)";
+  namespace k = setting_keys;
+  for (const auto& [name, label] : {std::pair{k::kEncodeAsp, "Active Server Page (*.ASP) Files"},
+                                    std::pair{k::kEncodeHtml, "Standard HTML (*.HTML, HTM) files"},
+                                    std::pair{k::kEncodeJs, "Javascript (*.JS) files"},
+                                    std::pair{k::kEncodeVbs, "VBScript (*.VBS) Files"}}) {
+    if (key == name) return "\"" + std::string(label) + "\" (" + name + ")";
+  }
+  return ".inc not in \"Other File Extensions that are ASP\" (" + std::string(k::kAspExtensions) + ")";
 }
 
 // One entry naming the script files that went out readable because their kind is off.

@@ -1,16 +1,13 @@
 #pragma once
 // The settings one encoding run uses, read once when it starts.
 
+#include "run/settings/settings_keys.h"
 #include "run/settings/settings_store.h"
 
 #include <string>
 #include <vector>
 
-inline const std::string kSettingsSection = "Settings";
 inline constexpr int kMaxJobs = 64;
-// Not stored: what a front end sets for one run only (quillward-batch's --exclude,
-// one pattern a line, and --verbose), read from the run's in-memory settings.
-inline const std::string kThisRunSection = "ThisRun";
 
 struct RunSettings {
   bool EncodeAsp = false;    // "chkASP"
@@ -21,7 +18,7 @@ struct RunSettings {
   std::string HtmlLanguage;  // "Combo2": default language of HTML documents
   std::string AspExtensions; // "txtDefxt": unparsed, searched as text
   std::string AspSwitch;     // from "chkLangDirect": " /xl " when set, empty when cleared
-  int TimeoutSeconds = 300;  // "EncoderTimeout": an encoder working longer on one file is
+  int TimeoutSeconds = setting_defaults::kEncoderTimeoutSeconds;  // "EncoderTimeout": an encoder working longer on one file is
                              // ended and the file fails; 0: no limit
   std::vector<std::string> SiteExcludes;     // "txtExclude": patterns for every site
   std::vector<std::string> CommandExcludes;  // [ThisRun] "Exclude": --exclude, one a line
@@ -36,7 +33,7 @@ struct RunSettings {
                                 // rules now leave out
   // For one run only, from the [ThisRun] section (quillward-batch's options):
   bool Checksum = false;     // "Checksum": --changed compares content hashes, not size and time
-  int MaxDelete = 100;       // "MaxDelete": more removals than this stop the run before any
+  int MaxDelete = setting_defaults::kMaxDelete;  // "MaxDelete": more removals than this stop the run before any
   bool DryRun = false;       // "DryRun": decide and log, write nothing
   std::string ReportPath;    // "Report": where the run's JSON report is written (UTF-8 path)
   bool Strict = false;       // "Strict": include-audit findings are failures

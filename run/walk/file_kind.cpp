@@ -1,5 +1,6 @@
 #include "run/walk/file_kind.h"
 
+#include "run/settings/settings_keys.h"
 #include "run/util/text.h"
 
 #include <algorithm>
@@ -75,10 +76,11 @@ FileKind ClassifyFile(const std::string& type, const std::string& fileName, cons
 
 std::string ScriptOptionOff(const std::string& fileName, const RunSettings& s) {
   const std::string ext = LastExtension(fileName);
-  if (ext == "asp" || ext == "asa") return s.EncodeAsp ? "" : "chkASP";
-  if (ext == "htm" || ext == "html") return s.EncodeHtml ? "" : "chkHTML";
-  if (ext == "js") return s.EncodeJs ? "" : "chkJS";
-  if (ext == "vbs") return s.EncodeVbs ? "" : "Check2";
-  if (ext == "inc") return "txtDefxt";
+  namespace key = setting_keys;
+  if (ext == "asp" || ext == "asa") return s.EncodeAsp ? "" : key::kEncodeAsp;
+  if (ext == "htm" || ext == "html") return s.EncodeHtml ? "" : key::kEncodeHtml;
+  if (ext == "js") return s.EncodeJs ? "" : key::kEncodeJs;
+  if (ext == "vbs") return s.EncodeVbs ? "" : key::kEncodeVbs;
+  if (ext == "inc") return key::kAspExtensions;
   return "";
 }
