@@ -221,8 +221,9 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   includes.Find(source, count.aspPages, settings.Jobs);
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
   walk.SetIncludes(&includes);
-  DryRunTally tally;
-  if (settings.DryRun) walk.AddObserver(&tally);
+  // The dry run first: its line of an entry comes before anything another observer says.
+  DryRunLog dryRun(host);
+  if (settings.DryRun) walk.AddObserver(&dryRun);
   if (report) walk.AddObserver(report);
   IncludeAudit audit(settings.Jobs);
   audit.UseDirectives(&includes);
@@ -261,8 +262,8 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   const long long auditFailed = settings.Strict ? outcome.includeFindings : 0;
   const long long manifestFailed = LogProblems(host, problems, report);
   outcome.failed += auditFailed + manifestFailed;
-  host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped)
-                                 : Summary(walk, removal, removal.failed + auditFailed + manifestFailed));
+  host.AppendLog(settings.DryRun ? dryRun.Summary(walk.stopped)
+                                  : Summary(walk, removal, removal.failed + auditFailed + manifestFailed));
   host.RepaintLog();
   return outcome;
 }

@@ -46,3 +46,10 @@ void FileTask::Complete(FileSlot& file) const {
   record.microseconds =
       std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - file.begun).count();
 }
+
+void PlanFile(EntryRecord& record) {
+  const bool encoded = record.kind != FileKind::Copy && !HoldsNoText(record.source);
+  record.action = encoded ? EntryAction::Encoded : EntryAction::Copied;
+  if (!encoded) record.switches.clear();
+  if (const auto in = StampOf(record.source)) record.bytesIn = in->size;
+}

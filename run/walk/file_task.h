@@ -56,3 +56,8 @@ private:
   const RunSettings& settings_;
   const WaitControl control_;
 };
+
+// What a run would do with the file of `record`, for a dry run: encoded (a script file
+// that holds text) or copied, and the source's size. Reads the file's first bytes;
+// writes nothing.
+void PlanFile(EntryRecord& record);

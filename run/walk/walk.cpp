@@ -1,6 +1,5 @@
 #include "run/walk/walk.h"
 
-#include "run/redeploy/dry_run.h"
 #include "run/encoder/encode_page.h"
 #include "run/encoder/encoder_command.h"
 #include "run/walk/file_kind.h"
@@ -25,11 +24,6 @@ void SortByName(std::vector<FolderEntry>& entries) {
   sorted.reserve(entries.size());
   for (const auto& k : keys) sorted.push_back(std::move(entries[k.second]));
   entries.swap(sorted);
-}
-
-std::string LogEntry(const fs::path& path, const std::string& reason) {
-  const std::string shown = ToDisplayPath(path);
-  return reason.empty() ? shown : shown + " - " + reason;
 }
 
 namespace {
@@ -200,7 +194,7 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   if (workers_) {
     workers_->Submit(file);
   } else {
-    if (settings_.DryRun) PlanFile(file->record);
+    if (settings_.DryRun) PlanFile(file->record);  // the file task's decision alone
     else file->skipped = !task_->Do(*file, session_);
     file->done = !file->skipped;
   }
@@ -266,10 +260,11 @@ void Walk::Log(Pending& pending) {
     return;
   }
   if (!pending.file) {
-    const std::string& line = settings_.DryRun ? DryRunLine(record) : pending.line;
+    // A dry run's lines are its observer's (dry_run.h); a failure keeps the walk's own.
+    const std::string line = settings_.DryRun ? std::string() : pending.line;
     switch (record.action) {
       case EntryAction::Excluded:
-        if (settings_.Verbose || settings_.DryRun) host_.AppendLog(line);
+        if (settings_.Verbose && !settings_.DryRun) host_.AppendLog(line);
         break;
       case EntryAction::Unchanged:
         ++unchanged;
@@ -280,7 +275,7 @@ void Walk::Log(Pending& pending) {
         FolderFailed(pending.line);
         break;
       default:
-        host_.AppendLog(line);
+        if (!settings_.DryRun) host_.AppendLog(line);
     }
     Tell(record);
     return;
@@ -292,7 +287,7 @@ void Walk::Log(Pending& pending) {
   if (!failed && !pending.leftPlainKey.empty()) ++leftPlain[pending.leftPlainKey];
   if (failed) ++failedFiles;
   if (failed) FileDone(pending.line + " - " + done.reason, true);
-  else if (settings_.DryRun) FileDone(DryRunLine(done), false);
+  else if (settings_.DryRun) FileDone({}, false);
   else FileDone(pending.note.empty() ? pending.line : pending.line + " - " + pending.note, false);
   Tell(done);
 }
@@ -310,7 +305,7 @@ void Walk::FolderFailed(const std::string& entry) {
 // After each file: log it, show it, let events run, and honour a stop request.
 void Walk::FileDone(const std::string& entry, bool failed, bool counted) {
   if (counted) ++files;
-  host_.AppendLog(entry);
+  if (!entry.empty()) host_.AppendLog(entry);
   if (failed) host_.MarkLastFailed();
   host_.RepaintLog();
   RunState& state = host_.State();

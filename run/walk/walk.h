@@ -33,9 +33,11 @@
 // a temporary file left by an interrupted run". With a manifest, each folder is journaled
 // before it is made, as each file is before it is handed out (manifest_keeper.h).
 //
-// A dry run (RunSettings::DryRun, dry_run.h) takes the same decisions on one thread and
-// writes nothing: no folder made, no file copied, no encoder started, no leftover
-// temporary removed; each entry's line says what a run would do.
+// A dry run (RunSettings::DryRun) takes the same decisions on one thread and writes
+// nothing: no folder made, no file copied, no encoder started, no leftover temporary
+// removed; each file is only planned (file_task.h). The walk then logs only what failed:
+// every other entry's line, saying what a run would do, is the dry run's, an observer
+// told of each entry (dry_run.h).
 
 #include "run/encoder/basShell.h"
 #include "run/encoder/encoder_session.h"
@@ -44,6 +46,7 @@
 #include "run/walk/file_workers.h"
 #include "run/util/fs_ops.h"
 #include "run/walk/ignore_rules.h"
+#include "run/walk/log_entry.h"
 #include "run/includes/include_reach.h"
 #include "run/redeploy/manifest_keeper.h"
 #include "run/run_host.h"
@@ -152,9 +155,3 @@ private:
 // system lists a folder in.
 void SortByName(std::vector<FolderEntry>& entries);
 
-// A log entry: the path as shown, then " - " and the reason when there is one.
-std::string LogEntry(const std::filesystem::path& path, const std::string& reason = {});
-
-inline const std::string kProcessing = "Processing ... ";
-// The reason logged for a leftover temporary file removed from the destination.
-inline const std::string kRemovedTemporary = "removed, a temporary file left by an interrupted run";
