@@ -77,9 +77,14 @@ std::string OptionName(const std::string& key) {
                                     std::pair{k::kEncodeHtml, "Standard HTML (*.HTML, HTM) files"},
                                     std::pair{k::kEncodeJs, "Javascript (*.JS) files"},
                                     std::pair{k::kEncodeVbs, "VBScript (*.VBS) Files"}}) {
-    if (key == name) return "\"" + std::string(label) + "\" (" + name + ")";
+    if (key != name) continue;
+    std::string text = "\"";
+    text.append(label).append("\" (").append(name).append(")");
+    return text;
   }
-  return ".inc not in \"Other File Extensions that are ASP\" (" + std::string(k::kAspExtensions) + ")";
+  std::string text = ".inc not in \"Other File Extensions that are ASP\" (";
+  text.append(k::kAspExtensions).append(")");
+  return text;
 }
 
 // One entry naming the script files that went out readable because their kind is off.
