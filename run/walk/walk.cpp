@@ -261,7 +261,8 @@ void Walk::Log(Pending& pending) {
   }
   if (!pending.file) {
     // A dry run's lines are its observer's (dry_run.h); a failure keeps the walk's own.
-    const std::string line = settings_.DryRun ? std::string() : pending.line;
+    static const std::string kNoLine;
+    const std::string& line = settings_.DryRun ? kNoLine : pending.line;
     switch (record.action) {
       case EntryAction::Excluded:
         if (settings_.Verbose && !settings_.DryRun) host_.AppendLog(line);
