@@ -31,7 +31,7 @@ bool StartsEscape(char next) {
 
 std::string OneLine(const std::string& entry) {
   std::string line;
-  line.reserve(entry.size());
+  line.reserve(entry.size() + 1);  // and the line end the caller adds
   for (std::size_t i = 0; i < entry.size(); ++i) {
     const char c = entry[i];
     if (IsControl(c)) {

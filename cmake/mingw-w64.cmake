@@ -1,18 +1,4 @@
-# Cross build for 64-bit Windows with Debian's MinGW-w64 (the posix thread model, for
-# std::thread and friends). The C and C++ runtimes are linked in statically, so the
-# programs need nothing but the system's own DLLs.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 64-bit Windows with Debian's MinGW-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(QW_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${QW_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QW_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${QW_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${QW_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -17,6 +17,8 @@
 
 #include <utility>
 
+#include <future>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -184,6 +186,16 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
     Refused(host, refusal, outcome);
     return outcome;
   }
+  // The manifest is read while the tree is counted, and taken once the lock is held only
+  // if no run saved it meanwhile.
+  std::future<ManifestReadAhead> readAhead;
+  if (settings.Changed || settings.Delete) {
+    if (const fs::path file = ManifestFileOf(destination); !file.empty()) {
+      readAhead = std::async(std::launch::async, [file, identity = DestinationIdentity(destination)] {
+        return ReadManifestAhead(file, identity);
+      });
+    }
+  }
   TreeCount count;
   if (refusal = CountAndCheckEncoder(host, source, settings, count); !refusal.empty()) {
     Refused(host, refusal, outcome);
@@ -212,8 +224,9 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   }
 
   host.ClearLog();
+  ManifestReadAhead ahead = readAhead.valid() ? readAhead.get() : ManifestReadAhead();
   const std::unique_ptr<ManifestKeeper> manifest =
-      OpenManifest(settings, destination, host.AppDir() / ToNativePath(EncoderFileName()));
+      OpenManifest(settings, destination, host.AppDir() / ToNativePath(EncoderFileName()), &ahead);
   if (!settings.DryRun) RemoveTemporaries(host, destination, existed, manifest.get());
   host.State().FilesDone = 1;
   host.ShowProgress(0, count.files);
@@ -221,9 +234,18 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   limits.stopGraceMs = times.graceMs;
   limits.killGraceMs = times.killMs;
   // What the pages include, before any file is done: an included file is encoded as
-  // part of the page it goes into.
+  // part of the page it goes into. With a manifest, what is read is kept with each entry,
+  // and a --changed run reads again only the files that are not as an earlier run read them.
   IncludeReach includes;
-  includes.Find(source, count.aspPages, settings.Jobs);
+  IncludeReach::StoredScans stored;
+  if (manifest) {
+    manifest->KeepScans(&includes);
+    const bool trusted = settings.Changed && !settings.Checksum;
+    stored = [&keeper = *manifest, trusted](const std::string& relative, const FileStamp& now) {
+      return trusted ? keeper.StoredScan(relative, now) : nullptr;
+    };
+  }
+  includes.Find(source, count.aspPages, settings.Jobs, stored);
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
   walk.SetIncludes(&includes);
   // The dry run first: its line of an entry comes before anything another observer says.

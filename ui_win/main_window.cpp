@@ -17,8 +17,9 @@
 namespace {
 
 const wchar_t kClassName[] = L"QuillwardEncrypt";
-// The notification a path field sends its window for Enter.
-constexpr int kPathEnter = EN_CHANGE + 0x100;
+// The notification a path field sends its window for Enter: a code no edit control sends
+// (EN_CHANGE + 0x100 would be EN_UPDATE, which the log sends for every line).
+constexpr int kPathEnter = 0x7F01;
 // The classic client area, in twips: the least the window can be made.
 constexpr int kClientWidth = 7620, kClientHeight = 6645;
 
@@ -284,7 +285,7 @@ LRESULT frmEncrypt::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void frmEncrypt::OnCommand(int id, int code, HWND from) {
   if (source_->OnCommand(id, code) || destination_->OnCommand(id, code)) return;
   // Enter in a path field (the subclass sends it as a notification of its own).
-  if (code == kPathEnter) {
+  if (code == kPathEnter && (id == kDrive1 + 1 || id == kDrive2 + 1)) {
     model_->Path_Enter(id == kDrive1 + 1 ? Side::Source : Side::Destination);
     return;
   }
@@ -474,3 +475,4 @@ void frmEncrypt::CloseWindow() {
     Destroy();
   }
 }
+

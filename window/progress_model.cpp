@@ -53,7 +53,10 @@ std::string TimeLeftText(long long elapsedMs, long long done, long long total) {
 
 namespace {
 
-std::string TwoDigits(long long n) { return (n < 10 ? "0" : "") + std::to_string(n); }
+std::string TwoDigits(long long n) {
+  std::string text(n < 10 ? "0" : "");
+  return text.append(std::to_string(n));
+}
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "run/encoder/encode_page.h"
 
+#include "run/includes/include_client.h"
+
 #include "run/util/fs_ops.h"
 #include "run/util/native_path.h"
 #include "run/encoder/script_regions.h"
@@ -81,6 +83,12 @@ EncodeStart BeginEncode(EntryRecord& record, const fs::path& appDir, const RunSe
   start.verify = settings.Verify;
   start.family = DefaultFamily(record.kind, ToDisplayPath(source.filename()), settings);
   start.sourceStamp = sourceStamp;
+  if (record.clientScript) {
+    start.clientPass = true;
+    start.clientFamily = DefaultFamily(FileKind::EncodeHtml, ToDisplayPath(source.filename()), settings);
+    start.appDir = appDir;
+    start.settings = &settings;
+  }
   start.sent = encoder.Send(start.command);
   return start;
 }
@@ -93,9 +101,16 @@ bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& co
   const ProcessOutcome& outcome = *answered;
   const fs::path& destination = record.destination;
   std::string reason = outcome.Succeeded() ? CheckOutput(start.before, destination) : outcome.Explained();
+  bool passStopped = false;
+  if (reason.empty() && start.clientPass) {
+    const ClientPass pass =
+        EncodeIncludedClientScript(destination, start.appDir, *start.settings, start.clientFamily, control, encoder);
+    reason = pass.reason;
+    passStopped = pass.stopped;
+  }
   const bool verifyStopped = reason.empty() && start.verify &&
                              (reason = VerifyEncodedFile(record.source, destination, record.kind, start.family,
-                                                         control.poll)) == kVerificationStopped;
+                                                         control.poll, start.clientFamily)) == kVerificationStopped;
   // The page keeps its source's time, as a copy does; a file system that keeps none is no failure.
   if (reason.empty() && start.sourceStamp) SetModifiedTime(destination, *start.sourceStamp);
   // Nothing may ship in place of a page that failed.
@@ -107,7 +122,7 @@ bool FinishEncode(EncodeStart& start, EntryRecord& record, const WaitControl& co
     }
   }
   record.reason = std::move(reason);
-  record.action = outcome.how == ProcessOutcome::How::Stopped || verifyStopped ? EntryAction::Stopped
+  record.action = outcome.how == ProcessOutcome::How::Stopped || verifyStopped || passStopped ? EntryAction::Stopped
                   : !record.reason.empty()                    ? EntryAction::Failed
                                                               : EntryAction::Encoded;
   return true;

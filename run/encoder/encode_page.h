@@ -30,6 +30,14 @@ struct EncodeStart {
   bool verify = false;
   char family = 0;  // the language of script that names none ('J', 'V')
   std::optional<FileStamp> sourceStamp;  // taken before the encoder ran: the page's time
+  // An included HTML document (EntryRecord::clientScript): its client script is encoded
+  // by a second pass (include_client.h), in this language where it names none ('J', 'V'; 0
+  // when the HTML language is none the encoder knows, which fails that pass as it fails
+  // every HTML document).
+  bool clientPass = false;
+  char clientFamily = 0;
+  std::filesystem::path appDir;
+  const RunSettings* settings = nullptr;
 };
 
 // The checks before the encoder, then the request sent when the session serves; with

@@ -64,10 +64,22 @@ SwitchPart SwitchPartFor(FileKind kind, const RunSettings& s) {
   return part;
 }
 
+SwitchPart ClientPassSwitchPart(const RunSettings& s) {
+  SwitchPart part;
+  Add(part, " /s /e html");
+  AddLanguage(part, s.HtmlLanguage);
+  return part;
+}
+
 EncoderCommand BuildEncoderCommand(FileKind kind, const std::filesystem::path& appDir, const RunSettings& s,
                                    const std::filesystem::path& source,
                                    const std::filesystem::path& destination) {
-  const SwitchPart part = SwitchPartFor(kind, s);
+  return BuildEncoderCommand(SwitchPartFor(kind, s), appDir, source, destination);
+}
+
+EncoderCommand BuildEncoderCommand(const SwitchPart& part, const std::filesystem::path& appDir,
+                                   const std::filesystem::path& source,
+                                   const std::filesystem::path& destination) {
   EncoderCommand cmd;
   cmd.program = appDir / ToNativePath(EncoderFileName());
   // Appended piece by piece: text + a string made on the spot trips a false warning of

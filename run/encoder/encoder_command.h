@@ -35,9 +35,16 @@ struct SwitchPart {
 };
 
 SwitchPart SwitchPartFor(FileKind kind, const RunSettings& settings);
+// The second pass over an included HTML document (include_client.h):
+// " /s /e html /l <Combo2>" (" /l <language>" left out as above).
+SwitchPart ClientPassSwitchPart(const RunSettings& settings);
 
 // `kind` must be one of the Encode kinds. `appDir` ends in a separator.
 EncoderCommand BuildEncoderCommand(FileKind kind, const std::filesystem::path& appDir,
                                    const RunSettings& settings,
+                                   const std::filesystem::path& source,
+                                   const std::filesystem::path& destination);
+// The same with the switches given.
+EncoderCommand BuildEncoderCommand(const SwitchPart& part, const std::filesystem::path& appDir,
                                    const std::filesystem::path& source,
                                    const std::filesystem::path& destination);

@@ -73,6 +73,11 @@ EncoderSession::EncoderSession(bool perFile) : perFile_(perFile) {}
 
 EncoderSession::~EncoderSession() = default;
 
+EncoderSession& EncoderSession::Side() {
+  if (!side_) side_ = std::make_unique<EncoderSession>(perFile_);
+  return *side_;
+}
+
 bool EncoderSession::EnsureServer(const std::filesystem::path& program) {
   if (!perFile_ && !server_) {
     if (EncoderServes(program)) server_ = ServerProcess::Start(program);

@@ -71,6 +71,10 @@ public:
   ProcessOutcome Run(const EncoderCommand& command, const WaitControl& control);
   // Whether files now go through a server (false before the first file).
   bool Serving() const { return server_ != nullptr; }
+  // A second session beside this one, made when first asked for and ended with it: for a
+  // file's second pass (include_client.h), which must never come between this session's
+  // server and the files sent to it ahead.
+  EncoderSession& Side();
 
   // Pipelining: Send hands the server a file and returns at once, so the next file's
   // request is there when it has answered this one; Receive waits for the answers in
@@ -96,6 +100,7 @@ private:
   WaitControl SharedGrace(const WaitControl& control);
 
   std::unique_ptr<ServerProcess> server_;
+  std::unique_ptr<EncoderSession> side_;
   bool perFile_;
   std::deque<EncoderCommand> inFlight_;  // sent, not yet answered, oldest first
   std::size_t unflushed_ = 0;            // requests queued since the last write

@@ -2,6 +2,7 @@
 
 #include "run/includes/include_directives.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -152,7 +153,11 @@ public:
       if (progress_) progress_();
       if (p + 1 < s_.size() && s_[p + 1] == '%') {
         const std::size_t close = s_.find("%>", p + 2);
-        if (close == npos) break;
+        if (close == npos) {
+          scan_.server.push_back({p, s_.size()});
+          break;
+        }
+        scan_.server.push_back({p, close + 2});
         if (p != directive) ServerBlock(p + 2, close);
         p = close + 2;
       } else {
@@ -191,10 +196,14 @@ private:
       return lt + 1;
     const Tag tag = ParseTag(s_, after, s_.size(), false, asp);
     if (tag.end == npos) return lt + 1;
-    for (const ScriptScan::Span& block : tag.blocks) ServerBlock(block.begin, block.end);
     const bool server = tag.runat && EqualsNoCase(*tag.runat, "server");
-    if (asp && !server) return tag.end;  // a page's client script: its body is page text
     const std::size_t close = FindNoCase(s_, tag.end, "</script");
+    if (asp && server) scan_.server.push_back({lt, close == npos ? tag.end : close});
+    for (const ScriptScan::Span& block : tag.blocks) {
+      if (asp && !server) scan_.server.push_back({block.begin - 2, std::min(block.end + 2, s_.size())});
+      ServerBlock(block.begin, block.end);
+    }
+    if (asp && !server) return tag.end;  // a page's client script: its body is page text
     char family = asp ? scan_.pageFamily : default_;
     if (tag.language) {
       family = EqualsNoCase(tag.language->substr(std::max<std::size_t>(tag.language->size(), 7) - 7), ".encode")
@@ -204,7 +213,7 @@ private:
       family = TypeFamily(*tag.type);
     }
     if (close == npos || !family || tag.src || AllSpace(s_.substr(tag.end, close - tag.end))) return tag.end;
-    scan_.named.push_back({lt, tag.end, family});
+    scan_.named.push_back({lt, tag.end, family, close});
     Script(tag.end, close);
     return close;
   }

@@ -34,8 +34,14 @@ struct ScriptScan {
   struct Named {
     std::size_t begin = 0, end = 0;
     char family = 0;
+    std::size_t close = 0;  // a script element's: where its body ends (its "</script")
   };
   std::vector<Named> named;
+  // ASP pages: the server script as IIS takes it, encoded or not, in order: each <% %>
+  // block from "<%" to past "%>" (to the end when it has none), a block in a tag too, and
+  // each <script runat=server> element from its '<' to its "</script" (to past its tag
+  // when it has none). A block inside such an element lies within its span.
+  std::vector<Span> server;
   char pageFamily = 0;  // an ASP page's language: its directive's, else the default
 };
 

@@ -2,6 +2,7 @@
 
 #include "block.h"
 #include "decode_page.h"
+#include "run/includes/include_client.h"
 #include "run/encoder/script_regions.h"
 #include "text_codec.h"
 
@@ -324,9 +325,15 @@ struct Expected {
   }
 };
 
-Expected ExpectedOf(std::string_view source, FileKind kind, char defaultFamily) {
+Expected ExpectedOf(std::string_view source, FileKind kind, char defaultFamily, char clientFamily) {
   Expected e{TextOf(source), {}};
   e.scan = ScanScript(e.text.bytes, kind, defaultFamily, Tick);
+  if (clientFamily && !e.text.wide) {
+    if (const auto client = ShieldServerScript(e.text.bytes, clientFamily, Tick)) {
+      e.scan.regions.insert(e.scan.regions.end(), client->client.begin(), client->client.end());
+      e.scan.named.insert(e.scan.named.end(), client->named.begin(), client->named.end());
+    }
+  }
   for (const ScriptScan::Span& r : e.scan.regions)
     Tick(), std::fill(e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.begin), e.text.flag.begin() + static_cast<std::ptrdiff_t>(r.end), 1);
   return e;
@@ -346,7 +353,8 @@ std::string LanguageDiffers(char source, char output) {
 
 }  // namespace
 
-std::string CompareDecoded(std::string_view source, std::string_view encoded, FileKind kind, char defaultFamily) {
+std::string CompareDecoded(std::string_view source, std::string_view encoded, FileKind kind, char defaultFamily,
+                           char clientFamily) {
   const screnc::Bom bom = screnc::detect_bom(encoded);
   if ((bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE) && encoded.size() % 2 != 0)
     return "the output cannot be decoded: UTF-16 text of odd length";
@@ -357,7 +365,7 @@ std::string CompareDecoded(std::string_view source, std::string_view encoded, Fi
     page.damaged = decoded.damaged;
     return page.DamageText();
   }
-  const Expected expected = ExpectedOf(source, kind, defaultFamily);
+  const Expected expected = ExpectedOf(source, kind, defaultFamily, clientFamily);
   if (decoded.blocks == 0) {
     for (std::size_t k = 0; k < expected.text.bytes.size(); ++k)
       if (expected.text.flag[k] && !IsSpace(expected.text.bytes[k]))
@@ -402,7 +410,7 @@ std::string CompareDecoded(std::string_view source, std::string_view encoded, Fi
 }
 
 std::string VerifyEncodedFile(const fs::path& source, const fs::path& destination, FileKind kind, char defaultFamily,
-                              const std::function<bool()>& stop) {
+                              const std::function<bool()>& stop, char clientFamily) {
   StopCheck check{stop ? &stop : nullptr};
   struct Asking {  // the question is this call's alone, however it ends
     explicit Asking(StopCheck* c) { tStop = c; }
@@ -412,7 +420,7 @@ std::string VerifyEncodedFile(const fs::path& source, const fs::path& destinatio
   try {
     reason = ReadWhole(source, original);
     if (reason.empty()) reason = ReadWhole(destination, encoded);
-    if (reason.empty()) reason = CompareDecoded(original, encoded, kind, defaultFamily);
+    if (reason.empty()) reason = CompareDecoded(original, encoded, kind, defaultFamily, clientFamily);
   } catch (const Stopped&) {
     return kVerificationStopped;
   }

@@ -21,13 +21,18 @@
 // Empty when `encoded` passes for `source` of this kind; else the first fault, with the
 // line and byte offset in the source and a short excerpt of each side. `defaultFamily`:
 // 'J' or 'V', the language of script that names none (script_regions.h), 0 when any will do.
-std::string CompareDecoded(std::string_view source, std::string_view encoded, FileKind kind, char defaultFamily);
+// `clientFamily`, for an included HTML document whose client script a second pass encodes
+// (include_client.h): the language of its client script that names none; that script
+// must then read back from blocks too.
+std::string CompareDecoded(std::string_view source, std::string_view encoded, FileKind kind, char defaultFamily,
+                           char clientFamily = 0);
 
 // The same for two files; an unreadable file is a difference with the system's reason.
 // The result is "verification failed: ...", kVerificationStopped, or empty. `stop`, when
 // given, is asked about every 50 ms on the calling thread (the one-worker run serves its
 // window in it); when it answers yes the check ends at once.
 std::string VerifyEncodedFile(const std::filesystem::path& source, const std::filesystem::path& destination,
-                              FileKind kind, char defaultFamily, const std::function<bool()>& stop = {});
+                              FileKind kind, char defaultFamily, const std::function<bool()>& stop = {},
+                              char clientFamily = 0);
 
 inline const std::string kVerificationStopped = "stopped: verification ended";

@@ -74,7 +74,7 @@ void IncludeAudit::Entry(const EntryRecord& record) {
     if (record.folder) sourceRoot_ = record.source;
     return;
   }
-  Seen seen{record.action, record.folder, record.kind, record.source, entries_.size()};
+  Seen seen{record.action, record.folder, record.kind, record.source.native(), entries_.size()};
   const auto it = entries_.insert_or_assign(record.relative, std::move(seen)).first;
   if (!record.folder && IsEncodedPage(record.action, record.kind)) pages_.push_back(&it->first);
 }
@@ -152,18 +152,15 @@ std::vector<std::string> IncludeAudit::Findings() const {
   std::vector<const std::string*> reached(pages_.begin(), pages_.end());
   while (!reached.empty()) {
     std::vector<const std::string*> level;
-    std::vector<fs::path> files;
     for (const std::string* file : reached) {
-      if (!scanned.insert(file).second) continue;
-      level.push_back(file);
-      files.push_back(entries_.at(*file).source);
+      if (scanned.insert(file).second) level.push_back(file);
     }
     // What the walk's include pass read is not read again.
     std::vector<const std::vector<IncludeDirective>*> known(level.size(), nullptr);
     std::vector<fs::path> unread;
     for (std::size_t i = 0; i < level.size(); ++i) {
       if (reach_) known[i] = reach_->Directives(*level[i]);
-      if (!known[i]) unread.push_back(files[i]);
+      if (!known[i]) unread.emplace_back(entries_.at(*level[i]).source);
     }
     filesRead += unread.size();
     const std::vector<std::vector<IncludeDirective>> directives = ReadDirectives(unread, threads_);

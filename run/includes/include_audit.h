@@ -54,7 +54,7 @@ private:
     EntryAction action = EntryAction::Copied;
     bool folder = false;
     FileKind kind = FileKind::Copy;
-    std::filesystem::path source;
+    std::filesystem::path::string_type source;  // the path's native text: made a path only to be read
     std::size_t order = 0;  // place in the log
   };
   struct Finding;

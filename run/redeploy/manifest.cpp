@@ -62,12 +62,13 @@ bool Unescaped(std::string_view text, std::string& out) {
   return true;
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
-  std::vector<std::string_view> fields;
+// The fields of `line` in `fields`, which is reused from line to line.
+void Fields(std::string_view line, std::vector<std::string_view>& fields) {
+  fields.clear();
   for (std::size_t start = 0;;) {
     const std::size_t tab = line.find('\t', start);
     fields.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
-    if (tab == std::string_view::npos) return fields;
+    if (tab == std::string_view::npos) return;
     start = tab + 1;
   }
 }
@@ -93,7 +94,7 @@ bool ParseEntry(const std::vector<std::string_view>& f, Manifest& manifest) {
   ManifestEntry entry;
   if (f[0] == "D" && f.size() == 2) {
     entry.folder = true;
-  } else if (f[0] == "F" && f.size() == 11) {
+  } else if (f[0] == "F" && (f.size() == 11 || f.size() == 12)) {
     int verified = 0;
     if (!ParseField(f[2], entry.sourceSize) || !ParseField(f[3], entry.sourceTime) ||
         !ParseField(f[5], entry.kind) || !ParseField(f[8], verified) ||
@@ -101,12 +102,16 @@ bool ParseEntry(const std::vector<std::string_view>& f, Manifest& manifest) {
         !Unescaped(f[6], entry.switches) || !Unescaped(f[7], entry.encoder)) {
       return false;
     }
+    if (f.size() == 12 && (f[11].empty() || !Unescaped(f[11], entry.scan))) return false;
     entry.sourceSha = std::string(f[4]);
     entry.verified = verified != 0;
   } else {
     return false;
   }
-  return manifest.entries.emplace(std::move(key), std::move(entry)).second;
+  // The file lists its entries in key order: each goes in at the end, without a search.
+  const std::size_t had = manifest.entries.size();
+  manifest.entries.emplace_hint(manifest.entries.end(), std::move(key), std::move(entry));
+  return manifest.entries.size() > had;
 }
 
 }  // namespace
@@ -148,7 +153,7 @@ std::string ManifestText(const Manifest& manifest) {
     out += "F\t" + Escaped(key) + "\t" + std::to_string(e.sourceSize) + "\t" + std::to_string(e.sourceTime) + "\t" +
            e.sourceSha + "\t" + std::to_string(e.kind) + "\t" + Escaped(e.switches) + "\t" + Escaped(e.encoder) +
            "\t" + (e.verified ? "1" : "0") + "\t" + std::to_string(e.destinationSize) + "\t" +
-           std::to_string(e.destinationTime) + "\n";
+           std::to_string(e.destinationTime) + (e.scan.empty() ? "\n" : "\t" + Escaped(e.scan) + "\n");
   }
   out += "end\t" + std::to_string(manifest.entries.size()) + "\n";
   return out;
@@ -167,13 +172,15 @@ bool ParseManifest(const std::string& text, Manifest& manifest) {
     start = end + 1;
   }
   if (lines.size() < 3 || lines[0] != kVersionLine) return false;
-  const auto head = Fields(lines[1]);
-  if (head.size() != 2 || head[0] != "destination" || !Unescaped(head[1], manifest.destination)) return false;
-  const auto tail = Fields(lines.back());
+  std::vector<std::string_view> fields;
+  Fields(lines[1], fields);
+  if (fields.size() != 2 || fields[0] != "destination" || !Unescaped(fields[1], manifest.destination)) return false;
+  Fields(lines.back(), fields);
   std::size_t count = 0;
-  if (tail.size() != 2 || tail[0] != "end" || !ParseField(tail[1], count) || count != lines.size() - 3) return false;
+  if (fields.size() != 2 || fields[0] != "end" || !ParseField(fields[1], count) || count != lines.size() - 3) return false;
   for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-    if (!ParseEntry(Fields(lines[i]), manifest)) {
+    Fields(lines[i], fields);
+    if (!ParseEntry(fields, manifest)) {
       manifest = Manifest();
       return false;
     }
@@ -191,6 +198,21 @@ Manifest LoadManifest(const fs::path& file, const std::string& identity, Status*
   if (read.ok()) return manifest;
   if (problem && NameExists(file)) *problem = read;  // no manifest yet is no problem
   return {};
+}
+
+ManifestReadAhead ReadManifestAhead(const fs::path& file, const std::string& identity) {
+  ManifestReadAhead ahead;
+  ahead.before = StampOf(file);
+  if (!ahead.before) return ahead;  // none yet, or not to be looked at: read under the lock
+  ahead.manifest = LoadManifest(file, identity, &ahead.problem);
+  ahead.after = StampOf(file);
+  return ahead;
+}
+
+bool ManifestReadAhead::Holds(const fs::path& file) const {
+  if (!before || !after || !(*before == *after)) return false;
+  const std::optional<FileStamp> now = StampOf(file);
+  return now && *now == *after;
 }
 
 Status SaveManifest(const fs::path& file, const Manifest& manifest) {

@@ -19,11 +19,13 @@
 // place reads as missing, and never blocks); what could not be read, or was not a whole
 // manifest, is told as a problem so that the run can say so.
 
+#include "run/util/fs_ops.h"
 #include "run/util/status.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 
 struct ManifestEntry {
@@ -38,6 +40,11 @@ struct ManifestEntry {
   bool verified = false;         // the encoded file was decoded and compared
   std::uint64_t destinationSize = 0;
   std::int64_t destinationTime = 0;
+  // What the include pass read of the source with the size and time above (its server
+  // includes, and whether it holds server script: include_reach.h), so that a run that
+  // finds the source as it was need not read it again; empty when not kept. An optional
+  // last field of the line: a manifest written before it was kept reads as before.
+  std::string scan;
   bool operator==(const ManifestEntry&) const = default;
 };
 
@@ -66,6 +73,19 @@ std::filesystem::path ManifestFileFor(const std::filesystem::path& folder, const
 // The manifest in `file` when it is whole and of `identity`; an empty one otherwise, and
 // then `problem` (when given) says why, unless there simply is no file.
 Manifest LoadManifest(const std::filesystem::path& file, const std::string& identity, Status* problem = nullptr);
+
+// The manifest read ahead, while nothing keeps another run from saving it (before the
+// destination's lock is taken), with the file's stamp before and after the read: it may
+// stand for a read under the lock only while the file still has that stamp (a save
+// renames a new file into place, which changes it).
+struct ManifestReadAhead {
+  std::optional<FileStamp> before, after;
+  Manifest manifest;
+  Status problem = Status::Ok();
+  // Whether `file` is still the file that was read, whole and undisturbed.
+  bool Holds(const std::filesystem::path& file) const;
+};
+ManifestReadAhead ReadManifestAhead(const std::filesystem::path& file, const std::string& identity);
 
 // Writes `manifest` to `file` atomically (a temporary file beside it, then a rename),
 // making its folder when needed.

@@ -1,6 +1,7 @@
 #include "run/redeploy/manifest_keeper.h"
 
 #include "run/util/fs_ops.h"
+#include "run/includes/include_reach.h"
 #include "run/util/native_path.h"
 #include "run/util/sha256.h"
 #include "run/settings/state_dir.h"
@@ -23,32 +24,38 @@ ManifestKeeper::ManifestKeeper(const RunSettings& settings, fs::path destination
 
 std::string ManifestKeeper::KeyOf(const fs::path& destination) const { return ManifestKey(root_, destination); }
 
-bool ManifestKeeper::Matches(const ManifestEntry& old, const ManifestEntry& now, const fs::path& destination) const {
-  if (old.folder || old.kind != now.kind || old.switches != now.switches || old.encoder != now.encoder) return false;
+bool ManifestKeeper::Matches(const ManifestEntry& old, const ManifestEntry& now, const fs::path& destination,
+                             const std::string& switches, const std::string& encoder, const Looks* looks) const {
+  if (old.folder || old.kind != now.kind || old.switches != switches || old.encoder != encoder) return false;
   if (now.kind != static_cast<int>(FileKind::Copy) && settings_.Verify && !old.verified) return false;
   if (settings_.Checksum ? old.sourceSha != now.sourceSha
                          : old.sourceSize != now.sourceSize || old.sourceTime != now.sourceTime) {
     return false;
   }
   // A link put where the file was is replaced by a real file, never taken for it.
+  if (looks) {
+    const std::optional<FileStamp> there = looks->destination.PlainFileStamp(destination, looks->entry.name);
+    return there && there->size == old.destinationSize && there->modifiedNs == old.destinationTime;
+  }
   const std::optional<FileStamp> there = StampOf(destination);
   return there && !IsLink(destination) && there->size == old.destinationSize &&
          there->modifiedNs == old.destinationTime;
 }
 
 bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const fs::path& source,
-                               const fs::path& destination) {
+                               const fs::path& destination, const Looks* looks) {
   const std::string key = KeyOf(destination);
   Making making;
   ManifestEntry& now = making.entry;
   now.kind = static_cast<int>(kind);
-  if (kind != FileKind::Copy) {
-    now.switches = switches;
-    now.encoder = encoder_;
-    now.verified = settings_.Verify;
-  }
+  const bool encoded = kind != FileKind::Copy;
+  now.verified = encoded && settings_.Verify;
   // Size and time before the content: a source edited meanwhile is newer than its entry.
-  if (const std::optional<FileStamp> stamp = StampOf(source)) {
+  // The listing's stamp where it carries one, else a look through the open folder.
+  const std::optional<FileStamp> stamp = !looks ? StampOf(source)
+                                         : looks->entry.stamp ? looks->entry.stamp
+                                                              : looks->source.Stamp(source, looks->entry.name);
+  if (stamp) {
     now.sourceSize = stamp->size;
     now.sourceTime = stamp->modifiedNs;
     making.known = true;
@@ -58,13 +65,31 @@ bool ManifestKeeper::Unchanged(FileKind kind, const std::string& switches, const
   if (settings_.Checksum) making.known = making.known && Sha256OfFile(source, now.sourceSha).ok();
   // Asked once per file, before its entry can change: the entry is still the old one.
   const auto old = current_.entries.find(key);
-  if (settings_.Changed && making.known && old != current_.entries.end() && Matches(old->second, now, destination)) {
+  static const std::string kNone;  // a copy's switches and encoder
+  const std::string& encoder = encoded ? encoder_ : kNone;
+  if (settings_.Changed && making.known && old != current_.entries.end() &&
+      Matches(old->second, now, destination, encoded ? switches : kNone, encoder, looks)) {
     return true;
+  }
+  if (encoded) {
+    now.switches = switches;
+    now.encoder = encoder_;
   }
   if (current_.entries.erase(key) > 0) dirty_ = true;
   making_[key] = std::move(making);
   WriteAhead({false, key});
   return false;
+}
+
+const std::string* ManifestKeeper::StoredScan(const std::string& key, const FileStamp& now) const {
+  const auto it = current_.entries.find(key);
+  if (it == current_.entries.end()) return nullptr;
+  const ManifestEntry& e = it->second;
+  if (e.folder || e.kind == kWrittenByAnEndedRun || e.scan.empty() || e.sourceSize != now.size ||
+      e.sourceTime != now.modifiedNs) {
+    return nullptr;
+  }
+  return &e.scan;
 }
 
 void ManifestKeeper::AboutToMakeFolder(const fs::path& destination) {
@@ -157,6 +182,7 @@ void ManifestKeeper::Finish() {
 
 void ManifestKeeper::Entry(const EntryRecord& record) {
   if (record.destination.empty()) return;  // excluded entries, ignore files
+  if (record.action == EntryAction::Unchanged) return;  // its entry stays as it was
   const std::string key = KeyOf(record.destination);
   if (key.empty()) return;  // the destination root
   if (record.folder) {
@@ -181,6 +207,10 @@ void ManifestKeeper::Entry(const EntryRecord& record) {
       // As decided before it was written (an empty script file that went out as a copy
       // keeps its kind and switches, so that the next run decides alike).
       ManifestEntry entry = std::move(making->second.entry);
+      // What the include pass read of the source, when it read it as it was when decided.
+      if (const std::string* scan = scans_ ? scans_->ScanOf(record.relative, entry.sourceSize, entry.sourceTime) : nullptr) {
+        entry.scan = *scan;
+      }
       entry.destinationSize = there->size;
       entry.destinationTime = there->modifiedNs;
       current_.entries[key] = std::move(entry);
@@ -213,13 +243,19 @@ fs::path ManifestFileOf(const fs::path& destination) {
 }
 
 std::unique_ptr<ManifestKeeper> OpenManifest(const RunSettings& settings, const fs::path& destination,
-                                             const fs::path& encoder) {
+                                             const fs::path& encoder, ManifestReadAhead* ahead) {
   if (!settings.Changed && !settings.Delete) return nullptr;
   const std::string identity = DestinationIdentity(destination);
   const fs::path folder = ManifestFolder();
   const fs::path file = folder.empty() ? fs::path() : ManifestFileFor(folder, identity);
   Status readProblem = Status::Ok();
-  Manifest old = file.empty() ? Manifest() : LoadManifest(file, identity, &readProblem);
+  Manifest old;
+  if (!file.empty() && ahead && ahead->Holds(file)) {
+    old = std::move(ahead->manifest);
+    readProblem = ahead->problem;
+  } else if (!file.empty()) {
+    old = LoadManifest(file, identity, &readProblem);
+  }
   old.destination = identity;
   // A dry run reads the manifest to decide as a run would, and never writes it.
   auto keeper = std::make_unique<ManifestKeeper>(settings, destination, settings.DryRun ? fs::path() : file,

@@ -24,6 +24,7 @@
 // problem kept for the log and the report, with what it means for the next run.
 
 #include "run/walk/entry_record.h"
+#include "run/util/fs_ops.h"
 #include "run/redeploy/manifest.h"
 #include "run/redeploy/manifest_journal.h"
 #include "run/settings/run_settings.h"
@@ -44,6 +45,8 @@ struct ManifestProblem {
   std::string effect;  // what it means, for this run or the next
   bool failure = false;  // the run did not keep the record it was asked to keep
 };
+
+class IncludeReach;
 
 // The encoder's identity: its path, size and modification time (a replaced encoder,
 // even of the same name, is another one).
@@ -66,10 +69,23 @@ public:
   // The walk is about to make the folder `destination`: journaled first.
   void AboutToMakeFolder(const std::filesystem::path& destination);
 
+  // How the walk looks at a file: through its source and destination folders held open,
+  // and with what the source's listing said of it.
+  struct Looks {
+    const FolderHandle& source;
+    const FolderHandle& destination;
+    const FolderEntry& entry;
+  };
   // Whether the file the walk is about to hand out can be left as it is. When not, its
-  // entry is dropped until its result is in.
+  // entry is dropped until its result is in. Without `looks`, by the paths alone.
   bool Unchanged(FileKind kind, const std::string& switches, const std::filesystem::path& source,
-                 const std::filesystem::path& destination);
+                 const std::filesystem::path& destination, const Looks* looks = nullptr);
+
+  // What the include pass read of the source of `key` in an earlier run, kept with its
+  // entry, when the source has the size and time it had then; else nullptr.
+  const std::string* StoredScan(const std::string& key, const FileStamp& now) const;
+  // Where a new entry takes what the include pass read of its source. Not owned.
+  void KeepScans(const IncludeReach* reach) { scans_ = reach; }
 
   void Entry(const EntryRecord& record) override;
 
@@ -98,7 +114,10 @@ private:
     ManifestEntry entry;
     bool known = false;  // the source could be read: otherwise no entry is made
   };
-  bool Matches(const ManifestEntry& old, const ManifestEntry& now, const std::filesystem::path& destination) const;
+  // Whether the old entry is of the file as `now` and the switches and encoder say it is
+  // made, and the destination still holds what that entry wrote.
+  bool Matches(const ManifestEntry& old, const ManifestEntry& now, const std::filesystem::path& destination,
+               const std::string& switches, const std::string& encoder, const Looks* looks) const;
   void WriteAhead(const JournalLine& line);
   void JournalFailed(const Status& status);
   void RestartJournal();
@@ -118,6 +137,7 @@ private:
   std::vector<std::filesystem::path> endedFolders_;
   unsigned long endedRun_ = 0;
   std::vector<ManifestProblem> problems_;
+  const IncludeReach* scans_ = nullptr;
 };
 
 // Where the manifest of `destination` is kept; empty when the system names no state folder.
@@ -126,5 +146,6 @@ std::filesystem::path ManifestFileOf(const std::filesystem::path& destination);
 // The keeper for a run to `destination`, or none when the run neither skips unchanged
 // files nor removes files (then nothing is read or written). The manifest is read, a
 // journal left behind folded in, and this run's journal begun; problems are kept.
+// `ahead`: the manifest read ahead of the lock, taken when the file is still as it was read.
 std::unique_ptr<ManifestKeeper> OpenManifest(const RunSettings& settings, const std::filesystem::path& destination,
-                                             const std::filesystem::path& encoder);
+                                             const std::filesystem::path& encoder, ManifestReadAhead* ahead = nullptr);

@@ -11,6 +11,13 @@
 #include <string_view>
 #include <vector>
 
+// What identifies one version of a file: any write or replacement changes it.
+struct FileStamp {
+  unsigned long long device = 0, inode = 0, size = 0;
+  long long modifiedNs = 0, changedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
 struct FolderEntry {
   enum class Type {
     File,        // a regular file, or a link to one (read through the link)
@@ -22,6 +29,9 @@ struct FolderEntry {
   std::string displayName;     // UTF-8: for sorting, classification and the log
   Type type = Type::Other;
   std::string reason;          // why an Other entry is skipped
+  // What StampOf would say of a File entry, where the listing carries it (on Windows, for
+  // an entry that is no link); nothing elsewhere.
+  std::optional<FileStamp> stamp;
 };
 
 // The entries of `folder` ("." and ".." left out), in the order the system lists them.
@@ -49,7 +59,8 @@ Status RemoveName(const std::filesystem::path& path);
 Status RenameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // Removes from `folder` the temporary files that an earlier, interrupted run (or encoder)
-// left there: recognisable by name, and only those of a process that no longer runs, or
+// left there (our ".qw-<pid>-<n>.tmp" may also be the folder of a second pass, removed
+// with what it holds): recognisable by name, and only those of a process that no longer runs, or
 // of `endedRun`, a run known to have ended (its journal names the folder; 0: none).
 // Returns the paths removed, for the log: a file of the user's that merely looks like one
 // is never removed without a word.
@@ -93,7 +104,6 @@ Status CopyFileAtomic(const std::filesystem::path& from, const std::filesystem::
 
 // Gives `to` the modification time of `from`, as a copy has it.
 Status CopyModifiedTime(const std::filesystem::path& from, const std::filesystem::path& to);
-struct FileStamp;
 // Gives `to` the modification time `from` holds (a stamp this platform's StampOf made).
 Status SetModifiedTime(const std::filesystem::path& to, const FileStamp& from);
 
@@ -107,13 +117,27 @@ bool NameExists(const std::filesystem::path& path);
 // Whether `path` is itself a link (a symbolic link, or on Windows any reparse point).
 bool IsLink(const std::filesystem::path& path);
 
-// What identifies one version of a file: any write or replacement changes it.
-struct FileStamp {
-  unsigned long long device = 0, inode = 0, size = 0;
-  long long modifiedNs = 0, changedNs = 0;
-  bool operator==(const FileStamp&) const = default;
-};
 std::optional<FileStamp> StampOf(const std::filesystem::path& path);
+
+// A folder held open, so that the entries in it are looked at by name, without the system
+// walking the whole path again for each. Where it cannot be opened (or on Windows, where
+// a look by path costs the same) each look goes by the entry's full path.
+class FolderHandle {
+public:
+  explicit FolderHandle(const std::filesystem::path& folder);
+  ~FolderHandle();
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+
+  // StampOf(`path`), `path` being this folder's entry `name`: links followed.
+  std::optional<FileStamp> Stamp(const std::filesystem::path& path, const std::filesystem::path& name) const;
+  // The stamp of the entry itself when it is neither a link nor anything but a regular
+  // file; nothing when it is, or is not there.
+  std::optional<FileStamp> PlainFileStamp(const std::filesystem::path& path, const std::filesystem::path& name) const;
+
+private:
+  std::intptr_t handle_ = -1;
+};
 
 // The name of a copy's temporary file: ".qw-<pid>-<n>.tmp".
 std::string TemporaryName(unsigned long pid, unsigned n);

@@ -263,7 +263,12 @@ std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned
     unsigned long pid = 0;
     if (e->d_name[0] != '.' || !IsLeftoverTemporaryName(e->d_name, pid)) continue;
     if (!(endedRun != 0 && IsOwnTemporaryOf(e->d_name, endedRun)) && ProcessRuns(pid)) continue;
-    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) removed.push_back(folder / e->d_name);
+    if (::unlinkat(::dirfd(dir), e->d_name, 0) == 0) {
+      removed.push_back(folder / e->d_name);
+    } else if (errno == EISDIR || errno == EPERM) {  // the folder of a second pass (include_client.h)
+      std::error_code ec;
+      if (fs::remove_all(folder / e->d_name, ec) > 0 && !ec) removed.push_back(folder / e->d_name);
+    }
   }
   ::closedir(dir);
   return removed;
@@ -300,9 +305,8 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   return WriteThenRename(in.get(), st, to);
 }
 
-std::optional<FileStamp> StampOf(const fs::path& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+namespace {
+FileStamp StampOfStat(const struct stat& st) {
   FileStamp s;
   s.device = st.st_dev;
   s.inode = st.st_ino;
@@ -310,6 +314,35 @@ std::optional<FileStamp> StampOf(const fs::path& path) {
   s.modifiedNs = Nanoseconds(st.st_mtim);
   s.changedNs = Nanoseconds(st.st_ctim);
   return s;
+}
+}  // namespace
+
+std::optional<FileStamp> StampOf(const fs::path& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return StampOfStat(st);
+}
+
+FolderHandle::FolderHandle(const fs::path& folder)
+    : handle_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+FolderHandle::~FolderHandle() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+std::optional<FileStamp> FolderHandle::Stamp(const fs::path& path, const fs::path& name) const {
+  struct stat st;
+  const int got = handle_ >= 0 ? ::fstatat(static_cast<int>(handle_), name.c_str(), &st, 0) : ::stat(path.c_str(), &st);
+  if (got != 0) return std::nullopt;
+  return StampOfStat(st);
+}
+
+std::optional<FileStamp> FolderHandle::PlainFileStamp(const fs::path& path, const fs::path& name) const {
+  struct stat st;
+  const int got = handle_ >= 0 ? ::fstatat(static_cast<int>(handle_), name.c_str(), &st, AT_SYMLINK_NOFOLLOW)
+                               : ::lstat(path.c_str(), &st);
+  if (got != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return StampOfStat(st);
 }
 
 fs::path PlainPath(const fs::path& path) {

@@ -35,18 +35,60 @@ FolderEntry::Type TypeOf(const fs::directory_entry& e, std::string& reason) {
 
 }  // namespace
 
+namespace {
+long long FileTimeNumber(const FILETIME& t) {
+  return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+// StampOf's stamp from what a listing or an attribute query says: the size, the last
+// write time and the creation time as FILETIME numbers.
+FileStamp StampOfData(DWORD sizeHigh, DWORD sizeLow, const FILETIME& written, const FILETIME& created) {
+  FileStamp s;
+  s.size = (static_cast<unsigned long long>(sizeHigh) << 32) | sizeLow;
+  s.modifiedNs = FileTimeNumber(written);
+  s.changedNs = FileTimeNumber(created);
+  return s;
+}
+
+Status FindError(const char* call, const fs::path& folder) {
+  return Status::FromError(std::error_code(static_cast<int>(GetLastError()), std::system_category()), call, folder);
+}
+}  // namespace
+
+// One FindFirstFileExW listing carries each entry's attributes, size and times: a plain
+// file or folder needs no look of its own; a reparse point (a link or a junction) is
+// looked at as before, through it and not.
 Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
-  std::error_code ec;
-  fs::directory_iterator it(folder, ec);
-  if (ec) return Status::FromError(ec, "FindFirstFileW", folder);
-  for (; it != fs::directory_iterator(); it.increment(ec)) {
-    FolderEntry entry;
-    entry.name = it->path().filename();
-    entry.displayName = Utf8FromWide(entry.name.native());
-    entry.type = TypeOf(*it, entry.reason);
-    entries.push_back(std::move(entry));
+  WIN32_FIND_DATAW data;
+  const fs::path pattern = folder / L"*";
+  HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                 FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return Status::Ok();  // a root with nothing in it
+    return FindError("FindFirstFileExW", folder);
   }
-  if (ec) return Status::FromError(ec, "FindNextFileW", folder);
+  do {
+    const wchar_t* n = data.cFileName;
+    if (n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0))) continue;
+    FolderEntry entry;
+    entry.name = n;
+    entry.displayName = Utf8FromWide(entry.name.native());
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      entry.type = TypeOf(fs::directory_entry(folder / entry.name), entry.reason);
+    } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      entry.type = FolderEntry::Type::Folder;
+    } else {
+      entry.type = FolderEntry::Type::File;
+      entry.stamp = StampOfData(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime, data.ftCreationTime);
+    }
+    entries.push_back(std::move(entry));
+  } while (FindNextFileW(find, &data));
+  const DWORD err = GetLastError();
+  FindClose(find);
+  if (err != ERROR_NO_MORE_FILES) {
+    SetLastError(err);
+    return FindError("FindNextFileW", folder);
+  }
   return Status::Ok();
 }
 
@@ -182,7 +224,11 @@ std::vector<fs::path> RemoveLeftoverTemporaries(const fs::path& folder, unsigned
     unsigned long pid = 0;
     if (!IsLeftoverTemporaryName(name, pid)) continue;
     if (!(endedRun != 0 && IsOwnTemporaryOf(name, endedRun)) && ProcessRuns(pid)) continue;
-    if (DeleteFileW(it->path().c_str())) removed.push_back(it->path());
+    if (DeleteFileW(it->path().c_str())) {
+      removed.push_back(it->path());
+    } else if (std::error_code ec; it->is_directory(ec) && !it->is_symlink(ec)) {  // a second pass's (include_client.h)
+      if (fs::remove_all(it->path(), ec) > 0 && !ec) removed.push_back(it->path());
+    }
   }
   return removed;
 }
@@ -266,15 +312,20 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
 std::optional<FileStamp> StampOf(const fs::path& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  FileStamp s;
-  s.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  s.modifiedNs = static_cast<long long>(
-      (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-      data.ftLastWriteTime.dwLowDateTime);
-  s.changedNs = static_cast<long long>(
-      (static_cast<unsigned long long>(data.ftCreationTime.dwHighDateTime) << 32) |
-      data.ftCreationTime.dwLowDateTime);
-  return s;
+  return StampOfData(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime, data.ftCreationTime);
+}
+
+// A look by path costs what a look from an open folder would: nothing is held.
+FolderHandle::FolderHandle(const fs::path&) {}
+FolderHandle::~FolderHandle() = default;
+
+std::optional<FileStamp> FolderHandle::Stamp(const fs::path& path, const fs::path&) const { return StampOf(path); }
+
+std::optional<FileStamp> FolderHandle::PlainFileStamp(const fs::path& path, const fs::path&) const {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  if (data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+  return StampOfData(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime, data.ftCreationTime);
 }
 
 namespace {

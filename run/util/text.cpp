@@ -1,5 +1,8 @@
 #include "run/util/text.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -102,7 +105,25 @@ void ForEachCodePoint(std::string_view utf8, Each each) {
 
 }  // namespace
 
+namespace {
+// Whether every byte is ASCII, eight at a time: most names and paths are, and need no
+// decoding.
+bool AllAscii(std::string_view bytes) {
+  std::size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    if (word & 0x8080808080808080ULL) return false;
+  }
+  for (; i < bytes.size(); ++i) {
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+  }
+  return true;
+}
+}  // namespace
+
 std::string ValidUtf8(std::string_view bytes) {
+  if (AllAscii(bytes)) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size());
   ForEachCodePoint(bytes, [&out](char32_t cp, std::string_view sequence, bool valid) {
@@ -177,6 +198,7 @@ std::filesystem::path::string_type NativeOfText(std::string_view utf8) {
 }
 
 std::string FoldCase(std::string_view utf8) {
+  if (AllAscii(utf8)) return AsciiLower(utf8);  // what the code points fold to, each
   std::string out;
   out.reserve(utf8.size());
   ForEachCodePoint(utf8, [&out](char32_t cp, std::string_view sequence, bool valid) {

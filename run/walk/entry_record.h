@@ -32,6 +32,9 @@ struct EntryRecord {
   // Files: what the rules made of it, and the encoder's switches (empty for a copy).
   FileKind kind = FileKind::Copy;
   std::string switches;
+  // An included HTML document encoded as an include: its client script is encoded too,
+  // by a second pass (include_client.h).
+  bool clientScript = false;
   std::uint64_t bytesIn = 0, bytesOut = 0;  // the source's size, the destination's after
   std::int64_t microseconds = 0;            // time spent on the file by the worker
   std::string reason;                       // why it failed, was stopped, kept or deleted

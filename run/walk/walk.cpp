@@ -13,11 +13,36 @@
 namespace fs = std::filesystem;
 
 void SortByName(std::vector<FolderEntry>& entries) {
-  std::vector<std::pair<std::string, size_t>> keys;
+  // Each name's key is the name itself when it is ASCII, its letters folded as they are
+  // compared, else its folded text (whose letters fold to themselves): most names need
+  // no copy.
+  const auto ascii = [](std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  };
+  std::vector<std::string> folded;
+  folded.reserve(entries.size());  // never moved: the keys look into it
+  std::vector<std::pair<std::string_view, std::size_t>> keys;
   keys.reserve(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) keys.emplace_back(FoldCase(entries[i].displayName), i);
-  std::sort(keys.begin(), keys.end(), [&entries](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string& name = entries[i].displayName;
+    if (ascii(name)) {
+      keys.emplace_back(name, i);
+    } else {
+      folded.push_back(FoldCase(name));
+      keys.emplace_back(folded.back(), i);
+    }
+  }
+  const auto lower = [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? byte + 32 : byte;
+  };
+  std::sort(keys.begin(), keys.end(), [&entries, &lower](const auto& a, const auto& b) {
+    const std::size_t n = std::min(a.first.size(), b.first.size());
+    for (std::size_t i = 0; i < n; ++i) {
+      const unsigned la = lower(a.first[i]), lb = lower(b.first[i]);
+      if (la != lb) return la < lb;
+    }
+    if (a.first.size() != b.first.size()) return a.first.size() < b.first.size();
     return entries[a.second].name.native() < entries[b.second].name.native();
   });
   std::vector<FolderEntry> sorted;
@@ -97,11 +122,26 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
 
 void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path& source,
                          const fs::path& destination, const std::string& relative) {
-  for (const FolderEntry& e : entries) {
-    if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
-    if (LeftOut(e, source, relative)) continue;
-    HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name), JoinRelative(relative, e.displayName));
-    if (stopped) return;
+  {
+    // The manifest looks at each file through its two folders, held open while their
+    // files are handed out (not while the subfolders are walked).
+    std::optional<FolderHandle> from, to;
+    if (manifest_) {
+      from.emplace(source);
+      to.emplace(destination);
+    }
+    for (const FolderEntry& e : entries) {
+      if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
+      if (LeftOut(e, source, relative)) continue;
+      const fs::path in = JoinPath(source, e.name), out = JoinPath(destination, e.name);
+      if (from) {
+        const ManifestKeeper::Looks looks{*from, *to, e};
+        HandOut(e, in, out, JoinRelative(relative, e.displayName), &looks);
+      } else {
+        HandOut(e, in, out, JoinRelative(relative, e.displayName), nullptr);
+      }
+      if (stopped) return;
+    }
   }
   EnterSubfolders(entries, source, destination, relative);
 }
@@ -158,7 +198,7 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
 
 // One file: its kind decided here, the work done here (one worker) or handed out.
 void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination,
-                   const std::string& relative) {
+                   const std::string& relative, const ManifestKeeper::Looks* looks) {
   Pending pending(ToDisplayPath(source), RecordOf(EntryAction::Copied, false, relative, source, destination));
   if (entry.type == FolderEntry::Type::Other) {  // failed as it was listed
     pending.record.action = EntryAction::Failed;
@@ -175,13 +215,15 @@ void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::p
   if (includes_ && record.kind != FileKind::Copy && record.kind != FileKind::EncodeAspPage &&
       record.kind != FileKind::EncodeAspByExtension) {
     if (const std::string* page = includes_->ServerScriptIncluder(relative)) {
+      record.clientScript = record.kind == FileKind::EncodeHtml;
       record.kind = FileKind::EncodeAspByExtension;
       pending.note = "encoded as an include (included by " + *page + ")";
     }
   }
   record.switches = switches_[static_cast<std::size_t>(record.kind)];
-  if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination)) {
-    pending.line = LogEntry(source, "unchanged");
+  if (record.clientScript) record.switches += ", then " + Trimmed(ClientPassSwitchPart(settings_).text);
+  if (manifest_ && manifest_->Unchanged(record.kind, record.switches, source, destination, looks)) {
+    pending.line += " - unchanged";  // LogEntry(source, "unchanged"), the shown path made once
     record.action = EntryAction::Unchanged;
     Queue(std::move(pending));
     return;

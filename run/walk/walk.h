@@ -116,7 +116,8 @@ private:
   // Whether the entry is left out; counts it, and logs it when verbose.
   bool LeftOut(const FolderEntry& entry, const std::filesystem::path& source, const std::string& relative);
   void HandOut(const FolderEntry& entry, const std::filesystem::path& source,
-               const std::filesystem::path& destination, const std::string& relative);
+               const std::filesystem::path& destination, const std::string& relative,
+               const ManifestKeeper::Looks* looks);
   void Queue(Pending pending);
   // Logs the results that are there in order; `all`: waits for every one.
   void Collect(bool all);

@@ -120,7 +120,15 @@ void TestSafety::leftoverTemporariesAreRemoved() {
                             dst_ / ours, dst_ / ".qw-notes.tmp", dst_ / "sub/keep.tmp"}) {
     WriteFile(f.parent_path(), f.filename(), "left");
   }
-  QCOMPARE(Run().failed, 0);
+  // A second pass's folder (include_client.h), with what it held; a live process's is kept.
+  WriteFile(dst_ / "sub/.qw-999999999-5.tmp", "page.htm", "left");
+  WriteFile(dst_ / "sub/.qw-999999999-5.tmp", ".encoded.htm.screnc-999999999-1f-0", "left");
+  const std::string live = ".qw-" + std::to_string(::getpid()) + "-99999.tmp";
+  WriteFile(dst_ / "sub" / live, "page.htm", "in use");
+  const RunOutcome out = Run();
+  QVERIFY2(out.failed == 0, qPrintable(host_.text));
+  QVERIFY(!fs::exists(dst_ / "sub/.qw-999999999-5.tmp"));
+  QVERIFY(fs::exists(dst_ / "sub" / live / "page.htm"));
   QVERIFY(!fs::exists(dst_ / ".qw-999999999-3.tmp"));
   QVERIFY(!fs::exists(dst_ / "sub/.qw-999999999-0.tmp"));
   QVERIFY(!fs::exists(dst_ / "sub/.a.asp.screnc-999999999-1f-0"));

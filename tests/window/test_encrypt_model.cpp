@@ -28,8 +28,8 @@ void Write(const fs::path& file, const std::string& content) {
 // moves 100 ms at each look (so every pause lets events in) and one file at a time.
 struct Bench {
   explicit Bench(int files = 3, int scripts = 0) {
-    for (int i = 0; i < files; ++i) Write(tmp.Path() / "site" / ("f" + std::to_string(i) + ".txt"), "text");
-    for (int i = 0; i < scripts; ++i) Write(tmp.Path() / "site" / ("p" + std::to_string(i) + ".asp"), "<% x %>");
+    for (int i = 0; i < files; ++i) Write(tmp.Path() / "site" / std::string("f").append(std::to_string(i)).append(".txt"), "text");
+    for (int i = 0; i < scripts; ++i) Write(tmp.Path() / "site" / std::string("p").append(std::to_string(i)).append(".asp"), "<% x %>");
     store.Write(kSettingsSection, "Jobs", "1");
     model.Form_Load(Text(tmp.Path() / "site"));
     model.SetNoticeAfter(0);

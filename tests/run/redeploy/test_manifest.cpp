@@ -49,6 +49,11 @@ private slots:
   void textReadBack();
   void garbledReadsEmpty_data();
   void garbledReadsEmpty();
+  void scanField_data();
+  void scanField();
+  void scansKeptByRuns();
+  void readAhead_data();
+  void readAhead();
   void checksumSeesWhatTimesHide();
   void deletion_data();
   void deletion();
@@ -167,6 +172,103 @@ void TestManifest::garbledReadsEmpty() {
   Manifest m;
   QVERIFY(!ParseManifest(text.toStdString(), m));
   QVERIFY(m.entries.empty());
+}
+
+void TestManifest::scanField_data() {
+  QTest::addColumn<QByteArray>("line");  // an F line of a version 1 manifest
+  QTest::addColumn<bool>("valid");
+  QTest::addColumn<QByteArray>("scan");  // read back
+  const QByteArray line = "F\ta\t1\t2\tab\t0\t\t\t0\t3\t4";
+  QTest::newRow("a line written before scans were kept") << line << true << QByteArray();
+  QTest::newRow("with a scan") << line + "\t?f5:a.inc" << true << QByteArray("?f5:a.inc");
+  QTest::newRow("a scan with escaped bytes") << line + "\tnf3:a%09%25" << true << QByteArray("nf3:a\t%");
+  QTest::newRow("an empty scan field") << line + "\t" << false << QByteArray();
+  QTest::newRow("a bad escape in the scan") << line + "\ts%0" << false << QByteArray();
+  QTest::newRow("a field after the scan") << line + "\ts\tx" << false << QByteArray();
+}
+
+// The scan is an optional last field: lines without it read as before, and an entry
+// without one is written as before, so a manifest of either form serves the other build.
+void TestManifest::scanField() {
+  QFETCH(QByteArray, line);
+  QFETCH(bool, valid);
+  QFETCH(QByteArray, scan);
+  Manifest m;
+  QCOMPARE(ParseManifest(S(QStringLiteral("quillward-manifest 1\ndestination\t/d\n") + line + "\nend\t1\n"), m), valid);
+  if (!valid) return;
+  QCOMPARE(QByteArray::fromStdString(m.entries.at("a").scan), scan);
+  Manifest back;
+  const std::string text = ManifestText(m);
+  QVERIFY(text.find(line.toStdString() + "\n") != std::string::npos);
+  QVERIFY(ParseManifest(text, back));
+  QVERIFY(back.entries == m.entries);
+}
+
+// A run keeps in each entry what the include pass read of its source; an entry left as
+// unchanged keeps its scan, an edited page gets its new one, and a manifest stripped of
+// the scans (as written before they were kept) still leaves every file unchanged.
+void TestManifest::scansKeptByRuns() {
+  WriteFile(src_, "p.asp", "<!--#include file=\"inc/h.htm\"--><% x %>");
+  WriteFile(src_, "inc/h.htm", "<p>plain</p>");
+  WriteFile(src_, "b.txt", "plain");
+  const auto scans = [this] {
+    std::map<std::string, std::string> out;
+    const std::string identity = DestinationIdentity(dst_);
+    for (const auto& [key, e] : LoadManifest(ManifestFileFor(ManifestFolder(), identity), identity).entries)
+      if (!e.folder) out[key] = e.scan;
+    return out;
+  };
+  // The page's directives; whether the include holds server script, asked of it alone.
+  std::map<std::string, std::string> want = {{"b.txt", ""}, {"inc/h.htm", "n"}, {"p.asp", "?f9:inc/h.htm"}};
+  QCOMPARE(Run({"chkHTML=1"}).files, 3);
+  QVERIFY(scans() == want);
+  QCOMPARE(Run({"chkHTML=1"}).unchanged, 3);
+  QVERIFY(scans() == want);
+  // The include alone edited: it now holds server script and goes as part of the page.
+  WriteFile(src_, "inc/h.htm", "<% y = 2 %>");
+  fs::last_write_time(src_ / "inc/h.htm", fs::last_write_time(src_ / "inc/h.htm") + std::chrono::seconds(5));
+  RunOutcome edited = Run({"chkHTML=1"});
+  QCOMPARE(edited.files, 1);
+  QCOMPARE(edited.unchanged, 2);
+  QCOMPARE(ReadBytes(dst_ / "inc/h.htm"), QByteArray("ENCODED\n<% y = 2 %>"));
+  want["inc/h.htm"] = "s";
+  QVERIFY(scans() == want);
+  // The same manifest without its scans, as an earlier build wrote it.
+  const std::string identity = DestinationIdentity(dst_);
+  const fs::path file = ManifestFileFor(ManifestFolder(), identity);
+  Manifest old = LoadManifest(file, identity);
+  for (auto& [key, e] : old.entries) e.scan.clear();
+  QVERIFY(SaveManifest(file, old).ok());
+  QCOMPARE(Run({"chkHTML=1"}).unchanged, 3);
+}
+
+void TestManifest::readAhead_data() {
+  QTest::addColumn<QString>("meanwhile");  // what happens to the file between the read and the lock
+  QTest::addColumn<bool>("holds");
+  QTest::newRow("nothing") << "" << true;
+  QTest::newRow("saved again by another run") << "save" << false;
+  QTest::newRow("saved again, the same text") << "same" << false;
+  QTest::newRow("removed") << "remove" << false;
+  QTest::newRow("there only after the read") << "late" << false;
+}
+
+// A manifest read before the lock stands for one read under it only while no run has
+// saved it since: every save puts a new file in place.
+void TestManifest::readAhead() {
+  QFETCH(QString, meanwhile);
+  QFETCH(bool, holds);
+  const fs::path file = ManifestFileFor(TempPath(state_, "ahead"), "/d");
+  Manifest m;
+  m.destination = "/d";
+  m.entries["a"].folder = true;
+  if (meanwhile != QStringLiteral("late")) QVERIFY(SaveManifest(file, m).ok());
+  ManifestReadAhead ahead = ReadManifestAhead(file, "/d");
+  if (meanwhile == QStringLiteral("save")) m.entries["b"].folder = true;
+  if (meanwhile == QStringLiteral("save") || meanwhile == QStringLiteral("same") || meanwhile == QStringLiteral("late"))
+    QVERIFY(SaveManifest(file, m).ok());
+  if (meanwhile == QStringLiteral("remove")) fs::remove(file);
+  QCOMPARE(ahead.Holds(file), holds);
+  if (holds) QVERIFY(ahead.manifest.entries == m.entries);
 }
 
 // Same size, same time, other content: the quick check keeps the file, --checksum redoes it.

@@ -2,7 +2,7 @@
 # Files\Quillward run the sample site; the Start-menu shortcut; the entry in installed
 # programs; an upgrade from an older build keeps the settings and leaves one entry;
 # msiexec /x /qn leaves no program file and the settings as they were.
-msi=$(ls "$root"/build-windows/quillward-*-windows-x64.msi 2>/dev/null | head -n 1)
+msi=$(ls "$root"/build-windows/quillward-*-windows-x64.msi 2>/dev/null | head -n 1 || true)
 stage=$root/build-windows/packaging/msi-stage
 if [ -z "$msi" ] || ! command -v wixl >/dev/null; then
   fail "no installer to test (make windows builds build-windows/quillward-<version>-windows-x64.msi with wixl)"
