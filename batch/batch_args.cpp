@@ -1,19 +1,27 @@
 #include "batch_args.h"
 
-#include "run_settings.h"
-#include "text.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_keys.h"
+#include "run/util/text.h"
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
-const std::array<std::string, 13> kKnownKeys = {"chkASP", "chkHTML", "chkJS", "Check2",
-                                               "chkLangDirect", "Combo1", "Combo2", "txtDefxt",
-                                               "chkVerify", "chkChanged", "chkDelete", "chkDeleteExcluded",
-                                               "txtExclude"};
+namespace key = setting_keys;
 
-bool IsCheckBox(const std::string& key) { return key.starts_with("chk") || key == "Check2"; }
+// The keys --set takes, in the order the errors list them.
+struct KnownKey {
+  const char* name;
+  bool checkBox;
+};
+const KnownKey kKnownKeys[] = {
+    {key::kEncodeAsp, true},           {key::kEncodeHtml, true},    {key::kEncodeJs, true},
+    {key::kEncodeVbs, true},           {key::kNoLanguageDirective, true},
+    {key::kAspLanguage, false},        {key::kHtmlLanguage, false}, {key::kAspExtensions, false},
+    {key::kVerify, true},              {key::kChanged, true},       {key::kDelete, true},
+    {key::kDeleteExcluded, true},      {key::kSiteExcludes, false},
+};
 
 // A check box's value as stored ("1" or "0"); empty when `value` is not one.
 std::string CheckBoxValue(const std::string& value) {
@@ -29,7 +37,7 @@ std::string CheckBoxValue(const std::string& value) {
 
 std::string KnownKeyList() {
   std::string list;
-  for (const std::string& k : kKnownKeys) list += (list.empty() ? "" : ", ") + k;
+  for (const KnownKey& k : kKnownKeys) list += (list.empty() ? "" : ", ") + std::string(k.name);
   return list;
 }
 
@@ -40,9 +48,10 @@ std::string AddOverride(const std::string& assignment, std::map<std::string, std
   if (eq == 0 || eq == std::string::npos) return "--set needs KEY=VALUE, got \"" + assignment + "\"";
   const std::string key = assignment.substr(0, eq);
   std::string value = assignment.substr(eq + 1);
-  for (const std::string& known : kKnownKeys) {
+  for (const KnownKey& k : kKnownKeys) {
+    const std::string known = k.name;
     if (!EqualIgnoringCase(known, key)) continue;
-    if (IsCheckBox(known)) {
+    if (k.checkBox) {
       const std::string stored = CheckBoxValue(value);
       if (stored.empty()) {
         return "--set " + known + ": \"" + value +
@@ -90,7 +99,7 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       if (!ParseInt(value, seconds) || seconds < 0) {
         out.error = "--timeout needs a number of seconds (0: no limit), got \"" + value + "\"";
       } else {
-        out.overrides["EncoderTimeout"] = std::to_string(seconds);
+        out.overrides[key::kEncoderTimeout] = std::to_string(seconds);
       }
     } else if (switches && (arg == "--jobs" || arg.starts_with("--jobs=") || arg == "-j")) {
       std::string value;
@@ -103,10 +112,10 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
       if (!ParseInt(value, jobs) || jobs < 1 || jobs > kMaxJobs) {
         out.error = "--jobs needs a number of workers from 1 to " + std::to_string(kMaxJobs) + ", got \"" + value + "\"";
       } else {
-        out.overrides["Jobs"] = std::to_string(jobs);
+        out.overrides[key::kJobs] = std::to_string(jobs);
       }
     } else if (switches && arg == "--verify") {
-      out.overrides["chkVerify"] = "1";
+      out.overrides[key::kVerify] = setting_defaults::kSet;
     } else if (switches && (arg == "--exclude" || arg.starts_with("--exclude="))) {
       std::string pattern;
       if (arg.size() > 9) {
@@ -119,14 +128,14 @@ BatchArgs ParseBatchArgs(const std::vector<std::filesystem::path>& args) {
     } else if (switches && (arg == "--verbose" || arg == "-v")) {
       out.verbose = true;
     } else if (switches && arg == "--changed") {
-      out.overrides["chkChanged"] = "1";
+      out.overrides[key::kChanged] = setting_defaults::kSet;
     } else if (switches && arg == "--checksum") {
       out.checksum = true;
     } else if (switches && arg == "--delete") {
-      out.overrides["chkDelete"] = "1";
+      out.overrides[key::kDelete] = setting_defaults::kSet;
     } else if (switches && arg == "--delete-excluded") {  // as mirror tools have it: --delete too
-      out.overrides["chkDelete"] = "1";
-      out.overrides["chkDeleteExcluded"] = "1";
+      out.overrides[key::kDelete] = setting_defaults::kSet;
+      out.overrides[key::kDeleteExcluded] = setting_defaults::kSet;
     } else if (switches && (arg == "--max-delete" || arg.starts_with("--max-delete="))) {
       std::string value;
       if (const std::size_t eq = arg.find('='); eq != std::string::npos) {

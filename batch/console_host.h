@@ -2,7 +2,7 @@
 // The run's host on a console: log entries become lines on stdout, messages go to stderr,
 // and a stop signal (stop_signals.h) is the Stop button.
 
-#include "run_host.h"
+#include "run/run_host.h"
 
 #include <cstdio>
 #include <string>

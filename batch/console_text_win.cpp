@@ -1,6 +1,6 @@
 #include "console_text.h"
 
-#include "text.h"
+#include "run/util/text.h"
 
 #include <io.h>
 #include <windows.h>

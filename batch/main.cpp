@@ -2,11 +2,12 @@
 #include "batch_args.h"
 #include "console_host.h"
 #include "console_text.h"
-#include "encode_run.h"
-#include "paths.h"
+#include "run/encode_run.h"
+#include "run/settings/settings_keys.h"
+#include "run/util/native_path.h"
 #include "program_dir.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 #include "stop_signals.h"
 
 #include <clocale>
@@ -57,13 +58,13 @@ int main(int argc, char** argv) {
   for (const auto& [key, value] : args.overrides) settings.Write(kSettingsSection, key, value);
   std::string excludes;
   for (const std::string& pattern : args.excludes) excludes += pattern + '\n';
-  if (!excludes.empty()) settings.Write(kThisRunSection, "Exclude", excludes);
-  if (args.verbose) settings.Write(kThisRunSection, "Verbose", "1");
-  if (args.dryRun) settings.Write(kThisRunSection, "DryRun", "1");
-  if (!args.report.empty()) settings.Write(kThisRunSection, "Report", ToDisplayPath(args.report));
-  if (args.strict) settings.Write(kThisRunSection, "Strict", "1");
-  if (args.checksum) settings.Write(kThisRunSection, "Checksum", "1");
-  if (args.maxDelete >= 0) settings.Write(kThisRunSection, "MaxDelete", std::to_string(args.maxDelete));
+  if (!excludes.empty()) settings.Write(kThisRunSection, setting_keys::kCommandExcludes, excludes);
+  if (args.verbose) settings.Write(kThisRunSection, setting_keys::kVerbose, setting_defaults::kSet);
+  if (args.dryRun) settings.Write(kThisRunSection, setting_keys::kDryRun, setting_defaults::kSet);
+  if (!args.report.empty()) settings.Write(kThisRunSection, setting_keys::kReport, ToDisplayPath(args.report));
+  if (args.strict) settings.Write(kThisRunSection, setting_keys::kStrict, setting_defaults::kSet);
+  if (args.checksum) settings.Write(kThisRunSection, setting_keys::kChecksum, setting_defaults::kSet);
+  if (args.maxDelete >= 0) settings.Write(kThisRunSection, setting_keys::kMaxDelete, std::to_string(args.maxDelete));
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   const RunOutcome outcome = RunEncoding(host, settings);

@@ -1,6 +1,6 @@
 #include "stop_signals.h"
 
-#include "basShell.h"
+#include "run/encoder/basShell.h"
 
 #include <atomic>
 #include <cstdio>

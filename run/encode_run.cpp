@@ -1,18 +1,21 @@
-#include "encode_run.h"
+#include "run/encode_run.h"
 
-#include "basShell.h"
-#include "deploy_lock.h"
-#include "dry_run.h"
-#include "encoder_command.h"
-#include "fs_ops.h"
-#include "include_audit.h"
-#include "manifest_keeper.h"
-#include "mirror_delete.h"
-#include "paths.h"
-#include "report.h"
-#include "run_settings.h"
-#include "tree_count.h"
-#include "walk.h"
+#include "run/encoder/basShell.h"
+#include "run/redeploy/deploy_lock.h"
+#include "run/redeploy/dry_run.h"
+#include "run/encoder/encoder_command.h"
+#include "run/util/fs_ops.h"
+#include "run/includes/include_audit.h"
+#include "run/redeploy/manifest_keeper.h"
+#include "run/redeploy/mirror_delete.h"
+#include "run/util/native_path.h"
+#include "run/report/report.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_keys.h"
+#include "run/walk/tree_count.h"
+#include "run/walk/walk.h"
+
+#include <utility>
 
 #include <future>
 
@@ -71,11 +74,19 @@ std::string CountAndCheckEncoder(RunHost& host, const fs::path& source, const Ru
 }
 
 std::string OptionName(const std::string& key) {
-  if (key == "chkASP") return "\"Active Server Page (*.ASP) Files\" (chkASP)";
-  if (key == "chkHTML") return "\"Standard HTML (*.HTML, HTM) files\" (chkHTML)";
-  if (key == "chkJS") return "\"Javascript (*.JS) files\" (chkJS)";
-  if (key == "Check2") return "\"VBScript (*.VBS) Files\" (Check2)";
-  return ".inc not in \"Other File Extensions that are ASP\" (txtDefxt)";
+  namespace k = setting_keys;
+  for (const auto& [name, label] : {std::pair{k::kEncodeAsp, "Active Server Page (*.ASP) Files"},
+                                    std::pair{k::kEncodeHtml, "Standard HTML (*.HTML, HTM) files"},
+                                    std::pair{k::kEncodeJs, "Javascript (*.JS) files"},
+                                    std::pair{k::kEncodeVbs, "VBScript (*.VBS) Files"}}) {
+    if (key != name) continue;
+    std::string text = "\"";
+    text.append(label).append("\" (").append(name).append(")");
+    return text;
+  }
+  std::string text = ".inc not in \"Other File Extensions that are ASP\" (";
+  text.append(k::kAspExtensions).append(")");
+  return text;
 }
 
 // One entry naming the script files that went out readable because their kind is off.
@@ -237,8 +248,9 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   includes.Find(source, count.aspPages, settings.Jobs, stored);
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
   walk.SetIncludes(&includes);
-  DryRunTally tally;
-  if (settings.DryRun) walk.AddObserver(&tally);
+  // The dry run first: its line of an entry comes before anything another observer says.
+  DryRunLog dryRun(host);
+  if (settings.DryRun) walk.AddObserver(&dryRun);
   if (report) walk.AddObserver(report);
   IncludeAudit audit(settings.Jobs);
   audit.UseDirectives(&includes);
@@ -277,8 +289,8 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
   const long long auditFailed = settings.Strict ? outcome.includeFindings : 0;
   const long long manifestFailed = LogProblems(host, problems, report);
   outcome.failed += auditFailed + manifestFailed;
-  host.AppendLog(settings.DryRun ? tally.Summary(walk.stopped)
-                                 : Summary(walk, removal, removal.failed + auditFailed + manifestFailed));
+  host.AppendLog(settings.DryRun ? dryRun.Summary(walk.stopped)
+                                  : Summary(walk, removal, removal.failed + auditFailed + manifestFailed));
   host.RepaintLog();
   return outcome;
 }

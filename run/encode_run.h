@@ -39,8 +39,8 @@
 // RunSettings::ReportPath the run's report (report.h) is written however the run ends,
 // and when the run begins one that says it is running takes the place of an older one.
 
-#include "run_host.h"
-#include "settings_store.h"
+#include "run/run_host.h"
+#include "run/settings/settings_store.h"
 
 #include <string>
 

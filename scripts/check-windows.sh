@@ -12,7 +12,7 @@ qt=$(dirname "$(find /usr/include -maxdepth 3 -type d -name QtCore -path '*qt6*'
 status=0
 for f in $(git ls-files '*_win.cpp'); do
   if ! "$cxx" -std=c++20 -fsyntax-only -Wall -Wextra -Wno-attributes \
-      -I run -I batch -I ui -I screnc -I "$qt" -I "$qt/QtCore" -I "$qt/QtGui" -I "$qt/QtWidgets" "$f"; then
+      -I . -I batch -I ui -I screnc -I "$qt" -I "$qt/QtCore" -I "$qt/QtGui" -I "$qt/QtWidgets" "$f"; then
     echo "check-windows: $f does not compile for Windows" >&2
     status=1
   fi

@@ -3,7 +3,7 @@
 #include "controls.h"
 #include "look.h"
 #include "message_box.h"
-#include "run_settings.h"
+#include "run/settings/run_settings.h"
 #include "run_text.h"
 #include "twips.h"
 #include "window_place.h"

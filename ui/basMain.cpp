@@ -5,7 +5,7 @@
 #include "frmEncrypt.h"
 #include "frmSplash.h"
 #include "look.h"
-#include "settings_store.h"
+#include "run/settings/settings_store.h"
 #include "start_state.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "exclude_field.h"
 
-#include "ignore_rules.h"
+#include "run/walk/ignore_rules.h"
 #include "run_text.h"
 
 #include <QStringList>

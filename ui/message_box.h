@@ -5,7 +5,7 @@
 // before a box has it again after.
 
 #include "encrypt_face.h"
-#include "run_host.h"
+#include "run/run_host.h"
 
 #include <QList>
 #include <QString>

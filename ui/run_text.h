@@ -2,9 +2,9 @@
 // Where the windows meet the run: the run and its settings store speak UTF-8 in
 // std::string and native paths; the windows speak QString. Converted here, and only here.
 
-#include "paths.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/util/native_path.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 
 #include <QString>
 #include <filesystem>

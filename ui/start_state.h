@@ -3,12 +3,14 @@
 // under which the window model remembers the folders and the window's place, per user in
 // the settings store beside the run's keys.
 
+#include "run/settings/settings_keys.h"
+
 #include <QString>
 #include <QStringList>
 
-inline const QString kLastSourceKey = QStringLiteral("LastSource");
-inline const QString kLastDestinationKey = QStringLiteral("LastDestination");
-inline const QString kWindowGeometryKey = QStringLiteral("WindowPlace");
+inline const QString kLastSourceKey = QString::fromLatin1(setting_keys::kLastSource);
+inline const QString kLastDestinationKey = QString::fromLatin1(setting_keys::kLastDestination);
+inline const QString kWindowGeometryKey = QString::fromLatin1(setting_keys::kWindowPlace);
 
 struct StartArgs {
   QString source;       // empty: not given

@@ -2,7 +2,7 @@
 #include "about_window.h"
 #include "main_window.h"
 #include "event_pump.h"
-#include "settings_store.h"
+#include "run/settings/settings_store.h"
 #include "win_util.h"
 #include "window_texts.h"
 

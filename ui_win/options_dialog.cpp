@@ -3,7 +3,7 @@
 #include "ask_box.h"
 #include "dialog_frame.h"
 #include "options_model.h"
-#include "run_settings.h"
+#include "run/settings/run_settings.h"
 #include "win_util.h"
 #include "window_texts.h"
 

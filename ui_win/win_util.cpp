@@ -1,7 +1,7 @@
 #include "win_util.h"
 
 #include "resource_ids.h"
-#include "text.h"
+#include "run/util/text.h"
 
 #include <algorithm>
 #include <cmath>

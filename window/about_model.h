@@ -6,6 +6,7 @@
 // against stand-ins.
 
 #include "encrypt_face.h"
+#include "run/settings/settings_keys.h"
 
 #include <cstdint>
 #include <memory>
@@ -79,7 +80,7 @@ public:
 std::string FindMsInfoViewer(SysInfoSystem& system);
 // Elsewhere: the viewer named under kSysInfoPathKey, else the first of kKnownViewers on
 // PATH. Empty when neither gives one.
-inline const std::string kSysInfoPathKey = "SysInfoPath";
+inline const std::string kSysInfoPathKey = setting_keys::kSysInfoPath;
 inline const std::vector<std::string> kKnownViewers = {"gnome-system-monitor", "kinfocenter", "hardinfo",
                                                         "hardinfo2", "xfce4-taskmanager", "lxtask"};
 std::string FindDesktopViewer(SysInfoSystem& system);

@@ -4,7 +4,7 @@
 // shows what it is handed, asks what it is told to ask, and reports the user's acts back
 // to the model's handlers. Every call comes on the window's own thread. Text is UTF-8.
 
-#include "run_host.h"
+#include "run/run_host.h"
 
 #include <string>
 #include <vector>

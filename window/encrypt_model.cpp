@@ -1,12 +1,13 @@
 #include "encrypt_model.h"
 
-#include "encode_run.h"
+#include "run/encode_run.h"
 #include "folder_paths.h"
 #include "help_location.h"
-#include "paths.h"
+#include "run/util/native_path.h"
 #include "start_checks.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_keys.h"
+#include "run/settings/settings_store.h"
 #include "window_texts.h"
 
 #include <chrono>
@@ -17,8 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kLastSourceKey = "LastSource";
-const std::string kLastDestinationKey = "LastDestination";
+const std::string kLastSourceKey = setting_keys::kLastSource;
+const std::string kLastDestinationKey = setting_keys::kLastDestination;
 
 long long SteadyMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())

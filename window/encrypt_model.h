@@ -29,7 +29,7 @@
 
 #include "encrypt_face.h"
 #include "progress_model.h"
-#include "run_host.h"
+#include "run/run_host.h"
 #include "window_place.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "folder_paths.h"
 
 #include "environment.h"
-#include "paths.h"
+#include "run/util/native_path.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "help_location.h"
 
-#include "paths.h"
+#include "run/util/native_path.h"
 
 #include <cstdio>
 #include <system_error>

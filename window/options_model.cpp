@@ -1,8 +1,9 @@
 #include "options_model.h"
 
-#include "ignore_rules.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/walk/ignore_rules.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_keys.h"
+#include "run/settings/settings_store.h"
 
 #include <cctype>
 #include <climits>
@@ -11,6 +12,8 @@
 namespace {
 
 using K = OptionsKind;
+namespace key = setting_keys;
+namespace def = setting_defaults;
 
 // A stored check-box text as the box's value: "2" greys it, any other text the run takes
 // as set sets it, everything else clears it.
@@ -43,10 +46,10 @@ struct CheckField {
   int OptionsValues::*value;
 };
 const CheckField kChecks[] = {
-    {"chkLangDirect", &OptionsValues::chkLangDirect}, {"chkASP", &OptionsValues::chkASP},
-    {"chkJS", &OptionsValues::chkJS},                 {"chkHTML", &OptionsValues::chkHTML},
-    {"Check2", &OptionsValues::Check2},               {"chkChanged", &OptionsValues::chkChanged},
-    {"chkDelete", &OptionsValues::chkDelete},         {"chkVerify", &OptionsValues::chkVerify},
+    {key::kNoLanguageDirective, &OptionsValues::chkLangDirect}, {key::kEncodeAsp, &OptionsValues::chkASP},
+    {key::kEncodeJs, &OptionsValues::chkJS},                    {key::kEncodeHtml, &OptionsValues::chkHTML},
+    {key::kEncodeVbs, &OptionsValues::Check2},                  {key::kChanged, &OptionsValues::chkChanged},
+    {key::kDelete, &OptionsValues::chkDelete},                  {key::kVerify, &OptionsValues::chkVerify},
 };
 
 bool IsSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == ';'; }
@@ -137,16 +140,16 @@ const std::vector<OptionsControl>& OptionsControls() {
 
 OptionsValues DialogModel::Form_Load() const {
   OptionsValues v;
-  for (const CheckField& c : kChecks) v.*c.value = CheckValueOf(Read(store_, c.key, "0"));
-  v.txtDefxt = Read(store_, "txtDefxt", "*.inc");
-  v.Combo1 = Read(store_, "Combo1", "VBScript");
-  v.Combo2 = Read(store_, "Combo2", "JScript");
+  for (const CheckField& c : kChecks) v.*c.value = CheckValueOf(Read(store_, c.key, def::kCleared));
+  v.txtDefxt = Read(store_, key::kAspExtensions, def::kAspExtensions);
+  v.Combo1 = Read(store_, key::kAspLanguage, def::kAspLanguage);
+  v.Combo2 = Read(store_, key::kHtmlLanguage, def::kHtmlLanguage);
   // The numbers as a run would take them: a stored value out of range or not a number is
   // shown (and written back by OK) as what the run makes of it.
   const RunSettings run = LoadRunSettings(store_);
   v.spnTimeout = run.TimeoutSeconds;
-  v.spnJobs = StoredJobsIsNumber(Read(store_, "Jobs", "")) ? run.Jobs : 0;
-  v.txtExclude = ExcludeLines(Read(store_, "txtExclude", ""));
+  v.spnJobs = StoredJobsIsNumber(Read(store_, key::kJobs, "")) ? run.Jobs : 0;
+  v.txtExclude = ExcludeLines(Read(store_, key::kSiteExcludes, ""));
   return v;
 }
 
@@ -167,12 +170,12 @@ std::string DialogModel::Refusal(const OptionsValues& v) const {
 bool DialogModel::OKButton_Click(const OptionsValues& v) {
   if (!Refusal(v).empty()) return false;
   for (const CheckField& c : kChecks) store_.Write(kSettingsSection, c.key, std::to_string(v.*c.value));
-  store_.Write(kSettingsSection, "txtDefxt", v.txtDefxt);
-  store_.Write(kSettingsSection, "Combo1", v.Combo1);
-  store_.Write(kSettingsSection, "Combo2", v.Combo2);
-  store_.Write(kSettingsSection, "EncoderTimeout", std::to_string(v.spnTimeout));
-  store_.Write(kSettingsSection, "Jobs", std::to_string(v.spnJobs));
-  store_.Write(kSettingsSection, "txtExclude", StoredExcludes(v.txtExclude));
+  store_.Write(kSettingsSection, key::kAspExtensions, v.txtDefxt);
+  store_.Write(kSettingsSection, key::kAspLanguage, v.Combo1);
+  store_.Write(kSettingsSection, key::kHtmlLanguage, v.Combo2);
+  store_.Write(kSettingsSection, key::kEncoderTimeout, std::to_string(v.spnTimeout));
+  store_.Write(kSettingsSection, key::kJobs, std::to_string(v.spnJobs));
+  store_.Write(kSettingsSection, key::kSiteExcludes, StoredExcludes(v.txtExclude));
   return true;
 }
 

@@ -1,7 +1,7 @@
 #include "progress_model.h"
 
-#include "encode_run.h"
-#include "fs_ops.h"
+#include "run/encode_run.h"
+#include "run/util/fs_ops.h"
 #include "window_texts.h"
 
 #include <algorithm>

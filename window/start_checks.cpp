@@ -1,8 +1,8 @@
 #include "start_checks.h"
 
 #include "folder_paths.h"
-#include "paths.h"
-#include "tree_count.h"
+#include "run/util/native_path.h"
+#include "run/walk/tree_count.h"
 #include "window_texts.h"
 
 #include <filesystem>

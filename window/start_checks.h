@@ -4,7 +4,7 @@
 // their kinds is to be encoded, and the run's messages in the window's words.
 
 #include "encrypt_face.h"
-#include "run_settings.h"
+#include "run/settings/run_settings.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 #include "about_model.h"
 
 #include "environment.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

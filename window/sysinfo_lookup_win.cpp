@@ -1,9 +1,9 @@
 // System information on Windows: MSINFO32.EXE, located through the registry.
 #include "about_model.h"
 
-#include "paths.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/util/native_path.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 
 #include <windows.h>
 

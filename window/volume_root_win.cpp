@@ -1,6 +1,6 @@
 #include "folder_paths.h"
 
-#include "paths.h"
+#include "run/util/native_path.h"
 
 #include <windows.h>
 

@@ -3,6 +3,8 @@
 // ("WindowPlace": "x y width height maximized"). Pixels of the face's desktop, outer
 // frame included.
 
+#include "run/settings/settings_keys.h"
+
 #include <optional>
 #include <string>
 
@@ -24,7 +26,7 @@ struct WindowPlace {
   bool maximized = false;
 };
 
-inline const std::string kWindowPlaceKey = "WindowPlace";
+inline const std::string kWindowPlaceKey = setting_keys::kWindowPlace;
 
 // The least size of a window whose classic layout needs `classic`: never larger than
 // `available`, so that every edge can be reached.

@@ -1,6 +1,6 @@
 // The ways a run could leak script, write into the source, hang, or call a failure
 // success; each case names one.
-#include "encode_run.h"
+#include "run/encode_run.h"
 #include "test_support.h"
 
 #include <QProcess>

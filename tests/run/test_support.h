@@ -2,9 +2,9 @@
 // Shared pieces of the run's tests: a host that records what the run does to it, temporary
 // trees, and a folder where the stand-in encoder answers to the name "screnc".
 
-#include "basShell.h"
-#include "paths.h"
-#include "run_host.h"
+#include "run/encoder/basShell.h"
+#include "run/util/native_path.h"
+#include "run/run_host.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -5,7 +5,7 @@
 
 #include "Dialog.h"
 #include "controls.h"
-#include "ignore_rules.h"
+#include "run/walk/ignore_rules.h"
 #include "ui_test_support.h"
 
 #include <QAbstractItemView>

@@ -5,7 +5,7 @@
 #include "look.h"
 #include "message_box.h"
 #include "run_text.h"
-#include "settings_store.h"
+#include "run/settings/settings_store.h"
 
 #include <QApplication>
 #include <QList>

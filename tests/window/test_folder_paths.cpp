@@ -3,7 +3,7 @@
 #include "check.h"
 
 #include "folder_paths.h"
-#include "paths.h"
+#include "run/util/native_path.h"
 
 #include <fstream>
 

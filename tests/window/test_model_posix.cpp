@@ -6,9 +6,9 @@
 
 #include "encrypt_model.h"
 #include "folder_paths.h"
-#include "paths.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/util/native_path.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 
 #include <sys/mount.h>
 #include <sys/stat.h>

@@ -3,8 +3,8 @@
 #include "check.h"
 
 #include "options_model.h"
-#include "run_settings.h"
-#include "settings_store.h"
+#include "run/settings/run_settings.h"
+#include "run/settings/settings_store.h"
 
 #include <map>
 

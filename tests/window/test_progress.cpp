@@ -2,7 +2,7 @@
 // summary, the left-plain warning in words, and what the bar counts as done.
 #include "check.h"
 
-#include "encode_run.h"
+#include "run/encode_run.h"
 #include "progress_model.h"
 #include "window_texts.h"
 
