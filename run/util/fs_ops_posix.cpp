@@ -308,7 +308,10 @@ Status ReadRegularFile(const fs::path& path, std::string& bytes) {
     const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
     if (n == 0) return Status::Ok();
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::FromErrno(errno, "read", path);
+    if (n < 0) {
+      bytes.clear();
+      return Status::FromErrno(errno, "read", path);
+    }
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
 }

@@ -251,6 +251,7 @@ Status ReadRegularFile(const fs::path& path, std::string& bytes) {
     else bytes.append(buffer, n);
   }
   CloseHandle(h);
+  if (!status.ok()) bytes.clear();
   return status;
 }
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <string_view>
 
-// The whole of the regular file `path` (links followed) in `text`. `missing` is set, and
+// ReadRegularFile of fs_ops.h, for a file that may be absent: `missing` is set, and
 // the result is Ok, when there is no entry of that name at all. A link that leads nowhere,
 // a folder, FIFO, socket or device is a failure ("not a regular file (stat PATH)"), as is
 // any error of the system.

@@ -1,4 +1,5 @@
 #include "run/util/special_files.h"
+#include "run/util/fs_ops.h"
 
 #include "run/util/native_path.h"
 
@@ -81,23 +82,7 @@ Status ReadRegularFile(const fs::path& path, std::string& text, bool& missing) {
     return Status::FromErrno(err, "stat", path);
   }
   if (!S_ISREG(st.st_mode)) return NotRegular("stat", path);
-  // O_NONBLOCK: should a FIFO have taken the file's place since, the open does not wait.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return Status::FromErrno(errno, "open", path);
-  Status status = Status::Ok();
-  if (::fstat(fd, &st) != 0) status = Status::FromErrno(errno, "fstat", path);
-  else if (!S_ISREG(st.st_mode)) status = NotRegular("fstat", path);
-  char buffer[1 << 14];
-  while (status.ok()) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) status = Status::FromErrno(errno, "read", path);
-    else text.append(buffer, static_cast<size_t>(n));
-  }
-  ::close(fd);
-  if (!status.ok()) text.clear();
-  return status;
+  return ReadRegularFile(path, text);  // which refuses a FIFO put in its place since
 }
 
 bool IsStreamTarget(const fs::path& path) {

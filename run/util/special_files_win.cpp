@@ -2,6 +2,7 @@
 // GetFileType on what was opened: FILE_TYPE_DISK is a file, FILE_TYPE_CHAR a device
 // (CON, NUL, COM1), FILE_TYPE_PIPE a pipe.
 #include "run/util/special_files.h"
+#include "run/util/fs_ops.h"
 
 #include "run/util/native_path.h"
 
@@ -62,20 +63,7 @@ Status ReadRegularFile(const fs::path& path, std::string& text, bool& missing) {
     return LastError("GetFileAttributesW", path);
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NotRegular("GetFileAttributesW", path);
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError("CreateFileW", path);
-  Status status = GetFileType(h) == FILE_TYPE_DISK ? Status::Ok() : NotRegular("GetFileType", path);
-  char buffer[1 << 14];
-  while (status.ok()) {
-    DWORD got = 0;
-    if (!ReadFile(h, buffer, sizeof buffer, &got, nullptr)) status = LastError("ReadFile", path);
-    else if (got == 0) break;
-    else text.append(buffer, got);
-  }
-  CloseHandle(h);
-  if (!status.ok()) text.clear();
-  return status;
+  return ReadRegularFile(path, text);  // which refuses a pipe or device put in its place since
 }
 
 bool IsStreamTarget(const fs::path& path) {
