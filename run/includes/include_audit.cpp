@@ -4,14 +4,13 @@
 #include "run/includes/include_directives.h"
 #include "run/includes/include_reach.h"
 #include "run/util/native_path.h"
+#include "run/util/parallel_each.h"
 #include "run/util/text.h"
 
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <thread>
 #include <unordered_set>
 
 namespace fs = std::filesystem;
@@ -47,15 +46,7 @@ bool IsEncodedPage(EntryAction action, FileKind kind) {
 // The directives of each file, read by up to `threads` threads at once.
 std::vector<std::vector<IncludeDirective>> ReadDirectives(const std::vector<fs::path>& files, int threads) {
   std::vector<std::vector<IncludeDirective>> found(files.size());
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    for (std::size_t i = next++; i < files.size(); i = next++) found[i] = FindIncludes(PageText(ReadWholeFile(files[i])));
-  };
-  const std::size_t helpers = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)) - 1, files.size() / 64);
-  std::vector<std::thread> pool;
-  for (std::size_t t = 0; t < helpers; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
+  ParallelEach(files.size(), threads, [&](std::size_t i) { found[i] = FindIncludes(PageText(ReadWholeFile(files[i]))); });
   return found;
 }
 

@@ -2,14 +2,13 @@
 
 #include "run/util/fs_ops.h"
 #include "run/util/native_path.h"
+#include "run/util/parallel_each.h"
 #include "run/encoder/script_regions.h"
 #include "run/util/text.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <fstream>
-#include <thread>
 #include <unordered_set>
 
 namespace fs = std::filesystem;
@@ -27,31 +26,23 @@ struct Scanned {
 std::vector<Scanned> ScanFiles(const std::vector<fs::path>& files, const std::vector<std::string>& names, int threads,
                                bool serverScript, const IncludeReach::StoredScans& stored) {
   std::vector<Scanned> found(files.size());
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    for (std::size_t i = next++; i < files.size(); i = next++) {
-      Scanned& out = found[i];
-      if (stored && (out.stamp = StampOf(files[i]))) {
-        const std::string* text = stored(names[i], *out.stamp);
-        if (text && ParseScan(*text, out.scan) &&
-            (!serverScript || out.scan.serverScript != IncludeScan::Script::Unknown)) {
-          continue;
-        }
-        out.scan = IncludeScan();
+  ParallelEach(files.size(), threads, [&](std::size_t i) {
+    Scanned& out = found[i];
+    if (stored && (out.stamp = StampOf(files[i]))) {
+      const std::string* text = stored(names[i], *out.stamp);
+      if (text && ParseScan(*text, out.scan) &&
+          (!serverScript || out.scan.serverScript != IncludeScan::Script::Unknown)) {
+        return;
       }
-      out.read = true;
-      const std::string bytes = ReadWholeFile(files[i]);
-      out.scan.directives = FindIncludes(PageText(bytes));
-      if (serverScript) {
-        out.scan.serverScript = HoldsServerScript(bytes) ? IncludeScan::Script::Holds : IncludeScan::Script::None;
-      }
+      out.scan = IncludeScan();
     }
-  };
-  const std::size_t helpers = std::min<std::size_t>(static_cast<std::size_t>(std::max(threads, 1)) - 1, files.size() / 64);
-  std::vector<std::thread> pool;
-  for (std::size_t t = 0; t < helpers; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& t : pool) t.join();
+    out.read = true;
+    const std::string bytes = ReadWholeFile(files[i]);
+    out.scan.directives = FindIncludes(PageText(bytes));
+    if (serverScript) {
+      out.scan.serverScript = HoldsServerScript(bytes) ? IncludeScan::Script::Holds : IncludeScan::Script::None;
+    }
+  });
   return found;
 }
 

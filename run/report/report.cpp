@@ -4,7 +4,7 @@
 #include "run/util/fs_ops.h"
 #include "run/util/json_writer.h"
 #include "run/util/native_path.h"
-#include "run/util/special_files.h"
+#include "run/util/non_regular.h"
 #include "run/util/text.h"
 
 #include <cstdio>

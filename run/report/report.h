@@ -70,7 +70,7 @@ private:
 std::string ReportPlaceProblem(const std::filesystem::path& report, const std::filesystem::path& source);
 
 // `document` written to `file` through a temporary file beside it renamed into place; into
-// `file` itself when it is a device, a FIFO or standard output (special_files.h).
+// `file` itself when it is a device, a FIFO or standard output (non_regular.h).
 Status WriteReportFile(const std::filesystem::path& file, const std::string& document);
 
 // The document of a run that has begun (status "running", no end), written to `file` in

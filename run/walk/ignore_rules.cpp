@@ -1,6 +1,6 @@
 #include "run/walk/ignore_rules.h"
 
-#include "run/util/special_files.h"
+#include "run/util/non_regular.h"
 
 #include <cctype>
 

@@ -72,7 +72,7 @@ QJsonObject ReportAfterLog(const QByteArray& out, QByteArray* log = nullptr) {
 
 }  // namespace
 
-class TestBatchSpecial : public QObject {
+class TestBatchNonRegular : public QObject {
   Q_OBJECT
 private slots:
   void initTestCase();
@@ -94,7 +94,7 @@ private:
   fs::path root_;
 };
 
-void TestBatchSpecial::initTestCase() {
+void TestBatchNonRegular::initTestCase() {
   root_ = tmp_.path().toStdString();
   fs::permissions(root_, fs::perms::all);  // the unprivileged user's runs read and write here too
   const QString bin = qEnvironmentVariable("QW_TEST_BIN_DIR");
@@ -112,7 +112,7 @@ void TestBatchSpecial::initTestCase() {
   }
 }
 
-QProcessEnvironment TestBatchSpecial::Environment() const {
+QProcessEnvironment TestBatchNonRegular::Environment() const {
   QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
   e.insert("XDG_CONFIG_HOME", Str(root_ / "config"));
   e.insert("XDG_STATE_HOME", Str(root_ / "state"));
@@ -122,13 +122,13 @@ QProcessEnvironment TestBatchSpecial::Environment() const {
 }
 
 // The program and its arguments; as uid 65534 when asked and running as root.
-QStringList TestBatchSpecial::Command(const QStringList& args, bool unprivileged) const {
+QStringList TestBatchNonRegular::Command(const QStringList& args, bool unprivileged) const {
   const QStringList run = QStringList{Str(root_ / "app/quillward-batch"), "--set", "chkASP=1"} + args;
   if (!unprivileged || ::geteuid() != 0) return run;
   return QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"} + run;
 }
 
-void TestBatchSpecial::reportIntoSpecialFiles_data() {
+void TestBatchNonRegular::reportIntoSpecialFiles_data() {
   QTest::addColumn<QString>("target");  // what the report's path is, made in a temporary folder
   QTest::newRow("a link to /dev/stdout, stdout a pipe") << "stdout-pipe";
   QTest::newRow("a link to /proc/self/fd/1, stdout a pipe") << "fd1-pipe";
@@ -138,7 +138,7 @@ void TestBatchSpecial::reportIntoSpecialFiles_data() {
   QTest::newRow("a link to a FIFO with a reader") << "fifo-link";
 }
 
-void TestBatchSpecial::reportIntoSpecialFiles() {
+void TestBatchNonRegular::reportIntoSpecialFiles() {
   QFETCH(QString, target);
   const fs::path dir = root_ / ("report-" + target.toStdString());
   fs::create_directories(dir);
@@ -191,7 +191,7 @@ void TestBatchSpecial::reportIntoSpecialFiles() {
 
 // A FIFO or a device where a file of the site goes is no place to write into: it is
 // replaced by the real file, as a link there is.
-void TestBatchSpecial::specialFileInTheDestination() {
+void TestBatchNonRegular::specialFileInTheDestination() {
   const fs::path out = root_ / "dest-fifo";
   fs::create_directories(out);
   QCOMPARE(::mkfifo((out / "default.asp").c_str(), 0600), 0);
@@ -206,7 +206,7 @@ void TestBatchSpecial::specialFileInTheDestination() {
   QCOMPARE(Read(out / "readme.txt"), QByteArray("plain"));
 }
 
-void TestBatchSpecial::rulesUnknown_data() {
+void TestBatchNonRegular::rulesUnknown_data() {
   QTest::addColumn<QString>("what");
   QTest::addColumn<QString>("reason");
   QTest::newRow("a FIFO") << "fifo" << "not a regular file (stat ";
@@ -216,7 +216,7 @@ void TestBatchSpecial::rulesUnknown_data() {
 
 // An ignore file whose rules cannot be known fails its folder: nothing of it is deployed
 // (not even what the rules would have let through), and the run goes on, never waiting.
-void TestBatchSpecial::rulesUnknown() {
+void TestBatchNonRegular::rulesUnknown() {
   QFETCH(QString, what);
   QFETCH(QString, reason);
   const fs::path base = root_ / ("rules-" + what.toStdString());
@@ -275,7 +275,7 @@ void TestBatchSpecial::rulesUnknown() {
   QVERIFY(folder["reason"].toString().contains("its ignore file cannot be read"));
 }
 
-void TestBatchSpecial::foreignEncoderProbedApart_data() {
+void TestBatchNonRegular::foreignEncoderProbedApart_data() {
   QTest::addColumn<QString>("serve");  // what the stand-in does with `--serve`
   QTest::newRow("takes it for a file name") << "name";
   QTest::newRow("never answers") << "hang";
@@ -284,7 +284,7 @@ void TestBatchSpecial::foreignEncoderProbedApart_data() {
 // A foreign encoder is asked whether it serves in a folder of its own, with nothing to
 // read, for a short time: whatever it does with `--serve`, nothing lands in the run's
 // working folder, and the folder is gone afterwards.
-void TestBatchSpecial::foreignEncoderProbedApart() {
+void TestBatchNonRegular::foreignEncoderProbedApart() {
   QFETCH(QString, serve);
   const fs::path work = root_ / ("work-" + serve.toStdString()), out = root_ / ("foreign-out-" + serve.toStdString());
   fs::create_directories(work);
@@ -303,7 +303,7 @@ void TestBatchSpecial::foreignEncoderProbedApart() {
   QVERIFY(QJsonDocument::fromJson(Read(root_ / "foreign.json"))["encoder"]["serve_version"].isNull());
 }
 
-void TestBatchSpecial::consoleLine_data() {
+void TestBatchNonRegular::consoleLine_data() {
   QTest::addColumn<QByteArray>("entry");
   QTest::addColumn<QByteArray>("line");
   QTest::newRow("question mark") << QByteArray("a?b") << QByteArray("a?b");
@@ -320,14 +320,14 @@ void TestBatchSpecial::consoleLine_data() {
   QTest::newRow("UTF-8 kept") << QByteArray("caf\xC3\xA9") << QByteArray("caf\xC3\xA9");
 }
 
-void TestBatchSpecial::consoleLine() {
+void TestBatchNonRegular::consoleLine() {
   QFETCH(QByteArray, entry);
   QFETCH(QByteArray, line);
   QCOMPARE(QByteArray::fromStdString(OneLine(entry.toStdString())), line);
 }
 
 // Names that printed alike once: distinct lines in the log, exact bytes in the report.
-void TestBatchSpecial::namesInTheLogAndReport() {
+void TestBatchNonRegular::namesInTheLogAndReport() {
   const fs::path site = root_ / "names", out = root_ / "names-out", report = root_ / "names.json";
   for (const char* name : {"a?b", "a\nb", "a\tb", "a\\nb"}) Write(site / name, "n");
   QProcess p;
@@ -344,5 +344,5 @@ void TestBatchSpecial::namesInTheLogAndReport() {
   QCOMPARE(paths, (QStringList{"", "a\tb", "a\nb", "a?b", "a\\nb"}));
 }
 
-QTEST_GUILESS_MAIN(TestBatchSpecial)
-#include "test_batch_special.moc"
+QTEST_GUILESS_MAIN(TestBatchNonRegular)
+#include "test_batch_non_regular.moc"

@@ -1,7 +1,7 @@
 #pragma once
 // Files that are not regular files, where a run reads or writes a file of its own choosing
 // (an ignore file in the source, the report). One implementation per platform
-// (special_files_posix.cpp, special_files_win.cpp).
+// (non_regular_posix.cpp, non_regular_win.cpp).
 //
 // Reading: a FIFO, a device or a folder is never read as text, so no read can block the
 // run: the type is looked at before the file is opened (without waiting for a writer)

@@ -1,4 +1,4 @@
-#include "run/util/special_files.h"
+#include "run/util/non_regular.h"
 #include "run/util/fs_ops.h"
 
 #include "run/util/native_path.h"

@@ -1,7 +1,7 @@
 // On Windows the type comes from the attributes before anything is opened, and from
 // GetFileType on what was opened: FILE_TYPE_DISK is a file, FILE_TYPE_CHAR a device
 // (CON, NUL, COM1), FILE_TYPE_PIPE a pipe.
-#include "run/util/special_files.h"
+#include "run/util/non_regular.h"
 #include "run/util/fs_ops.h"
 
 #include "run/util/native_path.h"
