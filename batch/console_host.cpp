@@ -47,24 +47,46 @@ std::string OneLine(const std::string& entry) {
 ConsoleHost::ConsoleHost(std::filesystem::path source, std::filesystem::path destination,
                          std::filesystem::path appDir, std::FILE* out, std::FILE* err)
     : source_(std::move(source)), destination_(std::move(destination)),
-      appDir_(std::move(appDir)), out_(out), err_(err) {}
+      appDir_(std::move(appDir)), out_(out), err_(err), live_(ReadAsWritten(out)) {}
 
-ConsoleHost::~ConsoleHost() { std::fflush(out_); }
+namespace {
+constexpr auto kFlushEvery = std::chrono::milliseconds(50);
+constexpr std::size_t kFlushAt = 64 * 1024;
+}  // namespace
 
-// Each line is on stdout as soon as it is done, whatever ends the program later. A
-// write that fails (stdout closed) is dropped: the work goes on, the exit status tells.
-void ConsoleHost::AppendLog(const std::string& entry) {
-  WriteText(out_, OneLine(entry) + "\n");
+ConsoleHost::~ConsoleHost() { Flush(); }
+
+// A write that fails (stdout closed) is dropped: the work goes on, the exit status tells.
+void ConsoleHost::Flush() {
+  lastFlush_ = std::chrono::steady_clock::now();
+  if (pending_.empty()) return;
+  WriteText(out_, pending_);
   std::clearerr(out_);
+  pending_.clear();
+}
+
+void ConsoleHost::FlushWhenDue() {
+  if (pending_.empty()) return;
+  if (live_ || pending_.size() >= kFlushAt || std::chrono::steady_clock::now() - lastFlush_ >= kFlushEvery) Flush();
+}
+
+void ConsoleHost::AppendLog(const std::string& entry) {
+  pending_ += OneLine(entry);
+  pending_ += '\n';
+  FlushWhenDue();
 }
 
 void ConsoleHost::ShowMessage(const std::string& text, MessageIcon, const std::string& title) {
-  std::fflush(out_);
+  Flush();
   WriteText(err_, title + ": " + text + "\n");
 }
 
+// Called after each file and while the run waits on one: lines logged before a long
+// wait are out within the flush interval.
 void ConsoleHost::ProcessEvents() {
+  FlushWhenDue();
   if (StopSignalled() && !stopNoticed_) {
+    Flush();
     stopNoticed_ = true;
     state_.StopRequested = true;
     WriteText(err_, "quillward-batch: stopping after the current file\n");

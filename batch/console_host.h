@@ -1,9 +1,14 @@
 #pragma once
 // The run's host on a console: log entries become lines on stdout, messages go to stderr,
-// and a stop signal (stop_signals.h) is the Stop button.
+// and a stop signal (stop_signals.h) is the Stop button. Each line is written as it is
+// logged where a reader may take it as it comes (stdout a pipe or a terminal); into a file
+// or the null device lines go in batches, at the latest 50 ms after they were logged while
+// the run goes on (a write a line was a good part of a re-run that finds nothing to do),
+// and all of them before a message, at a stop signal and at the end.
 
 #include "run/run_host.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -24,13 +29,21 @@ public:
   void ScrollText(std::int16_t) override {}
   void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
   void ProcessEvents() override;
+  void FlushLog() override { Flush(); }
+  // Writes the lines logged so far.
+  void Flush();
 
 private:
+  void FlushWhenDue();
+
   std::filesystem::path source_, destination_, appDir_;
   std::FILE* out_;
   std::FILE* err_;
   RunState state_;
   bool stopNoticed_ = false;
+  bool live_;             // each line written as it is logged
+  std::string pending_;  // lines logged, not yet written
+  std::chrono::steady_clock::time_point lastFlush_ = std::chrono::steady_clock::now();
 };
 
 // One entry, one line, that reads back as exactly one text: a control character in a

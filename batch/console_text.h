@@ -7,3 +7,8 @@
 #include <string>
 
 void WriteText(std::FILE* stream, const std::string& utf8);
+
+// Whether what is written to `stream` may be read as it comes: a pipe, a socket or a
+// terminal (a deploy script reading the log, a person watching it). Not a file, nor the
+// null device.
+bool ReadAsWritten(std::FILE* stream);

@@ -18,3 +18,10 @@ void WriteText(std::FILE* stream, const std::string& utf8) {
   std::fwrite(utf8.data(), 1, utf8.size(), stream);
   std::fflush(stream);
 }
+
+bool ReadAsWritten(std::FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (handle == INVALID_HANDLE_VALUE) return true;
+  const DWORD type = GetFileType(handle);
+  return type == FILE_TYPE_PIPE || (type == FILE_TYPE_CHAR && _isatty(_fileno(stream)));
+}

@@ -68,6 +68,7 @@ int main(int argc, char** argv) {
 
   ConsoleHost host(args.source, args.destination, ProgramDirectory(argc > 0 ? argv[0] : nullptr));
   const RunOutcome outcome = RunEncoding(host, settings);
+  host.Flush();
   int status = ExitStatusOf(outcome);
   if (!outcome.reportProblem.empty()) {
     PrintError("report not written: " + outcome.reportProblem);

@@ -64,7 +64,7 @@ std::string CountAndCheckEncoder(RunHost& host, const fs::path& source, const Ru
     host.ShowProgress(0, files);
     host.ProcessEvents();
     return host.State().StopRequested;
-  });
+  }, /*keep=*/true);
   if (count.toEncode == 0) return {};
   const fs::path encoder = host.AppDir() / ToNativePath(EncoderFileName());
   const std::string problem = EncoderProblem(encoder);
@@ -245,9 +245,10 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
       return trusted ? keeper.StoredScan(relative, now) : nullptr;
     };
   }
-  includes.Find(source, count.aspPages, settings.Jobs, stored);
+  includes.Find(source, count.aspPages, settings.Jobs, stored, &count.aspStamps);
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
   walk.SetIncludes(&includes);
+  walk.SetListings(&count.listings);
   // The dry run first: its line of an entry comes before anything another observer says.
   DryRunLog dryRun(host);
   if (settings.DryRun) walk.AddObserver(&dryRun);
@@ -322,6 +323,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   if (report) WriteRunningReport(ToNativePath(settings.ReportPath), source, *report);
   RunOutcome outcome = CheckAndWalk(host, settings, source, destination, times, report.get(), refusal);
   if (report) {
+    host.FlushLog();
     const fs::path encoder = host.AppDir() / ToNativePath(EncoderFileName());
     report->SetEncoder(IdentifyEncoder(encoder, !settings.DryRun && outcome.status != RunOutcome::Status::Refused));
     const fs::path file = ToNativePath(settings.ReportPath);

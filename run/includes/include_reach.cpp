@@ -24,11 +24,12 @@ struct Scanned {
 // Each file read once, by up to `threads` threads; `serverScript` looked for when asked.
 // A file whose stored scan holds what is asked is not read.
 std::vector<Scanned> ScanFiles(const std::vector<fs::path>& files, const std::vector<std::string>& names, int threads,
-                               bool serverScript, const IncludeReach::StoredScans& stored) {
+                               bool serverScript, const IncludeReach::StoredScans& stored,
+                               const std::vector<std::optional<FileStamp>>* known) {
   std::vector<Scanned> found(files.size());
   ParallelEach(files.size(), threads, [&](std::size_t i) {
     Scanned& out = found[i];
-    if (stored && (out.stamp = StampOf(files[i]))) {
+    if (stored && (out.stamp = known && (*known)[i] ? (*known)[i] : StampOf(files[i]))) {
       const std::string* text = stored(names[i], *out.stamp);
       if (text && ParseScan(*text, out.scan) &&
           (!serverScript || out.scan.serverScript != IncludeScan::Script::Unknown)) {
@@ -129,7 +130,8 @@ std::optional<std::string> IncludeReach::Locate(const fs::path& root, const std:
 }
 
 void IncludeReach::Find(const fs::path& root, const std::vector<std::string>& pages, int threads,
-                        const StoredScans& stored) {
+                        const StoredScans& stored, const std::vector<std::optional<FileStamp>>* pageStamps) {
+  if (pageStamps && pageStamps->size() != pages.size()) pageStamps = nullptr;
   std::unordered_set<std::string> read;
   std::vector<std::string> level(pages.begin(), pages.end());
   for (bool first = true; !level.empty(); first = false) {
@@ -137,7 +139,7 @@ void IncludeReach::Find(const fs::path& root, const std::vector<std::string>& pa
     files.reserve(level.size());
     for (const std::string& file : level) files.push_back(root / ToNativePath(file));
     read.insert(level.begin(), level.end());
-    std::vector<Scanned> scanned = ScanFiles(files, level, threads, !first, stored);
+    std::vector<Scanned> scanned = ScanFiles(files, level, threads, !first, stored, first ? pageStamps : nullptr);
     std::vector<std::string> next;
     for (std::size_t i = 0; i < level.size(); ++i) {
       const IncludeScan& scan = scanned[i].scan;

@@ -50,8 +50,10 @@ public:
   // walk's order. With `stored`, each file's size and time are taken before it would be
   // read: a file an earlier run read as it is now is not read again, and what is read is
   // kept with them for ScanOf.
+  // `pageStamps`, where given, holds each page's stamp as listed (or none), in the order
+  // of `pages`: a page with one is not looked at again.
   void Find(const std::filesystem::path& root, const std::vector<std::string>& pages, int threads,
-            const StoredScans& stored = {});
+            const StoredScans& stored = {}, const std::vector<std::optional<FileStamp>>* pageStamps = nullptr);
 
   // The file that first includes `relative` when `relative` is reached by an include and
   // holds server script; else nullptr. Letter case ignored.

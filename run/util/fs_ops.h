@@ -35,7 +35,9 @@ struct FolderEntry {
 };
 
 // The entries of `folder` ("." and ".." left out), in the order the system lists them.
-Status ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
+// With `stamps`, every File entry carries its stamp (looked at through the open folder
+// where the listing does not carry it); one that cannot be looked at carries none.
+Status ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries, bool stamps = false);
 
 // Creates the folder `path`. One that already exists is fine (`existed` tells); a file in
 // its place is not. A link in its place is never followed: it is removed and a real

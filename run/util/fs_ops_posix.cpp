@@ -34,6 +34,20 @@ private:
   int fd_;
 };
 
+long long Nanoseconds(const timespec& t) {
+  return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+FileStamp StampOfStat(const struct stat& st) {
+  FileStamp s;
+  s.device = st.st_dev;
+  s.inode = st.st_ino;
+  s.size = static_cast<unsigned long long>(st.st_size);
+  s.modifiedNs = Nanoseconds(st.st_mtim);
+  s.changedNs = Nanoseconds(st.st_ctim);
+  return s;
+}
+
 FolderEntry::Type TypeOfLink(const fs::path& full, std::string& reason) {
   struct stat target;
   if (::stat(full.c_str(), &target) != 0) {
@@ -47,8 +61,9 @@ FolderEntry::Type TypeOfLink(const fs::path& full, std::string& reason) {
 }
 
 FolderEntry::Type TypeOf(const fs::path& folder, const dirent& e, std::string& reason) {
-  const fs::path full = folder / e.d_name;
   unsigned char type = e.d_type;
+  if (type == DT_REG) return FolderEntry::Type::File;  // most entries: no path made
+  const fs::path full = folder / e.d_name;
   if (type == DT_UNKNOWN) {  // some file systems do not say: ask
     struct stat st;
     if (::lstat(full.c_str(), &st) != 0) {
@@ -131,13 +146,9 @@ Status WriteThenRename(int in, const struct stat& st, const fs::path& to) {
   return Status::Ok();
 }
 
-long long Nanoseconds(const timespec& t) {
-  return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
-}
-
 }  // namespace
 
-Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
+Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries, bool stamps) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return Status::FromErrno(errno, "opendir", folder);
   for (;;) {
@@ -150,6 +161,10 @@ Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
     entry.name = n;
     entry.displayName = ValidUtf8(n);
     entry.type = TypeOf(folder, *e, entry.reason);
+    struct stat st;
+    if (stamps && entry.type == FolderEntry::Type::File && ::fstatat(::dirfd(dir), n, &st, 0) == 0) {
+      entry.stamp = StampOfStat(st);
+    }
     entries.push_back(std::move(entry));
   }
   const int err = errno;
@@ -326,18 +341,6 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
   return WriteThenRename(in.get(), st, to);
 }
-
-namespace {
-FileStamp StampOfStat(const struct stat& st) {
-  FileStamp s;
-  s.device = st.st_dev;
-  s.inode = st.st_ino;
-  s.size = static_cast<unsigned long long>(st.st_size);
-  s.modifiedNs = Nanoseconds(st.st_mtim);
-  s.changedNs = Nanoseconds(st.st_ctim);
-  return s;
-}
-}  // namespace
 
 std::optional<FileStamp> StampOf(const fs::path& path) {
   struct stat st;

@@ -58,7 +58,7 @@ Status FindError(const char* call, const fs::path& folder) {
 // One FindFirstFileExW listing carries each entry's attributes, size and times: a plain
 // file or folder needs no look of its own; a reparse point (a link or a junction) is
 // looked at as before, through it and not.
-Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
+Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries, bool stamps) {
   WIN32_FIND_DATAW data;
   const fs::path pattern = folder / L"*";
   HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
@@ -75,6 +75,7 @@ Status ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
     entry.displayName = Utf8FromWide(entry.name.native());
     if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
       entry.type = TypeOf(fs::directory_entry(folder / entry.name), entry.reason);
+      if (stamps && entry.type == FolderEntry::Type::File) entry.stamp = StampOf(folder / entry.name);
     } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       entry.type = FolderEntry::Type::Folder;
     } else {

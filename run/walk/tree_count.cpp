@@ -11,14 +11,18 @@ namespace {
 
 class Counter {
 public:
-  Counter(const RunSettings& settings, const std::function<bool(long long)>& poll)
-      : settings_(settings), poll_(poll), ignore_(settings.SiteExcludes, settings.CommandExcludes) {}
+  Counter(const RunSettings& settings, const std::function<bool(long long)>& poll, bool keep)
+      : settings_(settings), poll_(poll), keep_(keep), ignore_(settings.SiteExcludes, settings.CommandExcludes) {}
 
   void Count(const fs::path& folder, const std::string& relative) {
     std::vector<FolderEntry> entries;
-    if (!ListFolder(folder, entries).ok()) return;
+    if (!ListFolder(folder, entries, keep_ && settings_.Changed).ok()) return;
     // A folder whose ignore file cannot be read is not entered (the walk says why).
-    if (!ignore_.Push(folder, relative)) CountEntries(folder, relative, entries);
+    if (!ignore_.Push(folder, relative)) {
+      SortByName(entries);
+      CountEntries(folder, relative, entries);
+      if (keep_ && !result.stopped) result.listings.emplace(folder.native(), std::move(entries));
+    }
     ignore_.Pop();
   }
 
@@ -26,8 +30,7 @@ public:
 
 private:
   // As the walk goes: a folder's files in name order, then its subfolders.
-  void CountEntries(const fs::path& folder, const std::string& relative, std::vector<FolderEntry>& entries) {
-    SortByName(entries);
+  void CountEntries(const fs::path& folder, const std::string& relative, const std::vector<FolderEntry>& entries) {
     for (const bool folders : {false, true}) {
       for (const FolderEntry& e : entries) {
         if (result.stopped) return;
@@ -46,7 +49,10 @@ private:
           if (e.type != FolderEntry::Type::File) continue;
           const FileKind kind = ClassifyFile(TypeDescription(e.displayName), e.displayName, settings_);
           if (kind != FileKind::Copy) ++result.toEncode;
-          if (kind == FileKind::EncodeAspPage || kind == FileKind::EncodeAspByExtension) result.aspPages.push_back(path);
+          if (kind == FileKind::EncodeAspPage || kind == FileKind::EncodeAspByExtension) {
+            result.aspPages.push_back(path);
+            result.aspStamps.push_back(e.stamp);
+          }
         }
       }
     }
@@ -54,6 +60,7 @@ private:
 
   const RunSettings& settings_;
   const std::function<bool(long long)>& poll_;
+  const bool keep_;
   IgnoreStack ignore_;
   long long seen_ = 0;
 };
@@ -61,8 +68,8 @@ private:
 }  // namespace
 
 TreeCount CountTree(const fs::path& source, const RunSettings& settings,
-                    const std::function<bool(long long)>& poll) {
-  Counter counter(settings, poll);
+                    const std::function<bool(long long)>& poll, bool keep) {
+  Counter counter(settings, poll, keep);
   counter.Count(source, "");
   return counter.result;
 }

@@ -100,7 +100,15 @@ void Walk::Run(const fs::path& source, const fs::path& destination) {
 
 void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, const std::string& relative) {
   std::vector<FolderEntry> entries;
-  if (Status listed = ListFolder(source, entries); !listed.ok()) {
+  bool sorted = false;
+  if (kept_) {
+    if (auto it = kept_->find(source.native()); it != kept_->end()) {
+      entries = std::move(it->second);
+      kept_->erase(it);
+      sorted = true;
+    }
+  }
+  if (Status listed = sorted ? Status::Ok() : ListFolder(source, entries); !listed.ok()) {
     Queue(Pending(kProcessing + LogEntry(source, listed.reason()),
                   RecordOf(EntryAction::Failed, true, relative, source, destination, listed.reason())));
     return;
@@ -114,8 +122,8 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
     return;
   }
   Queue(Pending(kProcessing + ToDisplayPath(source), RecordOf(EntryAction::Folder, true, relative, source, destination)));
-  listing_.Listed(source, entries);
-  SortByName(entries);
+  if (settings_.Delete) listing_.Listed(source, entries);  // only a removal asks what was listed
+  if (!sorted) SortByName(entries);
   EncodeEntries(entries, source, destination, relative);
   ignore_.Pop();
 }

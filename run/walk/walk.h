@@ -24,6 +24,9 @@
 // files themselves are never copied, counted or logged. An ignore file that cannot be read
 // is a failed entry "<path> - <reason>" and the folder is walked without its rules.
 //
+// A folder's entries are taken from the listings the count kept (tree_count.h) where it
+// kept one, else listed as the walk enters it.
+//
 // What the walk read of each folder, and which folders it could not read in full (every
 // folder failure, and an unreadable ignore file, marks one), is kept for the removal that
 // may follow (source_listing.h).
@@ -52,6 +55,7 @@
 #include "run/run_host.h"
 #include "run/settings/run_settings.h"
 #include "run/walk/source_listing.h"
+#include "run/walk/tree_count.h"
 
 #include <array>
 #include <atomic>
@@ -80,6 +84,9 @@ public:
   // script is encoded as an include (/e asp /xl) whatever its extension, and logged as
   // "<path> - encoded as an include (included by <page>)". Not owned.
   void SetIncludes(const IncludeReach* reach) { includes_ = reach; }
+  // The folders' listings the count kept: each is taken (moved out) as its folder is
+  // entered. Not owned.
+  void SetListings(KeptListings* kept) { kept_ = kept; }
 
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
@@ -149,6 +156,7 @@ private:
   ManifestKeeper* manifest_ = nullptr;
   SourceListing listing_;
   const IncludeReach* includes_ = nullptr;
+  KeptListings* kept_ = nullptr;
 };
 
 // Name order ignoring case (case-folded names compared by code point), ties broken by the
