@@ -3,6 +3,8 @@
 #include "console_text.h"
 #include "stop_signals.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr bool kBackslashSeparates = std::filesystem::path::preferred_separator == L'\\';
@@ -29,9 +31,13 @@ bool StartsEscape(char next) {
 
 }  // namespace
 
-std::string OneLine(const std::string& entry) {
-  std::string line;
-  line.reserve(entry.size() + 1);  // and the line end the caller adds
+void AppendOneLine(std::string& line, const std::string& entry) {
+  // Most entries need no escape: taken whole.
+  const bool plain = std::none_of(entry.begin(), entry.end(), [](char c) { return IsControl(c) || c == '\\'; });
+  if (plain) {
+    line += entry;
+    return;
+  }
   for (std::size_t i = 0; i < entry.size(); ++i) {
     const char c = entry[i];
     if (IsControl(c)) {
@@ -41,6 +47,12 @@ std::string OneLine(const std::string& entry) {
       if (c == '\\' && !kBackslashSeparates && i + 1 < entry.size() && StartsEscape(entry[i + 1])) line += '\\';
     }
   }
+}
+
+std::string OneLine(const std::string& entry) {
+  std::string line;
+  line.reserve(entry.size() + 1);  // and the line end the caller adds
+  AppendOneLine(line, entry);
   return line;
 }
 
@@ -71,7 +83,7 @@ void ConsoleHost::FlushWhenDue() {
 }
 
 void ConsoleHost::AppendLog(const std::string& entry) {
-  pending_ += OneLine(entry);
+  AppendOneLine(pending_, entry);
   pending_ += '\n';
   FlushWhenDue();
 }

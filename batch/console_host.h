@@ -29,7 +29,7 @@ public:
   void ScrollText(std::int16_t) override {}
   void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) override;
   void ProcessEvents() override;
-  void FlushLog() override { Flush(); }
+  void WriteLogOut() override { Flush(); }
   // Writes the lines logged so far.
   void Flush();
 
@@ -53,3 +53,5 @@ private:
 // does (Windows), names hold neither control characters nor backslashes, so a path
 // prints as it is. The report keeps every name's exact bytes.
 std::string OneLine(const std::string& entry);
+// The same, appended to `line`.
+void AppendOneLine(std::string& line, const std::string& entry);

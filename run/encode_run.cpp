@@ -323,7 +323,7 @@ RunOutcome RunEncoding(RunHost& host, const SettingsStore& store, const StopTime
   if (report) WriteRunningReport(ToNativePath(settings.ReportPath), source, *report);
   RunOutcome outcome = CheckAndWalk(host, settings, source, destination, times, report.get(), refusal);
   if (report) {
-    host.FlushLog();
+    host.WriteLogOut();
     const fs::path encoder = host.AppDir() / ToNativePath(EncoderFileName());
     report->SetEncoder(IdentifyEncoder(encoder, !settings.DryRun && outcome.status != RunOutcome::Status::Refused));
     const fs::path file = ToNativePath(settings.ReportPath);

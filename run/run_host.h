@@ -40,7 +40,7 @@ public:
   // Everything logged so far is out, before the run writes what may land beside it (a
   // report into the console's own output). A host that shows each entry as it comes has
   // nothing to do.
-  virtual void FlushLog() {}
+  virtual void WriteLogOut() {}
   // Scrolls the log box `lines` lines down from its first line.
   virtual void ScrollText(std::int16_t lines) = 0;
   virtual void ShowMessage(const std::string& text, MessageIcon icon, const std::string& title) = 0;

@@ -53,14 +53,14 @@ void SortByName(std::vector<FolderEntry>& entries) {
 
 namespace {
 
-EntryRecord RecordOf(EntryAction action, bool folder, std::string relative, const fs::path& source,
-                     const fs::path& destination, std::string reason = {}) {
+EntryRecord RecordOf(EntryAction action, bool folder, std::string relative, fs::path source,
+                     fs::path destination, std::string reason = {}) {
   EntryRecord record;
   record.action = action;
   record.folder = folder;
   record.relative = std::move(relative);
-  record.source = source;
-  record.destination = destination;
+  record.source = std::move(source);
+  record.destination = std::move(destination);
   record.reason = std::move(reason);
   return record;
 }
@@ -141,13 +141,10 @@ void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path
     for (const FolderEntry& e : entries) {
       if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
       if (LeftOut(e, source, relative)) continue;
-      const fs::path in = JoinPath(source, e.name), out = JoinPath(destination, e.name);
-      if (from) {
-        const ManifestKeeper::Looks looks{*from, *to, e};
-        HandOut(e, in, out, JoinRelative(relative, e.displayName), &looks);
-      } else {
-        HandOut(e, in, out, JoinRelative(relative, e.displayName), nullptr);
-      }
+      std::optional<ManifestKeeper::Looks> looks;
+      if (from) looks.emplace(ManifestKeeper::Looks{*from, *to, e});
+      HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name), JoinRelative(relative, e.displayName),
+              looks ? &*looks : nullptr);
       if (stopped) return;
     }
   }
@@ -205,9 +202,15 @@ void Walk::EnterSubfolders(const std::vector<FolderEntry>& entries, const fs::pa
 }
 
 // One file: its kind decided here, the work done here (one worker) or handed out.
-void Walk::HandOut(const FolderEntry& entry, const fs::path& source, const fs::path& destination,
-                   const std::string& relative, const ManifestKeeper::Looks* looks) {
-  Pending pending(ToDisplayPath(source), RecordOf(EntryAction::Copied, false, relative, source, destination));
+void Walk::HandOut(const FolderEntry& entry, fs::path sourcePath, fs::path destinationPath, std::string relativePath,
+                   const ManifestKeeper::Looks* looks) {
+  std::string shown = ToDisplayPath(sourcePath);
+  Pending pending(std::move(shown), RecordOf(EntryAction::Copied, false, std::move(relativePath), std::move(sourcePath),
+                                             std::move(destinationPath)));
+  // The record's own, until it is handed on.
+  const fs::path& source = pending.record.source;
+  const fs::path& destination = pending.record.destination;
+  const std::string& relative = pending.record.relative;
   if (entry.type == FolderEntry::Type::Other) {  // failed as it was listed
     pending.record.action = EntryAction::Failed;
     pending.record.reason = entry.reason;

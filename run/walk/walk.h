@@ -122,9 +122,8 @@ private:
                      const std::filesystem::path& destination, const std::string& relative);
   // Whether the entry is left out; counts it, and logs it when verbose.
   bool LeftOut(const FolderEntry& entry, const std::filesystem::path& source, const std::string& relative);
-  void HandOut(const FolderEntry& entry, const std::filesystem::path& source,
-               const std::filesystem::path& destination, const std::string& relative,
-               const ManifestKeeper::Looks* looks);
+  void HandOut(const FolderEntry& entry, std::filesystem::path source, std::filesystem::path destination,
+               std::string relative, const ManifestKeeper::Looks* looks);
   void Queue(Pending pending);
   // Logs the results that are there in order; `all`: waits for every one.
   void Collect(bool all);
