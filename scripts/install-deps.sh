@@ -21,6 +21,7 @@ packages=(
   python3                           # the tests' page generator and the bench scripts
   python3-jsonschema                # the tests check the run's report against its schema
   git                               # the ignore rules' tests check the matcher against git's own
+  rsync                             # the yardstick of bench/changed.sh
 )
 
 # No 32-bit Wine (wine32:i386): where the kernel cannot run i386 programs it only breaks

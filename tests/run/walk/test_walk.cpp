@@ -65,6 +65,7 @@ private slots:
   void emptySource();
   void orderAndFolders();
   void mappingIsByRelativePath();
+  void foldersShownAlike();
   void copyReplacesAndLeavesNoTemporaries();
   void commandsPerKind();
   void encoderFailures_data();
@@ -144,6 +145,18 @@ void TestWalk::mappingIsByRelativePath() {
   host_.destination = dst_ / "";  // a trailing separator joins cleanly too
   Run();
   QCOMPARE(ReadBytes(dst_ / "x" / src_.relative_path() / "page.txt"), QByteArray("deep"));
+}
+
+// Folder names that are not UTF-8 show alike ("\xff" and "\xfe" both as U+FFFD): each
+// folder is still walked with its own entries, whether counted first or listed by the walk.
+void TestWalk::foldersShownAlike() {
+  WriteFile(src_ / "\xff", "one.txt", "one");
+  WriteFile(src_ / "\xfe", "two.txt", "two");
+  WriteFile(src_ / "\xfe" / "\xff", "three.txt", "three");
+  const RunOutcome out = Run();
+  QCOMPARE(out.files, 3);
+  QCOMPARE(out.failed, 0);
+  QCOMPARE(TreeOf(dst_), TreeOf(src_));
 }
 
 void TestWalk::copyReplacesAndLeavesNoTemporaries() {
