@@ -130,9 +130,11 @@ std::size_t decode_text(std::basic_string_view<C> text, bool final, Charset cs,
   };
   std::size_t done = 0;  // text before it is decoded
   for (std::size_t k = 0; (k = next_tag(text, k)) != npos;) {
-    const std::size_t end = final || text.size() - k >= 8 ? marked_region_end(text, k) : npos;
+    const bool told = final || text.size() - k >= 8;  // enough text to tell what it is
+    const bool maybe = told && may_be_region(text, k);
+    const std::size_t end = maybe ? marked_region_end(text, k) : npos;
     if (end == npos) {
-      if (!final && (text.size() - k < 8 || may_be_region(text, k))) {
+      if (!told || (!final && maybe)) {
         decode(text.data() + done, text.data() + k, true);  // no block reaches across a '<'
         return k;
       }

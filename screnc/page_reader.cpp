@@ -1,5 +1,6 @@
 #include "page_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -9,7 +10,8 @@ std::optional<IoError> PageReader::open(const std::string& path) {
   begin_ = end_ = 0;
   offset_ = 0;
   at_end_ = false;
-  return file_.open(path);
+  size_ = 0;
+  return file_.open(path, size_);
 }
 
 std::optional<IoError> PageReader::read_more(std::size_t want, std::string_view& fresh) {
@@ -47,7 +49,10 @@ std::optional<IoError> PageReader::fill(std::string_view& fresh) {
     fresh = {};
     return std::nullopt;
   }
-  return read_more(std::max(kPiece, end_ - begin_), fresh);
+  std::size_t want = std::max(kPiece, end_ - begin_);
+  // One byte more than the file, so that the first read that finds its end needs no room.
+  if (offset_ == 0 && end_ == 0 && size_ > 0 && size_ < want) want = static_cast<std::size_t>(size_) + 1;
+  return read_more(want, fresh);
 }
 
 std::optional<IoError> PageReader::fill_all() {

@@ -27,7 +27,8 @@ class SourceFile {
   SourceFile& operator=(const SourceFile&) = delete;
   ~SourceFile() { close(); }
 
-  std::optional<IoError> open(const std::string& path);
+  // `size` is what the system says the file holds now (0 when it cannot say).
+  std::optional<IoError> open(const std::string& path, std::uint64_t& size);
   // Reads up to n bytes to `to`; `got` is 0 at the end of the file.
   std::optional<IoError> read(char* to, std::size_t n, std::size_t& got);
   void close();
@@ -45,8 +46,9 @@ class PageReader {
 
   std::optional<IoError> open(const std::string& path);
 
-  // Reads the next piece after what is held: kPiece bytes, or as many as are held when
-  // that is more (an item that needs more text than is held doubles the buffer, so that
+  // Reads the next piece after what is held: kPiece bytes (the first time no more than
+  // the file holds, so that a small page needs no large buffer), or as many as are held
+  // when that is more (an item that needs more text than is held doubles the buffer, so that
   // looking at it again costs no more than reading it). `fresh` is what was read.
   std::optional<IoError> fill(std::string_view& fresh);
   // Reads up to the end of the file.
@@ -73,6 +75,7 @@ class PageReader {
   std::size_t begin_ = 0, end_ = 0;  // what is held
   std::uint64_t offset_ = 0;        // of the first byte held
   bool at_end_ = false;
+  std::uint64_t size_ = 0;  // the file's size when opened, 0 when not known
 };
 
 }  // namespace screnc

@@ -1,5 +1,6 @@
 // Reading a page's file on POSIX.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,12 +9,14 @@
 
 namespace screnc {
 
-std::optional<IoError> SourceFile::open(const std::string& path) {
+std::optional<IoError> SourceFile::open(const std::string& path, std::uint64_t& size) {
   close();
   path_ = path;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return last_error("open", path);
   handle_ = fd;
+  struct stat st {};
+  size = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
   return std::nullopt;
 }
 

@@ -6,7 +6,7 @@
 
 namespace screnc {
 
-std::optional<IoError> SourceFile::open(const std::string& path) {
+std::optional<IoError> SourceFile::open(const std::string& path, std::uint64_t& size) {
   close();
   path_ = path;
   // Shared for writing and deleting too: encoding in place replaces the file while it is
@@ -16,6 +16,8 @@ std::optional<IoError> SourceFile::open(const std::string& path) {
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return last_error("CreateFileW", path);
   handle_ = reinterpret_cast<std::intptr_t>(h);
+  LARGE_INTEGER n{};
+  size = GetFileSizeEx(h, &n) && n.QuadPart > 0 ? static_cast<std::uint64_t>(n.QuadPart) : 0;
   return std::nullopt;
 }
 
