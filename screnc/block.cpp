@@ -164,11 +164,11 @@ constexpr Base64Values make_base64_values() {
 
 constexpr Base64Values kBase64Values = make_base64_values();
 
-int base64_value(unsigned c) { return c < 128 ? kBase64Values.of[c] : -1; }
+inline int base64_value(unsigned c) { return c < 128 ? kBase64Values.of[c] : -1; }
 
 // Reads the 8-character field at p, which must be the canonical form of its value.
 template <class C>
-std::optional<std::uint32_t> read_u32(const C* p) {
+inline std::optional<std::uint32_t> read_u32(const C* p) {
   if (p[6] != C('=') || p[7] != C('=')) return std::nullopt;
   std::uint64_t bits = 0;
   int bad = 0;  // negative once a character is not base64
