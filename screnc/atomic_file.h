@@ -1,6 +1,6 @@
-// Reading a whole file, and replacing a file only once its new content is complete.
+// Replacing a file only once its new content is complete.
 // One implementation per platform: atomic_file_posix.cpp, atomic_file_win.cpp. Files are
-// read and written as bytes, never as text.
+// written as bytes, never as text.
 #pragma once
 
 #include <cstdint>
@@ -12,32 +12,6 @@
 #include "file_system.h"
 
 namespace screnc {
-
-// A file's bytes, held whole, read into memory (a large file into huge pages where the
-// system has them).
-class FileBytes {
- public:
-  FileBytes() = default;
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-  ~FileBytes() { release(); }
-
-  std::string_view view() const {
-    return buffer_;
-  }
-
- private:
-  friend std::optional<IoError> read_whole_file(const std::string& path, FileBytes& out);
-  void release();
-
-  std::string buffer_;
-};
-
-std::optional<IoError> read_whole_file(const std::string& path, FileBytes& out);
-
-// Reserves room for n bytes in s; for a large text, where the system can, asks for huge
-// pages, which saves most of the page faults of a 100 MB page.
-void reserve_large(std::string& s, std::size_t n);
 
 // A new file in path's folder, written piece by piece, that takes path's place only once
 // it is complete (commit). Nothing is left behind on failure or when it is dropped
@@ -86,6 +60,26 @@ inline std::optional<IoError> write_file_atomic(const std::string& path, std::st
   if (auto err = file.write(data)) return err;
   return file.commit();
 }
+
+// An AtomicWrite opened with the first piece written (so that an output refused before any
+// piece never opens its file); after a failure the rest is not written and the first
+// failure is kept, for the caller to report once all is done.
+struct PieceOutput {
+  PieceOutput(const std::string& p, std::optional<std::uint32_t> m) : path(p), mode(m) {}
+  const std::string& path;
+  std::optional<std::uint32_t> mode;
+  AtomicWrite file;
+  std::optional<IoError> err;
+  bool opened = false;
+
+  void put(std::string_view piece) {
+    if (!opened) {
+      opened = true;
+      err = file.open(path, mode);
+    }
+    if (!err && !piece.empty()) err = file.write(piece);
+  }
+};
 
 // Whether AtomicWrite writes into path as a stream (see above) rather than replacing it.
 bool written_as_stream(const std::string& path);

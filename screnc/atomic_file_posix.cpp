@@ -1,6 +1,5 @@
 // Reading and atomically replacing files on POSIX.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -226,57 +225,6 @@ bool written_as_stream(const std::string& path) {
   if (process_entry(path).reached) return true;  // even when it leads nowhere now
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
-}
-
-void reserve_large(std::string& s, std::size_t n) {
-  s.reserve(n);
-  constexpr std::size_t kHuge = std::size_t(2) << 20;
-  if (n < 4 * kHuge) return;
-#ifdef MADV_HUGEPAGE
-  // Only whole huge pages inside the buffer; a hint, so its result does not matter.
-  const auto begin = (reinterpret_cast<std::uintptr_t>(s.data()) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(s.data()) + s.capacity()) & ~(kHuge - 1);
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
-
-void FileBytes::release() { buffer_.clear(); }
-
-std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes) {
-  bytes.release();
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return last_error("open", path);
-  struct stat st {};
-  std::optional<IoError> err;
-  if (fstat(fd, &st) != 0) err = last_error("fstat", path);
-  // Read, not mapped, however large: on the virtual machines this runs on, the first touch
-  // of every mapped page costs more than reading the page into a buffer that reserve_large
-  // makes of huge pages.
-  std::string& out = bytes.buffer_;
-  if (!err && st.st_size > 0) reserve_large(out, static_cast<std::size_t>(st.st_size));
-  char chunk[1 << 16];
-  while (!err) {
-    const std::size_t room = out.capacity() - out.size();
-    if (room >= sizeof chunk) {
-      // Read straight into the string's spare room.
-      const std::size_t at = out.size();
-      out.resize(out.capacity());
-      const ssize_t n = ::read(fd, out.data() + at, room);
-      out.resize(at + (n > 0 ? static_cast<std::size_t>(n) : 0));
-      if (n == 0) break;
-      if (n < 0 && errno != EINTR) err = last_error("read", path);
-      continue;
-    }
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno != EINTR) err = last_error("read", path);
-      continue;
-    }
-    out.append(chunk, static_cast<std::size_t>(n));
-  }
-  close(fd);
-  return err;
 }
 
 std::optional<IoError> AtomicWrite::open(const std::string& path,

@@ -16,7 +16,7 @@
 namespace screnc {
 namespace {
 
-constexpr DWORD kChunk = 1u << 30;  // ReadFile and WriteFile take a 32-bit size
+constexpr DWORD kChunk = 1u << 30;  // WriteFile takes a 32-bit size
 
 // short_name: without the destination's name, for a file system whose real limit is
 // lower than it says (Wine counts the bytes of the host's UTF-8 names).
@@ -115,39 +115,6 @@ bool written_as_stream(const std::string& path) {
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   return true;
-}
-
-void reserve_large(std::string& s, std::size_t n) { s.reserve(n); }
-
-void FileBytes::release() { buffer_.clear(); }
-
-std::optional<IoError> read_whole_file(const std::string& path, FileBytes& bytes) {
-  bytes.release();
-  std::string& out = bytes.buffer_;
-  HANDLE h = CreateFileW(long_path(path).c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return last_error("CreateFileW", path);
-  out.clear();
-  LARGE_INTEGER size{};
-  // One byte more than the file, so that the read that finds its end needs no more room.
-  if (GetFileSizeEx(h, &size) && size.QuadPart > 0)
-    reserve_large(out, static_cast<std::size_t>(size.QuadPart) + 1);
-  std::optional<IoError> err;
-  for (;;) {
-    if (out.size() == out.capacity()) out.reserve(out.capacity() * 2 + (1u << 16));
-    const std::size_t at = out.size();
-    const std::size_t room = out.capacity() - at;
-    out.resize(out.capacity());
-    DWORD n = 0;
-    const BOOL ok = ReadFile(h, out.data() + at, room > kChunk ? kChunk : static_cast<DWORD>(room),
-                             &n, nullptr);
-    out.resize(at + n);
-    if (!ok) err = last_error("ReadFile", path);
-    if (!ok || n == 0) break;
-  }
-  CloseHandle(h);
-  return err;
 }
 
 std::optional<IoError> AtomicWrite::open(const std::string& path,

@@ -164,18 +164,21 @@ constexpr Base64Values make_base64_values() {
 
 constexpr Base64Values kBase64Values = make_base64_values();
 
-int base64_value(unsigned c) { return c < 128 ? kBase64Values.of[c] : -1; }
+inline int base64_value(unsigned c) { return c < 128 ? kBase64Values.of[c] : -1; }
 
 // Reads the 8-character field at p, which must be the canonical form of its value.
 template <class C>
-std::optional<std::uint32_t> read_u32(const C* p) {
+inline std::optional<std::uint32_t> read_u32(const C* p) {
+  if (p[6] != C('=') || p[7] != C('=')) return std::nullopt;
   std::uint64_t bits = 0;
+  int bad = 0;  // negative once a character is not base64
+#pragma GCC unroll 6
   for (int k = 0; k < 6; ++k) {
     const int v = base64_value(static_cast<unsigned>(p[k]));
-    if (v < 0) return std::nullopt;
-    bits = bits << 6 | static_cast<unsigned>(v);
+    bad |= v;
+    bits = bits << 6 | static_cast<unsigned>(v & 63);
   }
-  if (p[6] != C('=') || p[7] != C('=')) return std::nullopt;
+  if (bad < 0) return std::nullopt;
   if (bits & 0xF) return std::nullopt;  // 36 bits hold 32; the last four are padding
   const auto b = static_cast<std::uint32_t>(bits >> 4);
   // The field is little-endian: b holds the bytes in file order.
@@ -195,10 +198,18 @@ bool has_literal(const C* p, const C* end, const char* lit) {
 // nullptr (out as it was). LEN counts UTF-16 units, so the body is walked until that many
 // units are read. The plain text is made in a buffer on the stack and appended piece by
 // piece, so that a damaged LEN never grows out by more than what was read.
+//
+// `short_input` is set when the answer may change with text past `end` (the block runs into
+// it), `wide` when a character from U+0080 up was met, whose size depends on cs.
 template <class C>
-const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& out) {
+const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& out,
+                    bool& short_input, bool& wide) {
   using U = std::make_unsigned_t<C>;
-  if (end - p < 4 + 8 + 8 + 4) return nullptr;
+  short_input = false;
+  if (end - p < 4 + 8 + 8 + 4) {
+    short_input = true;
+    return nullptr;
+  }
   const std::optional<std::uint32_t> len = read_u32(p + 4);
   if (!len) return nullptr;
   const C* const limit = end - 12;  // room for SUM and the trailer
@@ -240,6 +251,7 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
     }
     const U c = static_cast<U>(*q);
     if (c >= 0x80) {
+      wide = true;
       const Step s = non_ascii_step(q, limit, cs);
       for (unsigned k = 0; k < s.size; ++k) *o++ = q[k];
       q += s.size;
@@ -248,6 +260,7 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
     }
     C plain = static_cast<C>(c);
     if (c == '@') {
+      if (q + 1 >= limit) short_input = true;
       const U e = q + 1 < limit ? static_cast<U>(q[1]) : 0;
       ok = e < 0x80 && kTables.unescape[e] != 0;
       plain = static_cast<C>(ok ? kTables.unescape[e] : 0);
@@ -271,6 +284,7 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
       return q + 12;
     }
   }
+  if (ok && units < *len && q >= limit) short_input = true;
   out.resize(mark);
   return nullptr;
 }
@@ -319,6 +333,7 @@ struct BodyState {
   std::uint32_t sum = 0;
   std::uint32_t pos = 0;
   std::size_t units = 0;  // what LEN counts: UTF-16 units of the body
+  bool wide = false;      // a character from U+0080 up was met
 };
 
 // Encodes one character at p (p < end) to q; returns the position after it.
@@ -338,6 +353,7 @@ const C* encode_one_char(const C* p, const C* end, Charset cs, C*& q, BodyState&
   const Step s = non_ascii_step(p, end, cs);
   for (unsigned k = 0; k < s.size; ++k) *q++ = p[k];
   st.units += s.units;
+  st.wide = true;
   return p + s.size;
 }
 
@@ -365,7 +381,7 @@ inline void encode_ascii8(const unsigned char* p, std::uint64_t w, char*& q, Bod
 // time while none of the eight is at or above 0x80, escapes included; a group with such a
 // byte goes one character at a time.
 template <class C>
-void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
+bool encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
   constexpr std::size_t kRoom = 8192;
   constexpr std::size_t kLargestStep = 4;  // output units for one input character, at most
   C buf[kRoom];
@@ -399,20 +415,32 @@ void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>
   tail[8] = C('^'), tail[9] = C('#'), tail[10] = C('~'), tail[11] = C('@');
   out.append(tail, 12);
   put_base64(static_cast<std::uint32_t>(st.units), out.data() + head + 4);
+  return st.wide;
 }
 
 template <class C>
 DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_string<C>& out,
-                           const BlockDrain<C>* drain) {
+                           const BlockDrain<C>* drain, bool final) {
   DecodeResult r;
   const C* p = begin;
+  bool short_input = false;
   while (p < end) {
     const C* hit = find_block_start(p, end);
+    if (hit == end && !final) {
+      // A "#@~^" may begin in the last three units.
+      hit = end - std::min<std::ptrdiff_t>(end - p, 3);
+      out.append(p, static_cast<std::size_t>(hit - p));
+      r.done = static_cast<std::size_t>(hit - begin);
+      return r;
+    }
     out.append(p, static_cast<std::size_t>(hit - p));
     if (hit == end) break;
-    if (const C* after = decode_one(hit, end, cs, out)) {
+    if (const C* after = decode_one(hit, end, cs, out, short_input, r.wide)) {
       ++r.blocks;
       p = after;
+    } else if (short_input && !final) {
+      r.done = static_cast<std::size_t>(hit - begin);
+      return r;
     } else {
       ++r.malformed;
       out.append(hit, 4);
@@ -420,14 +448,15 @@ DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_
     }
     if (drain && out.size() >= kBlockDrainAt) (*drain)(out);
   }
+  r.done = static_cast<std::size_t>(end - begin);
   return r;
 }
 
-template void encode_block<char>(const char*, const char*, Charset, std::string&);
-template void encode_block<char16_t>(const char16_t*, const char16_t*, Charset, std::u16string&);
+template bool encode_block<char>(const char*, const char*, Charset, std::string&);
+template bool encode_block<char16_t>(const char16_t*, const char16_t*, Charset, std::u16string&);
 template DecodeResult decode_blocks<char>(const char*, const char*, Charset, std::string&,
-                                          const BlockDrain<char>*);
+                                          const BlockDrain<char>*, bool);
 template DecodeResult decode_blocks<char16_t>(const char16_t*, const char16_t*, Charset,
-                                              std::u16string&, const BlockDrain<char16_t>*);
+                                              std::u16string&, const BlockDrain<char16_t>*, bool);
 
 }  // namespace screnc

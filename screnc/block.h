@@ -19,13 +19,16 @@ namespace screnc {
 inline constexpr char kBlockStart[] = "#@~^";
 inline constexpr char kBlockEnd[] = "^#~@";
 
-// Appends the block for the plain text [begin, end) to out.
+// Appends the block for the plain text [begin, end) to out; true when the text holds a
+// character from U+0080 up (whose LEN depends on cs).
 template <class C>
-void encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out);
+bool encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out);
 
 struct DecodeResult {
   std::size_t blocks = 0;     // well-formed blocks replaced by their plain text
   std::size_t malformed = 0;  // "#@~^" starts that were not a valid block (copied)
+  std::size_t done = 0;       // units of the input handled; the rest needs more text
+  bool wide = false;          // a block's body held a character from U+0080 up
 };
 
 // Takes what was written to out so far and empties out.
@@ -37,10 +40,12 @@ inline constexpr std::size_t kBlockDrainAt = std::size_t(1) << 20;
 // Copies [begin, end) to out with every well-formed block replaced by its plain text.
 // A block is well formed when its escapes are known and its LEN and SUM fields match.
 // With a drain, out is handed to it whenever about kBlockDrainAt units have gathered (the
-// caller drains the rest at the end).
+// caller drains the rest at the end). Without `final`, end is only where the text read so
+// far stops: the scan stops (at `done`) before a block that may run past it, or before a
+// "#@~^" that may begin in the last three units.
 template <class C>
 DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_string<C>& out,
-                           const BlockDrain<C>* drain = nullptr);
+                           const BlockDrain<C>* drain = nullptr, bool final = true);
 
 // The base64 form of a 32-bit little-endian value, "DgAAAA==" for 14.
 void base64_u32(std::uint32_t value, char out[8]);

@@ -8,6 +8,7 @@
 #include "encode_file.h"
 #include "file_system.h"
 #include "messages.h"
+#include "page_reader.h"
 
 namespace screnc {
 namespace {
@@ -71,13 +72,20 @@ bool is_encode_suffix(std::basic_string_view<C> text, std::size_t dot) {
 
 // The tag or directive [at, end] with ".Encode" taken off its language names, appended
 // to out.
+// False (out untouched) when the tag holds no such name: it is decoded where it stands.
 template <class C>
-void unmark_region(std::basic_string_view<C> text, std::size_t at, std::size_t end,
+bool unmark_region(std::basic_string_view<C> text, std::size_t at, std::size_t end,
                    std::basic_string<C>& out) {
-  for (std::size_t k = at; k <= end; ++k) {
-    if (is_encode_suffix(text, k)) k += 7;
-    out.push_back(text[k]);
+  std::size_t k = at;
+  for (std::size_t dot = at; dot <= end; ++dot) {
+    if (text[dot] != C('.') || !is_encode_suffix(text, dot)) continue;
+    out.append(text.data() + k, dot - k);
+    k = dot + 7;  // the name's own end (a '>' at the latest) is copied as it is
+    dot = k;
   }
+  if (k == at) return false;
+  out.append(text.data() + k, end + 1 - k);
+  return true;
 }
 
 // Where the next `<script` tag or `<%@` directive may start, at or after from; npos if
@@ -89,35 +97,63 @@ std::size_t next_tag(std::basic_string_view<C> text, std::size_t from) {
   return hit == end ? std::basic_string_view<C>::npos : static_cast<std::size_t>(hit - text.data());
 }
 
+// Whether the tag at `at` may carry a language name (as marked_region_end asks), when the
+// text after it is long enough to tell.
+template <class C>
+bool may_be_region(std::basic_string_view<C> text, std::size_t at) {
+  return (spells(text, at + 1, "script") && !is_name_char(text, at + 7)) ||
+         spells(text, at + 1, "%@");
+}
+
 // The page's text with ".Encode" taken off the language names of `<script>` tags and
 // `<%@ %>` directives, and every block decoded, appended to out (handed to drain as it
 // grows). A block holds no `<` or `>`, so every tag found is one of the page's own, and no
 // block reaches across the start or the end of one: the stretches between the tags and
 // the tags themselves are decoded one after another.
+//
+// Without `final`, text is the page read so far: what is done stops before a tag or a
+// block that may reach past it, and the units done are returned (the caller gives the
+// rest again with more text after it). `wide` is set when a block holds a character from
+// U+0080 up, whose size depends on cs.
 template <class C>
-void decode_text(std::basic_string_view<C> text, Charset cs, std::basic_string<C>& out,
-                 const BlockDrain<C>* drain, DecodedPage& page) {
+std::size_t decode_text(std::basic_string_view<C> text, bool final, Charset cs,
+                        std::basic_string<C>& out, const BlockDrain<C>* drain, DecodedPage& page,
+                        bool& wide) {
   constexpr std::size_t npos = std::basic_string_view<C>::npos;
   std::basic_string<C> tag;
-  auto decode = [&](const C* b, const C* e) {
-    const DecodeResult r = decode_blocks(b, e, cs, out, drain);
+  auto decode = [&](const C* b, const C* e, bool last) {
+    const DecodeResult r = decode_blocks(b, e, cs, out, drain, last);
     page.blocks += r.blocks;
     page.damaged += r.malformed;
+    wide = wide || r.wide;
+    return r.done;
   };
   std::size_t done = 0;  // text before it is decoded
   for (std::size_t k = 0; (k = next_tag(text, k)) != npos;) {
-    const std::size_t end = marked_region_end(text, k);
+    const bool told = final || text.size() - k >= 8;  // enough text to tell what it is
+    const bool maybe = told && may_be_region(text, k);
+    const std::size_t end = maybe ? marked_region_end(text, k) : npos;
     if (end == npos) {
+      if (!told || (!final && maybe)) {
+        decode(text.data() + done, text.data() + k, true);  // no block reaches across a '<'
+        return k;
+      }
       ++k;
       continue;
     }
-    decode(text.data() + done, text.data() + k);
+    decode(text.data() + done, text.data() + k, true);
     tag.clear();
-    unmark_region(text, k, end, tag);
-    decode(tag.data(), tag.data() + tag.size());
+    if (unmark_region(text, k, end, tag)) decode(tag.data(), tag.data() + tag.size(), true);
+    else decode(text.data() + k, text.data() + end + 1, true);
     done = k = end + 1;
   }
-  decode(text.data() + done, text.data() + text.size());
+  if (final) {
+    decode(text.data() + done, text.data() + text.size(), true);
+    return text.size();
+  }
+  std::size_t stop = text.size();  // a '<' in the last unit may open a tag
+  if (stop > done && text[stop - 1] == C('<')) --stop;
+  return done + decode(text.data() + done, text.data() + stop, false);
 }
 
 // What a page's decoded bytes go to: a whole string, or a sink piece by piece.
@@ -144,7 +180,8 @@ void decode_page(std::string_view bytes, std::optional<Charset> code_page, Decod
       sink(piece);
       part.clear();
     };
-    decode_text(std::u16string_view(units), Charset::Utf16, out, &drain, page);
+    bool wide = false;
+    decode_text(std::u16string_view(units), true, Charset::Utf16, out, &drain, page, wide);
     drain(out);
   } else {
     sink(bom_bytes(bom));
@@ -154,7 +191,8 @@ void decode_page(std::string_view bytes, std::optional<Charset> code_page, Decod
       sink(part);
       part.clear();
     };
-    decode_text(text, cs, out, &drain, page);
+    bool wide = false;
+    decode_text(text, true, cs, out, &drain, page, wide);
     drain(out);
   }
 }
@@ -164,6 +202,11 @@ void decode_page(std::string_view bytes, std::optional<Charset> code_page, Decod
 std::string DecodedPage::DamageText() const {
   return std::to_string(damaged) + (damaged == 1 ? " encoded block is" : " encoded blocks are") +
          " damaged (length, checksum or an escape does not match)";
+}
+
+std::size_t DecodePiece(std::string_view text, bool final, Charset cs, std::string& out,
+                        DecodedPage& page, bool& wide) {
+  return decode_text<char>(text, final, cs, out, nullptr, page, wide);
 }
 
 DecodedPage DecodePage(std::string_view bytes, std::optional<Charset> code_page) {
@@ -184,6 +227,106 @@ int decode_failure(std::string* capture, const std::string& text) {
   return 255;
 }
 
+// The end of a page's decoding: a damaged page is refused (its file dropped before it gets
+// the destination's name), else the file takes the destination's place.
+int finish(const std::string& source, const DecodedPage& page, PieceOutput& out,
+           const Console& console, std::string* capture) {
+  if (!page.ok()) return decode_failure(capture, "'" + source + "': " + page.error);
+  if (page.damaged > 0) return decode_failure(capture, "'" + source + "': " + page.DamageText());
+  if (!out.opened) out.err = out.file.open(out.path, std::nullopt);
+  if (!out.err) out.err = out.file.commit();
+  if (out.err) {
+    console.system_failure(true, out.path, out.err->reason);
+    return 255;
+  }
+  return 0;
+}
+
+int decode_whole(std::string_view bytes, const std::string& source, const std::string& destination,
+                 std::optional<Charset> code_page, const Console& console, std::string* capture) {
+  DecodedPage page;
+  PieceOutput out(destination, std::nullopt);
+  decode_page(bytes, code_page, page, [&out](std::string_view piece) { out.put(piece); });
+  return finish(source, page, out, console, capture);
+}
+
+// The page decoded as it is read, piece by piece (page_reader.h); nullopt when it is to be
+// decoded whole after all: found not to be UTF-8 after a block whose LEN counts a
+// character from U+0080 up as UTF-8.
+std::optional<int> decode_in_pieces(PageReader& in, Bom bom, const std::string& source,
+                                    const std::string& destination, std::optional<Charset> code_page,
+                                    const Console& console, std::string* capture) {
+  DecodedPage page;
+  PieceOutput out(destination, std::nullopt);
+  out.put(bom_bytes(bom));
+  in.consume(bom_size(bom));
+  Charset cs = bom == Bom::Utf8 ? Charset::Utf8 : code_page ? *code_page : Charset::Utf8;
+  const bool guessed = bom != Bom::Utf8 && !code_page;
+  TextCheck check(guessed ? Charset::Utf8 : Charset::SingleByte);
+  check.feed(in.held(), in.at_end());
+  std::string text;
+  const BlockDrain<char> drain = [&out](std::string& part) {
+    out.put(part);
+    part.clear();
+  };
+  bool wide = false;
+  for (;;) {
+    if (!check.ok()) {
+      if (wide) return std::nullopt;
+      cs = Charset::SingleByte;
+      check = TextCheck(cs);
+    }
+    in.consume(decode_text(in.held(), in.at_end(), cs, text, &drain, page, wide));
+    drain(text);
+    if (in.at_end()) break;
+    std::string_view fresh;
+    if (const auto err = in.fill(fresh)) {
+      console.system_failure(false, source, err->reason);
+      return 255;
+    }
+    check.feed(fresh, in.at_end());
+  }
+  in.close();
+  return finish(source, page, out, console, capture);
+}
+
+int decode_file(const std::string& source, const std::string& destination,
+                std::optional<Charset> code_page, const Console& console, std::string* capture) {
+  {
+    PageReader in;
+    std::string_view fresh;
+    auto err = in.open(source);
+    if (!err) err = in.fill(fresh);
+    if (err) {
+      console.system_failure(false, source, err->reason);
+      return 255;
+    }
+    const Bom bom = detect_bom(in.held());
+    if (!in.at_end() && bom != Bom::Utf16LE && bom != Bom::Utf16BE &&
+        !written_as_stream(destination)) {
+      if (const auto status = decode_in_pieces(in, bom, source, destination, code_page, console, capture))
+        return *status;
+    } else {
+      err = in.fill_all();
+      if (err) {
+        console.system_failure(false, source, err->reason);
+        return 255;
+      }
+      in.close();
+      return decode_whole(in.held(), source, destination, code_page, console, capture);
+    }
+  }
+  PageReader in;
+  auto err = in.open(source);
+  if (!err) err = in.fill_all();
+  if (err) {
+    console.system_failure(false, source, err->reason);
+    return 255;
+  }
+  in.close();
+  return decode_whole(in.held(), source, destination, code_page, console, capture);
+}
+
 }  // namespace
 
 int run_decode(const std::vector<std::string_view>& args, std::string* capture) {
@@ -200,33 +343,7 @@ int run_decode(const std::vector<std::string_view>& args, std::string* capture) 
   const std::string destination = full_path(std::string(args[first + 1]));
   const Console console(false, capture);
 
-  FileBytes input;
-  if (const auto err = read_whole_file(source, input)) {
-    console.system_failure(false, source, err->reason);
-    return 255;
-  }
-  // The page goes to the new file as it is decoded; a damaged page's file is dropped
-  // before it gets the destination's name.
-  DecodedPage page;
-  AtomicWrite file;
-  std::optional<IoError> err;
-  bool opened = false;
-  decode_page(input.view(), code_page, page, [&](std::string_view piece) {
-    if (!opened) {
-      opened = true;
-      err = file.open(destination, std::nullopt);
-    }
-    if (!err && !piece.empty()) err = file.write(piece);
-  });
-  if (!page.ok()) return decode_failure(capture, "'" + source + "': " + page.error);
-  if (page.damaged > 0) return decode_failure(capture, "'" + source + "': " + page.DamageText());
-  if (!opened) err = file.open(destination, std::nullopt);
-  if (!err) err = file.commit();
-  if (err) {
-    console.system_failure(true, destination, err->reason);
-    return 255;
-  }
-  return 0;
+  return decode_file(source, destination, code_page, console, capture);
 }
 
 }  // namespace screnc

@@ -39,6 +39,14 @@ struct DecodedPage {
 // check against the source text will see a damaged block as a difference anyway).
 DecodedPage DecodePage(std::string_view bytes, std::optional<Charset> code_page = std::nullopt);
 
+// The text of a page (after its BOM) decoded as far as the text read so far decides,
+// appended to out, counts added to page; returns how many bytes are done (all with
+// `final`, when text reaches the end of the page). The caller gives the rest again with
+// more text after it. `wide` is set when a block holds a character from U+0080 up (its
+// LEN depends on cs).
+std::size_t DecodePiece(std::string_view text, bool final, Charset cs, std::string& out,
+                        DecodedPage& page, bool& wide);
+
 inline constexpr std::string_view kDecodeFlag = "--decode";
 
 // `screnc --decode [/cp page] IN OUT`: `args` without the program name. Writes OUT in

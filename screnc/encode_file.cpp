@@ -1,6 +1,15 @@
 #include "encode_file.h"
 
+#include <algorithm>
+
 namespace screnc {
+namespace {
+
+// Room for the output of n units: what a drain takes at a time, or less for a small text
+// (a small page then needs no large buffer from the system).
+std::size_t output_room(std::size_t n) { return std::min(2 * kDrainAt, n + n / 2 + 64); }
+
+}  // namespace
 
 Charset charset_for(std::string_view text, std::optional<Charset> code_page) {
   if (code_page) return *code_page;
@@ -19,7 +28,7 @@ FileStatus encode_file_stream(std::string_view input, const KindOptions& kind,
     const bool big = bom == Bom::Utf16BE;
     const std::u16string units = utf16_from_bytes(text, big);
     std::u16string encoded;
-    encoded.reserve(2 * kDrainAt);
+    encoded.reserve(output_room(units.size()));
     std::string bytes;
     const Drain<char16_t> drain = [&](std::u16string& piece) {
       bytes.clear();
@@ -37,7 +46,7 @@ FileStatus encode_file_stream(std::string_view input, const KindOptions& kind,
     return FileStatus::BadFormat;
   sink(bom_bytes(bom));
   std::string encoded;
-  encoded.reserve(2 * kDrainAt);
+  encoded.reserve(output_room(text.size()));
   const Drain<char> drain = [&](std::string& piece) {
     sink(piece);
     piece.clear();

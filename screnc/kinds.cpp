@@ -4,97 +4,20 @@
 #include <type_traits>
 
 #include "block.h"
+#include "tag_scan.h"
 
 namespace screnc {
 namespace {
 
-template <class C>
-unsigned code(C c) {
-  return static_cast<std::make_unsigned_t<C>>(c);
-}
-
-template <class C>
-unsigned lower(C c) {
-  const unsigned u = code(c);
-  return (u >= 'A' && u <= 'Z') ? u + 32 : u;
-}
-
-template <class C>
-bool is_space(C c) {
-  const unsigned u = code(c);
-  return u == ' ' || u == '\t' || u == '\r' || u == '\n' || u == '\f' || u == '\v';
-}
-
-// Whether [p, end) starts with the lower-case ASCII literal lit, in any case.
-template <class C>
-bool starts_ci(const C* p, const C* end, std::string_view lit) {
-  if (static_cast<std::size_t>(end - p) < lit.size()) return false;
-  for (std::size_t k = 0; k < lit.size(); ++k)
-    if (lower(p[k]) != static_cast<unsigned char>(lit[k])) return false;
-  return true;
-}
-
-template <class C>
-bool equals_ci(const C* b, const C* e, std::string_view lit) {
-  return static_cast<std::size_t>(e - b) == lit.size() && starts_ci(b, e, lit);
-}
-
-const char* find_unit(const char* p, const char* end, char c) {
-  const void* hit = std::memchr(p, c, static_cast<std::size_t>(end - p));
-  return hit ? static_cast<const char*>(hit) : end;
-}
-
-const char16_t* find_unit(const char16_t* p, const char16_t* end, char16_t c) {
-  while (p < end && *p != c) ++p;
-  return p;
-}
-
-// The first position of the two-character sequence ab, or end.
-template <class C>
-const C* find_pair(const C* p, const C* end, char a, char b) {
-  while (p < end) {
-    p = find_unit(p, end, static_cast<C>(a));
-    if (p + 1 >= end) return end;
-    if (code(p[1]) == static_cast<unsigned char>(b)) return p;
-    ++p;
-  }
-  return end;
-}
-
-// The first "<" + lit (case-insensitive) at or after p, or end.
-template <class C>
-const C* find_tag_ci(const C* p, const C* end, std::string_view lit) {
-  while ((p = find_unit(p, end, static_cast<C>('<'))) < end) {
-    if (starts_ci(p + 1, end, lit)) return p;
-    ++p;
-  }
-  return end;
-}
-
-template <class C>
-bool all_space(const C* b, const C* e) {
-  for (; b < e; ++b)
-    if (!is_space(*b)) return false;
-  return true;
-}
-
-// The position right after a "**Start Encode**" marker that follows a comment sign
-// ("//" or "'"), or nullptr when the text has none.
-template <class C>
-const C* after_marker(const C* b, const C* e) {
-  static constexpr std::string_view kMarker = "**start encode**";
-  for (const C* p = b; (p = find_pair(p, e, '*', '*')) < e; ++p) {
-    if (!starts_ci(p, e, kMarker)) continue;
-    const bool slashes = p - b >= 2 && code(p[-1]) == '/' && code(p[-2]) == '/';
-    const bool quote = p - b >= 1 && code(p[-1]) == '\'';
-    if (slashes || quote) return p + kMarker.size();
-  }
-  return nullptr;
-}
+using namespace scan;
 
 std::string_view encoded_name(Lang lang) {
   return lang == Lang::VBScript ? "VBScript.Encode" : "JScript.Encode";
 }
+
+// Thrown where the answer depends on text past the end of the piece: the item is done
+// again from its start once more text has been read.
+struct NeedMore {};
 
 // Appends to out: copies of the input up to a point, literals, blocks.
 template <class C>
@@ -104,7 +27,20 @@ struct Writer {
   const C* copied;
   const Drain<C>* drain = nullptr;
   int held = 0;  // while above 0, out may still be cut back and must stay whole
+  const C* end = nullptr;  // where the text read so far stops
+  bool final = true;       // end is the end of the page
+  PageState* state = nullptr;
 
+  // The page offset of p.
+  std::uint64_t at(const C* p) const {
+    return state->offset + static_cast<std::uint64_t>(p - copied_origin);
+  }
+  const C* copied_origin = nullptr;  // the piece's first unit, at state->offset
+
+  // A scan that stopped at the end of the piece has not seen enough of the page.
+  void need(bool reached_end) const {
+    if (reached_end && !final) throw NeedMore{};
+  }
   void settle() {
     if (drain && held == 0 && out.size() >= kDrainAt) (*drain)(out);
   }
@@ -137,127 +73,19 @@ struct Writer {
     const C* from = m ? m : b;
     if (from == e) return false;
     copy_to(from);
-    encode_block(from, e, cs, out);
+    if (encode_block(from, e, cs, out)) state->wide = true;
     copied = e;
     settle();
     return true;
   }
 };
 
-struct Span {
-  std::size_t b = 0, e = 0;  // offsets from the tag start
-  bool found = false;
-};
-
-// The attributes of a <script ...> tag (or the body of a <%@ %> directive) that matter.
+// Whether the '<' at p opens a <script> tag; p + 1 < end.
 template <class C>
-struct Attributes {
-  const C* end = nullptr;  // just past the closing '>' (tag), or at "%>" (directive)
-  Span language, type, runat;
-  bool src = false;
-  bool server = false;  // the tag holds a <% %> block
-};
-
-// Parses attributes from p up to the '>' that closes a tag (quoted values may hold '>').
-// For a directive, [p, end) is its body, up to its "%>". With server_blocks (ASP pages) a
-// <% %> block anywhere in the tag is taken whole, wherever it stands: as an attribute, in
-// a name, or in a quoted or unquoted value, so its '>' or quotes end nothing.
-template <class C>
-std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const C* end,
-                                              bool directive, bool server_blocks = false) {
-  Attributes<C> a;
-  auto closes = [&](const C* q) { return !directive && code(*q) == '>'; };
-  auto separates = [&](const C* q) { return is_space(*q) || (!directive && code(*q) == '/'); };
-  auto offset = [&](const C* q) { return static_cast<std::size_t>(q - start); };
-  // At a <% %> block: the position after its "%>" (end when it has none); else q itself.
-  auto past_block = [&](const C* q) {
-    if (!server_blocks || q + 1 >= end || code(q[0]) != '<' || code(q[1]) != '%') return q;
-    a.server = true;
-    const C* close = find_pair(q + 2, end, '%', '>');
-    return close < end ? close + 2 : end;
-  };
-  // Steps over plain characters and whole blocks while stop(q) is false.
-  auto scan = [&](const C* q, auto stop) {
-    while (q < end) {
-      const C* next = past_block(q);
-      if (next != q) {
-        q = next;
-      } else if (stop(q)) {
-        break;
-      } else {
-        ++q;
-      }
-    }
-    return q;
-  };
-  for (;;) {
-    while (p < end && separates(p)) ++p;
-    if (p >= end) {
-      if (!directive) return std::nullopt;
-      a.end = end;
-      return a;
-    }
-    if (closes(p)) {
-      a.end = p + 1;
-      return a;
-    }
-    const C* name = p;
-    p = scan(p, [&](const C* q) { return separates(q) || code(*q) == '=' || closes(q); });
-    const C* name_end = p;
-    const C* q = p;
-    while (q < end && is_space(*q)) ++q;
-    Span value;
-    if (q < end && code(*q) == '=') {
-      ++q;
-      while (q < end && is_space(*q)) ++q;
-      if (q >= end) return std::nullopt;
-      if (code(*q) == '"' || code(*q) == '\'') {
-        const unsigned quote = code(*q);
-        const C* close = scan(q + 1, [&](const C* c) { return code(*c) == quote; });
-        if (close >= end) return std::nullopt;
-        value = {offset(q + 1), offset(close), true};
-        p = close + 1;
-      } else {
-        const C* v = q;
-        q = scan(q, [&](const C* c) { return is_space(*c) || closes(c); });
-        value = {offset(v), offset(q), true};
-        p = q;
-      }
-    }
-    if (name == name_end) {  // a stray '=' or quote: step over it
-      if (p == name) ++p;
-      continue;
-    }
-    Span* slot = equals_ci(name, name_end, "language") ? &a.language
-                 : equals_ci(name, name_end, "type")   ? &a.type
-                 : equals_ci(name, name_end, "runat")  ? &a.runat
-                                                       : nullptr;
-    if (slot && !slot->found) *slot = value.found ? value : Span{0, 0, true};
-    if (equals_ci(name, name_end, "src")) a.src = true;
-  }
-}
-
-template <class C>
-bool ends_with_encode(const C* b, const C* e) {
-  return e - b >= 7 && equals_ci(e - 7, e, ".encode");
-}
-
-template <class C>
-Lang lang_of(const C* b, const C* e) {
-  if (ends_with_encode(b, e)) e -= 7;
-  if (equals_ci(b, e, "vbscript")) return Lang::VBScript;
-  if (equals_ci(b, e, "jscript") || equals_ci(b, e, "javascript")) return Lang::JScript;
-  return Lang::None;
-}
-
-template <class C>
-Lang lang_of_type(const C* b, const C* e) {
-  for (std::string_view t : {"text/javascript", "application/javascript", "text/jscript",
-                             "text/ecmascript", "application/ecmascript",
-                             "application/x-javascript"})
-    if (equals_ci(b, e, t)) return Lang::JScript;
-  if (equals_ci(b, e, "text/vbscript") || equals_ci(b, e, "text/vbs")) return Lang::VBScript;
-  return Lang::None;
+bool opens_script(const C* p, const C* end, const Writer<C>& w) {
+  w.need(end - p < 8);
+  return starts_ci(p + 1, end, "script") && p + 7 < end &&
+         (is_space(p[7]) || code(p[7]) == '>' || code(p[7]) == '/');
 }
 
 // Handles the <script ...> element at lt; returns where scanning goes on.
@@ -268,6 +96,7 @@ template <class C, class TagBlocks>
 const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_lang, bool asp,
                         TagBlocks tag_blocks) {
   const auto tag = parse_attributes(lt, lt + 7, end, false, asp);
+  w.need(!tag);  // a tag not closed before the end
   if (!tag) return lt + 1;
   const C* body = tag->end;
   const Span& r = tag->runat;
@@ -277,6 +106,7 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
     return body;
   }
   const C* close = find_tag_ci(body, end, "/script");
+  w.need(close == end);
   Lang lang = default_lang;
   if (tag->language.found) {
     const C* vb = lt + tag->language.b;
@@ -318,64 +148,41 @@ const C* script_element(Writer<C>& w, const C* lt, const C* end, Lang default_la
   return close;
 }
 
+// The page's first <% %> block is its directive when it starts with "<%@": found once,
+// before anything is written, since the page gets one when it has none.
 template <class C>
-void encode_plain(const C* b, const C* e, Writer<C>& w) {
-  w.script(b, e);
-  w.copy_to(e);
-}
-
-template <class C>
-void encode_html(const C* b, const C* e, Lang lang, Writer<C>& w) {
-  const C* p = b;
-  while ((p = find_tag_start(p, e, '!')) < e) {
-    if (starts_ci(p, e, "<!--")) {
-      const C* close = find_pair(p + 4, e, '-', '-');
-      while (close < e && !(close + 2 < e && code(close[2]) == '>'))
-        close = find_pair(close + 1, e, '-', '-');
-      p = close < e ? close + 3 : e;
-    } else if (starts_ci(p + 1, e, "script") && p + 7 < e &&
-               (is_space(p[7]) || code(p[7]) == '>' || code(p[7]) == '/')) {
-      p = script_element(w, p, e, lang, false, [](const C*, const C*) {});
-    } else {
-      ++p;
-    }
-  }
-  w.copy_to(e);
-}
-
-// The page's language and what to do with its directive.
-template <class C>
-struct Directive {
-  const C* at = nullptr;  // "<%@" of an existing directive
-  std::optional<Attributes<C>> attrs;
-  Lang lang = Lang::None;
-};
-
-// The directive is the page's first <% %> block, when it starts with "<%@".
-template <class C>
-Directive<C> find_directive(const C* b, const C* e, Lang default_lang) {
-  Directive<C> d;
+void find_directive(const C* b, const C* e, Lang default_lang, Writer<C>& w) {
+  PageState& d = *w.state;
   d.lang = default_lang;
   const C* first = find_pair(b, e, '<', '%');
-  if (first + 2 >= e || code(first[2]) != '@') return d;
+  w.need(first + 2 >= e);
+  if (first + 2 >= e || code(first[2]) != '@') return;
   const C* close = find_pair(first + 2, e, '%', '>');
-  if (close == e) return d;
-  d.at = first;
-  d.attrs = parse_attributes(first, first + 3, close, true);
-  if (d.attrs && d.attrs->language.found)
-    d.lang = lang_of(first + d.attrs->language.b, first + d.attrs->language.e);
-  return d;
+  w.need(close == e);
+  if (close == e) return;
+  d.has_directive = true;
+  d.directive_at = w.at(first);
+  const auto attrs = parse_attributes(first, first + 3, close, true);
+  d.directive_read = attrs.has_value();
+  if (attrs && attrs->language.found) {
+    d.language_found = true;
+    d.language_begin = attrs->language.b;
+    d.language_end = attrs->language.e;
+    d.lang = lang_of(first + attrs->language.b, first + attrs->language.e);
+  }
 }
 
+// The directive at p.
 template <class C>
-void rewrite_directive(const Directive<C>& d, const KindOptions& opt, Writer<C>& w) {
-  if (!d.attrs || d.lang == Lang::None) return;
-  const Span& l = d.attrs->language;
-  if (l.found) {
-    if (!ends_with_encode(d.at + l.b, d.at + l.e))
-      w.replace(d.at + l.b, d.at + l.e, encoded_name(d.lang));
+void rewrite_directive(const C* p, const KindOptions& opt, Writer<C>& w) {
+  const PageState& d = *w.state;
+  if (!d.directive_read || d.lang == Lang::None) return;
+  if (d.language_found) {
+    const C* vb = p + d.language_begin;
+    const C* ve = p + d.language_end;
+    if (!ends_with_encode(vb, ve)) w.replace(vb, ve, encoded_name(d.lang));
   } else if (opt.add_directive) {
-    const C* after = d.at + 3;
+    const C* after = p + 3;
     w.insert(after, " LANGUAGE=");
     w.literal(encoded_name(d.lang));
     if (!is_space(*after)) w.literal(" ");
@@ -384,13 +191,14 @@ void rewrite_directive(const Directive<C>& d, const KindOptions& opt, Writer<C>&
 
 // The <% %> block at p; returns where scanning goes on, or e when it has no "%>".
 template <class C>
-const C* server_block(const C* p, const C* e, const Directive<C>& d, const KindOptions& opt,
-                      Writer<C>& w) {
+const C* server_block(const C* p, const C* e, const KindOptions& opt, Writer<C>& w) {
   const C* body = p + 2;
   const C* close = find_pair(body, e, '%', '>');
+  w.need(close == w.end);
   if (close == e) return e;
-  if (p == d.at) {
-    rewrite_directive(d, opt, w);
+  const PageState& d = *w.state;
+  if (d.has_directive && w.at(p) == d.directive_at) {
+    rewrite_directive(p, opt, w);
   } else if (body < close && code(*body) != '@') {
     if (code(*body) == '=') ++body;
     if (d.lang != Lang::None && body < close && !starts_ci(body, close, "#@~^"))
@@ -399,30 +207,79 @@ const C* server_block(const C* p, const C* e, const Directive<C>& d, const KindO
   return close + 2;
 }
 
+// One step of a page: what follows the tag start at p; returns where scanning goes on.
 template <class C>
-void encode_asp(const C* b, const C* e, const KindOptions& opt, Writer<C>& w) {
-  const Directive<C> d = find_directive(b, e, opt.default_lang);
-  if (!d.at && opt.add_directive && d.lang != Lang::None) {
-    w.literal("<%@ LANGUAGE = ");
-    w.literal(encoded_name(d.lang));
-    w.literal(opt.crlf_after_directive ? " %>\r\n" : " %>\n");
-  }
+const C* asp_item(const C* p, const C* e, const KindOptions& opt, Writer<C>& w) {
   // The blocks inside a <script> tag: the tag's parse found each one whole in [from, to).
   auto tag_blocks = [&](const C* from, const C* to) {
-    while ((from = find_pair(from, to, '<', '%')) < to) from = server_block(from, to, d, opt, w);
+    while ((from = find_pair(from, to, '<', '%')) < to) from = server_block(from, to, opt, w);
   };
-  const C* p = b;
-  while ((p = find_tag_start(p, e, '%')) < e) {
-    if (p + 1 < e && code(p[1]) == '%') {
-      p = server_block(p, e, d, opt, w);
-    } else if (starts_ci(p + 1, e, "script") && p + 7 < e &&
-               (is_space(p[7]) || code(p[7]) == '>' || code(p[7]) == '/')) {
-      p = script_element(w, p, e, d.lang, true, tag_blocks);
-    } else {
-      ++p;
+  if (code(p[1]) == '%') return server_block(p, e, opt, w);
+  if (opens_script(p, e, w)) return script_element(w, p, e, w.state->lang, true, tag_blocks);
+  return p + 1;
+}
+
+template <class C>
+const C* html_item(const C* p, const C* e, Lang lang, Writer<C>& w) {
+  w.need(e - p < 4);
+  if (starts_ci(p, e, "<!--")) {
+    const C* close = find_pair(p + 4, e, '-', '-');
+    while (close < e && !(close + 2 < e && code(close[2]) == '>'))
+      close = find_pair(close + 1, e, '-', '-');
+    w.need(close == e);
+    return close < e ? close + 3 : e;
+  }
+  if (opens_script(p, e, w)) return script_element(w, p, e, lang, false, [](const C*, const C*) {});
+  return p + 1;
+}
+
+// Encodes [b, e) as far as it can; returns where it stopped (e when final).
+template <class C>
+const C* encode_items(const C* b, const C* e, const KindOptions& opt, Writer<C>& w) {
+  PageState& st = *w.state;
+  if (opt.kind == Kind::Plain) {  // the whole text is one block
+    if (!w.final) return b;
+    w.script(b, e);
+    w.copy_to(e);
+    return e;
+  }
+  if (opt.kind == Kind::Asp && !st.begun) {
+    try {
+      find_directive(b, e, opt.default_lang, w);
+    } catch (const NeedMore&) {
+      st = PageState{st.offset};
+      return b;
+    }
+    st.begun = true;
+    if (!st.has_directive && opt.add_directive && st.lang != Lang::None) {
+      w.literal("<%@ LANGUAGE = ");
+      w.literal(encoded_name(st.lang));
+      w.literal(opt.crlf_after_directive ? " %>\r\n" : " %>\n");
+    }
+  }
+  const char next = opt.kind == Kind::Asp ? '%' : '!';
+  for (const C* p = b;;) {
+    const C* item = find_tag_start(p, e, next);
+    if (item == e) {
+      if (w.final) break;
+      const C* keep = e - p > 1 ? e - 1 : p;  // a '<' in the last unit may open a tag
+      w.copy_to(keep);
+      return keep;
+    }
+    const std::size_t mark = w.out.size();
+    const C* copied = w.copied;
+    try {
+      p = opt.kind == Kind::Asp ? asp_item(item, e, opt, w) : html_item(item, e, st.lang, w);
+    } catch (const NeedMore&) {
+      w.out.resize(mark);
+      w.copied = copied;
+      w.held = 0;
+      w.copy_to(item);
+      return item;
     }
   }
   w.copy_to(e);
+  return e;
 }
 
 }  // namespace
@@ -451,16 +308,31 @@ Lang lang_from_name(std::string_view name) {
 }
 
 template <class C>
-void encode_text(const C* begin, const C* end, Charset cs, const KindOptions& opt,
-                 std::basic_string<C>& out, const Drain<C>* drain) {
+std::size_t encode_piece(const C* begin, const C* end, bool final, Charset cs,
+                         const KindOptions& opt, PageState& state, std::basic_string<C>& out,
+                         const Drain<C>* drain) {
+  if (opt.kind == Kind::Html) state.lang = opt.default_lang;
   Writer<C> w{out, cs, begin, drain};
-  switch (opt.kind) {
-    case Kind::Plain: encode_plain(begin, end, w); break;
-    case Kind::Html: encode_html(begin, end, opt.default_lang, w); break;
-    case Kind::Asp: encode_asp(begin, end, opt, w); break;
-  }
+  w.end = end;
+  w.final = final;
+  w.state = &state;
+  w.copied_origin = begin;
+  const C* stop = encode_items(begin, end, opt, w);
+  const auto done = static_cast<std::size_t>(stop - begin);
+  state.offset += done;
+  return done;
 }
 
+template <class C>
+void encode_text(const C* begin, const C* end, Charset cs, const KindOptions& opt,
+                 std::basic_string<C>& out, const Drain<C>* drain) {
+  PageState state;
+  encode_piece(begin, end, true, cs, opt, state, out, drain);
+}
+
+template std::size_t encode_piece<char>(const char*, const char*, bool, Charset,
+                                        const KindOptions&, PageState&, std::string&,
+                                        const Drain<char>*);
 template void encode_text<char>(const char*, const char*, Charset, const KindOptions&,
                                 std::string&, const Drain<char>*);
 template void encode_text<char16_t>(const char16_t*, const char16_t*, Charset,

@@ -9,6 +9,7 @@
 // it plain; the block starts with the next character.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -50,5 +51,28 @@ void encode_text(const C* begin, const C* end, Charset cs, const KindOptions& op
                  std::basic_string<C>& out, const Drain<C>* drain = nullptr);
 
 inline constexpr std::size_t kDrainAt = std::size_t(1) << 20;
+
+// Where a page encoded piece by piece (encode_piece) stands between two pieces.
+struct PageState {
+  std::uint64_t offset = 0;     // units of the text before the next piece
+  bool begun = false;           // ASP: the directive has been looked for
+  bool has_directive = false;   // ASP: the first <% %> block is a "<%@" directive, at
+  std::uint64_t directive_at = 0;
+  bool directive_read = false;  // its attributes could be read
+  bool language_found = false;  // it names a language: [begin, end) from its "<%@"
+  std::size_t language_begin = 0, language_end = 0;
+  Lang lang = Lang::None;       // the language of script that names none
+  bool wide = false;            // a block held a character from U+0080 up
+};
+
+// Encodes the page's text [begin, end) as encode_text does, as far as the text read so far
+// decides, appending to out; returns how many units are done. The caller gives the rest
+// again, followed by more text; with `final` (end is the end of the page) all is done.
+// The first piece starts at the page's text; a piece may need to be longer than the last
+// one for anything to be done (the end of a tag or block is not yet in it).
+template <class C>
+std::size_t encode_piece(const C* begin, const C* end, bool final, Charset cs,
+                         const KindOptions& opt, PageState& state, std::basic_string<C>& out,
+                         const Drain<C>* drain = nullptr);
 
 }  // namespace screnc

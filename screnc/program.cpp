@@ -3,9 +3,8 @@
 
 #include <cstdio>
 
-#include "atomic_file.h"
 #include "command_line.h"
-#include "encode_file.h"
+#include "encode_pieces.h"
 #include "kinds.h"
 #include "messages.h"
 #include "paths.h"
@@ -62,34 +61,22 @@ bool encode_one(const Job& job, const std::string& src, const std::string& dst,
     return false;
   }
 
-  FileBytes input;
-  if (const auto err = read_whole_file(src, input)) {
-    con.say(Msg::CannotRead, src);
-    con.system_failure(false, src, err->reason);
-    return false;
-  }
-  // The output goes to the new file as it is made; only the input is held whole.
+  // The page is encoded as it is read; only the output's pieces and a piece of the page
+  // are held at a time (see encode_pieces.h for the pages that are held whole).
   const std::optional<std::uint32_t> mode =
       job.in_place ? std::optional<std::uint32_t>(info.mode) : std::nullopt;
-  AtomicWrite file;
-  std::optional<IoError> write_err;
-  bool opened = false;
-  const ByteSink sink = [&](std::string_view piece) {
-    if (!opened) {
-      opened = true;
-      write_err = file.open(dst, mode);
-    }
-    if (!write_err && !piece.empty()) write_err = file.write(piece);
-  };
-  if (encode_file_stream(input.view(), opt, job.code_page, sink) != FileStatus::Ok) {
-    con.say(Msg::BadFormat, src);
-    return false;
-  }
-  if (!write_err) write_err = file.commit();
-  if (write_err) {
-    con.say(Msg::CannotWrite, dst);
-    con.system_failure(true, dst, write_err->reason);
-    return false;
+  const PageResult r = encode_page_file(src, dst, mode, opt, job.code_page);
+  switch (r.outcome) {
+    case PageOutcome::Ok: break;
+    case PageOutcome::BadFormat: con.say(Msg::BadFormat, src); return false;
+    case PageOutcome::CannotRead:
+      con.say(Msg::CannotRead, src);
+      con.system_failure(false, src, r.reason);
+      return false;
+    case PageOutcome::CannotWrite:
+      con.say(Msg::CannotWrite, dst);
+      con.system_failure(true, dst, r.reason);
+      return false;
   }
   return true;
 }

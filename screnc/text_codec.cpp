@@ -240,6 +240,68 @@ bool is_valid_text(std::string_view bytes, Charset cs) {
   }
 }
 
+namespace {
+
+std::size_t utf8_length(unsigned char lead) { return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2; }
+
+}  // namespace
+
+bool TextCheck::feed(std::string_view piece, bool last) {
+  if (!ok_) return false;
+  const auto* p = reinterpret_cast<const unsigned char*>(piece.data());
+  std::size_t n = piece.size();
+  if (cs_ == Charset::Utf8) {
+    if (carried_ > 0) {  // the rest of a character cut at the end of the last piece
+      const std::size_t want = utf8_length(carry_[0]);
+      while (carried_ < want && n > 0) carry_[carried_++] = *p++, --n;
+      if (carried_ < want) {
+        if (last) ok_ = false;
+        return ok_;
+      }
+      ok_ = is_valid_utf8({reinterpret_cast<const char*>(carry_), carried_});
+      carried_ = 0;
+      if (!ok_) return false;
+    }
+    std::size_t cut = n;
+    if (!last) {  // a character whose lead byte is among the last three may go on
+      for (std::size_t k = 1; k <= 3 && k <= n; ++k) {
+        const unsigned char b = p[n - k];
+        if (b < 0x80) break;
+        if (b >= 0xC0) {
+          if (utf8_length(b) > k) cut = n - k;
+          break;
+        }
+      }
+    }
+    ok_ = is_valid_utf8({reinterpret_cast<const char*>(p), cut});
+    for (std::size_t k = cut; k < n; ++k) carry_[carried_++] = p[k];
+    return ok_;
+  }
+  if (cs_ == Charset::Cp932 || cs_ == Charset::Cp936 || cs_ == Charset::Cp949 ||
+      cs_ == Charset::Cp950) {
+    const DbcsRanges& r = ranges(cs_);
+    std::size_t k = 0;
+    if (carried_ > 0 && n > 0) {  // a lead byte at the end of the last piece
+      carried_ = 0;
+      if (!r.trail[p[0]]) return ok_ = false;
+      k = 1;
+    }
+    for (; k < n; ++k) {
+      if (!r.lead[p[k]]) continue;
+      if (k + 1 == n) {
+        carry_[0] = p[k];
+        carried_ = 1;
+        break;
+      }
+      if (!r.trail[p[k + 1]]) return ok_ = false;
+      ++k;
+    }
+    if (last && carried_ > 0) ok_ = false;
+    return ok_;
+  }
+  return true;
+}
+
 std::u16string utf16_from_bytes(std::string_view bytes, bool big_endian) {
   std::u16string text(bytes.size() / 2, u'\0');
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

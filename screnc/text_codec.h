@@ -65,6 +65,22 @@ bool is_valid_utf8(std::string_view bytes);
 // whatever the encoder writes after it, so such text is refused.
 bool is_valid_text(std::string_view bytes, Charset cs);
 
+// is_valid_text for a text that comes in pieces: the same answer once the last piece is
+// in, whatever the cuts (a character or a pair cut in two waits for its other part).
+class TextCheck {
+ public:
+  explicit TextCheck(Charset cs) : cs_(cs) {}
+  // False from the first piece on that makes the text not well formed.
+  bool feed(std::string_view piece, bool last);
+  bool ok() const { return ok_; }
+
+ private:
+  Charset cs_;
+  unsigned char carry_[4]{};
+  std::size_t carried_ = 0;
+  bool ok_ = true;
+};
+
 // UTF-16 bytes (without BOM, even length) to native units, and back.
 std::u16string utf16_from_bytes(std::string_view bytes, bool big_endian);
 void append_utf16_bytes(std::string& out, std::u16string_view text, bool big_endian);
