@@ -144,6 +144,7 @@ public:
       const std::size_t close = s_.find("%>", first + 3);
       if (close != npos) {
         directive = first;
+        scan_.directive = true;
         const Tag d = ParseTag(s_, first + 3, close, true, false);
         if (d.language) scan_.pageFamily = LanguageFamily(*d.language);
         if (scan_.pageFamily) scan_.named.push_back({first, close + 2, scan_.pageFamily});

@@ -43,6 +43,9 @@ struct ScriptScan {
   // when it has none). A block inside such an element lies within its span.
   std::vector<Span> server;
   char pageFamily = 0;  // an ASP page's language: its directive's, else the default
+  // An ASP page's: its first <% %> block is a directive ("<%@" ... "%>"). An encoder
+  // then renames or adds its language in place; a page without one gets a line at the top.
+  bool directive = false;
 };
 
 // `defaultFamily`: the language of script that names none (the run's /l, else VBScript for

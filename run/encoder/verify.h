@@ -2,8 +2,9 @@
 // The check of an encoded page: the destination decoded again and set against the source,
 // block by block. It passes when
 //   - the output decodes to the source's text, leaving out what an encoder changes on
-//     purpose: a "<%@ LANGUAGE = ... %>" line added at the top of a page, a LANGUAGE
-//     attribute added to a directive or a <script> tag, and script language names
+//     purpose: a "<%@ LANGUAGE = ... %>" line added at the top of an ASP page whose
+//     first <% %> block is no directive, a LANGUAGE attribute added to a directive or a
+//     <script> tag, and script language names
 //     (`JScript.Encode`, `javascript`, `VBScript`) wherever they stand as a LANGUAGE value;
 //   - every script language it names is of the family the source's script is in: the one
 //     the source names, else the page's (its directive's), else the run's default;

@@ -33,6 +33,8 @@ void MakeRandomSite(const fs::path& root, int files) {
   std::mt19937 random(12);
   const char* bodies[] = {
       "<%@ LANGUAGE=VBScript %>\n<% Response.Write \"x\" %>\n<p>text</p>\n",
+      "<%@ LANGUAGE = JScript %>\r\n<% Response.Write(1) %>\r\n",  // spelt as the line an encoder adds
+      "\xEF\xBB\xBF<%@ Language = VBScript CODEPAGE=65001 %>\n<% x = 1 %>\n",
       "<html><script language=\"JScript\">var a = 1; alert('<b>');</script></html>\n",
       "function f(x) { return x * 2; }\r\n// **Start Encode**\r\nf(3);\r\n",
       "Dim a\r\na = \"caf\xC3\xA9\"\r\nMsgBox a\r\n",

@@ -119,6 +119,51 @@ private slots:
     QCOMPARE(QString::fromStdString(Compare(page, encoded, RunKind(Kind(kind)))), QString());
   }
 
+  // The line an encoder adds goes to a page without a directive only; a page that starts
+  // with one of its own keeps it, the language renamed, in whatever spelling it has. Both
+  // pass, and the same output with one block left plain fails.
+  void directiveLinePages_data() {
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<bool>("directive");  // the encoder adds one where the page has none
+    QTest::addColumn<bool>("crlf");
+    const QByteArray bom("\xEF\xBB\xBF");
+    const auto row = [](const char* tag, const QByteArray& source, bool directive = true, bool crlf = true) {
+      QTest::newRow(tag) << source << directive << crlf;
+    };
+    row("VBScript, the added line's spelling", "<%@ LANGUAGE = VBScript %>\r\n<% x = 1 %>\r\n");
+    row("JScript, the added line's spelling, LF", "<%@ LANGUAGE = JScript %>\n<% x = 1 %>\n", true, false);
+    row("VBScript, LF, no line break", "<%@ LANGUAGE = VBScript %><% x = 1 %>", true, false);
+    row("lower case", "<%@ language = vbscript %>\r\n<% x = 1 %>\r\n");
+    row("quoted, no blanks", "<%@LANGUAGE=\"VBScript\"%>\n<% x = 1 %>\n");
+    row("single quotes", "<%@ LANGUAGE = 'JScript' %>\r\n<% x = 1 %>\r\n");
+    row("with a code page", "<%@ Language=JScript CODEPAGE=65001 %>\r\n<% x = 1 %>\r\n");
+    row("code page first, tabs", "<%@\tCODEPAGE=65001\tLANGUAGE = VBScript %>\n<% x = 1 %>\n");
+    row("byte order mark", bom + "<%@ LANGUAGE = VBScript %>\r\n<% x = 1 %><p>\xC3\xA9</p>\r\n");
+    row("already named encoded", "<%@ LANGUAGE = VBScript.Encode %>\r\n<% x = 1 %>\r\n");
+    row("directive after markup", "<p>a</p>\n<%@ LANGUAGE = JScript %>\n<% x = 1 %>\n");
+    row("directive without a language", "<%@ CODEPAGE=65001 %>\r\n<% x = 1 %>\r\n");
+    row("none, line added with CR LF", "<% x = 1 %>\r\n");
+    row("none, line added with LF", "<% x = 1 %>\n", true, false);
+    row("none, byte order mark", bom + "<% x = 1 %>\r\n");
+    row("none, no line (/xl)", "<% x = 1 %>\r\n", false);
+    row("directive not the first block: line added", "<% x = 1 %>\r\n<%@ LANGUAGE = VBScript %>\r\n");
+    row("none, markup first", "<p>a</p>\r\n<% x = 1 %>\r\n");
+  }
+  void directiveLinePages() {
+    QFETCH(QByteArray, source);
+    QFETCH(bool, directive);
+    QFETCH(bool, crlf);
+    const std::string page = source.toStdString() + "<% y = 2 %>";  // a second block, still encoded when tampered
+    const std::string encoded = Encoded(page, Kind::Asp, directive, crlf);
+    QCOMPARE(QString::fromStdString(Compare(page, encoded, FileKind::EncodeAspPage)), QString());
+    // The block of " x = 1 " left as it was.
+    const std::size_t block = encoded.find("#@~^"), end = encoded.find("^#~@", block);
+    QVERIFY(block != std::string::npos && end != std::string::npos);
+    const std::string tampered = encoded.substr(0, block) + " x = 1 " + encoded.substr(end + 4);
+    const QString got = QString::fromStdString(Compare(page, tampered, FileKind::EncodeAspPage));
+    QVERIFY2(got.contains("script the encoder should have encoded is readable in the output: \"x = 1 %>"), qPrintable(got));
+  }
+
   void randomPagesPass() {
     std::mt19937 rng(11);
     for (int round = 0; round < 400; ++round) {
@@ -189,7 +234,7 @@ private slots:
         << QByteArray("<% x %>") << QByteArray("ENCODED\n<% x %>")
         << "line 1 (byte 0 of the source): the source has \"<% x %>\", the decoded output \"ENCODED\\n<% x %>\"";
     QTest::newRow("another page, encoded")
-        << QByteArray::fromStdString(page) << QByteArray::fromStdString(Encoded("<p>one</p>\n<% x = 2 %>\n", Kind::Asp))
+        << QByteArray::fromStdString(page) << QByteArray::fromStdString(Encoded("<p>one</p>\n<% x = 2 %>\n", Kind::Asp, false))
         << "line 2 (byte 18 of the source): the source has \"1 %>\\n\", the decoded output \"2 %>\\n\"";
     QTest::newRow("output cut short")
         << QByteArray::fromStdString(page) << QByteArray::fromStdString(page.substr(0, 12))

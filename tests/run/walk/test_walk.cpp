@@ -1,4 +1,4 @@
-// The run over real temporary trees, with the stand-in encoder.
+// The run over real temporary trees, with the stand-in encoder (our own where the output is checked).
 #include "run/encode_run.h"
 #include "test_support.h"
 
@@ -6,7 +6,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+#include <chrono>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -77,6 +79,7 @@ private slots:
   void copyThatCannotBeWritten();
   void linksAndSpecialFiles();
   void stopAfterCurrentFile();
+  void stopDuringVerification();
   void refusals_data();
   void refusals();
   void startWhileBusyDoesNothing();
@@ -345,6 +348,36 @@ void TestWalk::stopAfterCurrentFile() {
   QVERIFY(!host_.state.StopRequested);  // never carried into the next run
   host_.onEvents = nullptr;
   QCOMPARE(Run().status, RunOutcome::Status::Completed);
+}
+
+// A stop while a large page is checked (Verify) ends the check at once: the page is
+// logged as stopped and not left behind, and the run ends within the stop's grace time.
+void TestWalk::stopDuringVerification() {
+  std::string page;
+  while (page.size() < (16u << 20))
+    page += "<p>text</p><% x = x + 1 %>\r\n<script runat=server language=JScript>f(1);</script>\r\n";
+  WriteFile(src_, "big.asp", QByteArray::fromStdString(page));
+  WriteFile(src_, "next.asp", "<% y %>");
+  host_.appDir = qEnvironmentVariable("QW_TEST_BIN_DIR") + QLatin1Char('/');  // our screnc
+  using Clock = std::chrono::steady_clock;
+  std::optional<Clock::time_point> stopped;
+  host_.onEvents = [&](RecordingHost& h) {
+    // The page is at its destination once the encoder is done with it: the check runs now.
+    if (!stopped && fs::exists(dst_ / "big.asp")) {
+      stopped = Clock::now();
+      h.state.StopRequested = true;
+    }
+  };
+  const RunOutcome out = Run({"chkASP=1", "chkVerify=1"});
+  const auto ended = Clock::now();
+  QVERIFY(stopped);
+  QCOMPARE(out.status, RunOutcome::Status::Stopped);
+  QCOMPARE(host_.entries, QStringList({"Processing ... " + P(src_), P(src_ / "big.asp") + " - stopped: verification ended",
+                                       "Stopped: 1 files, 1 failed"}));
+  QVERIFY(!fs::exists(dst_ / "big.asp"));
+  QVERIFY(!fs::exists(dst_ / "next.asp"));
+  QVERIFY2(ended - *stopped < std::chrono::milliseconds(StopTimes{}.graceMs),
+           qPrintable(QStringLiteral("%1 ms").arg(std::chrono::duration<double, std::milli>(ended - *stopped).count())));
 }
 
 void TestWalk::refusals_data() {

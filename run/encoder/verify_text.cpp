@@ -1,0 +1,319 @@
+#include "run/encoder/verify_text.h"
+
+#include "block.h"
+#include "text_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+#include <type_traits>
+
+namespace fs = std::filesystem;
+
+namespace verify_text {
+
+namespace {
+
+thread_local StopQuestion* tStop = nullptr;
+thread_local Workspace tOwn;
+
+}  // namespace
+
+StopQuestion::StopQuestion(const std::function<bool()>& stop)
+    : ask_(stop ? &stop : nullptr), last_(std::chrono::steady_clock::now()) {
+  tStop = ask_ ? this : nullptr;
+}
+
+StopQuestion::~StopQuestion() { tStop = nullptr; }
+
+void Tick(std::size_t steps) {
+  if (!tStop) return;
+  const std::size_t before = tStop->count_;
+  tStop->count_ += steps;
+  if (before / 8192 == tStop->count_ / 8192) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - tStop->last_ < std::chrono::milliseconds(50)) return;
+  tStop->last_ = now;
+  if ((*tStop->ask_)()) throw Stopped{};
+}
+
+void Offsets::Append(std::size_t n, std::size_t offset, std::size_t step) {
+  if (n == 0) return;
+  if (runs_.empty() || runs_.back().step != step || runs_.back().offset + (size_ - runs_.back().index) * step != offset)
+    runs_.push_back({size_, offset, step});
+  size_ += n;
+}
+
+std::vector<Offsets::Run>::const_iterator Offsets::RunOf(std::size_t i) const {
+  return std::prev(std::upper_bound(runs_.begin(), runs_.end(), i, [](std::size_t k, const Run& r) { return k < r.index; }));
+}
+
+void Offsets::AppendFrom(const Offsets& other, std::size_t from, std::size_t n) {
+  for (auto r = n ? other.RunOf(from) : other.runs_.end(); n > 0; ++r) {
+    const std::size_t end = std::next(r) == other.runs_.end() ? other.size_ : std::next(r)->index;
+    const std::size_t m = std::min(n, end - from);
+    Append(m, r->offset + (from - r->index) * r->step, r->step);
+    from += m, n -= m;
+  }
+}
+
+std::size_t Offsets::operator[](std::size_t i) const {
+  const auto r = RunOf(i);
+  return r->offset + (i - r->index) * r->step;
+}
+
+Workspace::Lease::Lease() : w_(tOwn.busy ? *(own_ = std::make_unique<Workspace>()) : tOwn) { w_.busy = true; }
+
+Workspace::Lease::~Lease() {
+  w_.busy = false;
+  constexpr std::size_t kKeep = std::size_t(4) << 20;  // characters of room kept for the next page
+  if (!own_ && (w_.source.bytes.capacity() > kKeep || w_.output.bytes.capacity() > kKeep ||
+                w_.original.capacity > kKeep || w_.encoded.capacity > kKeep))
+    tOwn = Workspace{};
+}
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// Bytes go over in runs, the stop question asked between them.
+void AppendUnits(Text& t, std::string_view units, std::size_t from, std::size_t, char flag) {
+  constexpr std::size_t kRun = 8192;
+  for (std::size_t i = 0; i < units.size(); i += kRun) {
+    const std::size_t n = std::min(kRun, units.size() - i);
+    Tick(n);
+    t.bytes.append(units.substr(i, n));
+    if (from != npos) t.at.Append(n, from + i, 1);
+    t.flag.insert(t.flag.end(), n, flag);
+  }
+}
+
+void AppendUnits(Text& t, std::u16string_view units, std::size_t from, std::size_t unitSize, char flag) {
+  using C = char16_t;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    Tick();
+    const auto u = static_cast<std::make_unsigned_t<C>>(units[i]);
+    const std::size_t offset = from + unitSize * i;
+    if (unitSize == 1 || (u < 0x80 && u != 0x01)) {
+      t.bytes += static_cast<char>(u);
+      if (from != npos) t.at.Append(1, offset, unitSize);
+      t.flag.push_back(flag);
+      continue;
+    }
+    for (const unsigned byte : {0x01u, 0x80u | (u >> 14), 0x80u | ((u >> 7) & 0x7Fu), 0x80u | (u & 0x7Fu)}) {
+      t.bytes += static_cast<char>(byte);
+      t.flag.push_back(flag);
+    }
+    if (from != npos) t.at.Append(4, offset, 0);
+  }
+}
+
+}  // namespace
+
+void TextOf(std::string_view file, Text& t) {
+  t.bytes.clear(), t.at.clear(), t.flag.clear();
+  const screnc::Bom bom = screnc::detect_bom(file);
+  const std::size_t skip = screnc::bom_size(bom);
+  t.wide = bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE;
+  t.bytes.reserve(file.size());
+  t.flag.reserve(file.size());
+  if (t.wide) {
+    const std::u16string units = screnc::utf16_from_bytes(file.substr(skip), bom == screnc::Bom::Utf16BE);
+    AppendUnits(t, std::u16string_view(units), skip, 2, 0);
+  } else {
+    AppendUnits(t, file.substr(skip), skip, 1, 0);
+  }
+}
+
+namespace {
+
+// Copies `in` to `out` with each well-formed block replaced by its plain text. A block
+// ends at a "^#~@" that closes it with the right length and checksum (a block's text may
+// spell "^#~" before an escaped '@': the next one is tried, a few at most).
+template <class C>
+void DecodeFlagged(std::basic_string_view<C> in, screnc::Charset cs, Decoded& d, std::basic_string<C>& plain) {
+  static constexpr C kStart[] = {'#', '@', '~', '^'}, kEnd[] = {'^', '#', '~', '@'};
+  const std::basic_string_view<C> start(kStart, 4), stop(kEnd, 4);
+  const auto append = [&](std::basic_string_view<C> units, char flag) {
+    AppendUnits(d.text, units, npos, sizeof(C), flag);  // the output's offsets are not used
+  };
+  for (std::size_t p = 0; p < in.size();) {
+    Tick();
+    const std::size_t hit = in.find(start, p);
+    append(in.substr(p, hit == npos ? npos : hit - p), 0);
+    if (hit == npos) break;
+    bool decoded = false;
+    std::size_t end = in.find(stop, hit + 4);
+    for (int tries = 0; !decoded && end != npos && tries < 8; ++tries) {
+      plain.clear();
+      const screnc::DecodeResult r = screnc::decode_blocks(in.data() + hit, in.data() + end + 4, cs, plain);
+      decoded = r.blocks == 1 && r.malformed == 0;
+      if (!decoded) end = in.find(stop, end + 1);
+    }
+    if (!decoded) {
+      ++d.damaged;
+      append(in.substr(hit, 4), 0);
+      p = hit + 4;
+      continue;
+    }
+    ++d.blocks;
+    append(plain, 1);
+    p = end + 4;
+  }
+}
+
+}  // namespace
+
+Decoded DecodeOutput(std::string_view file, Workspace& w) {
+  Decoded d{w.output};
+  d.text.bytes.clear(), d.text.at.clear(), d.text.flag.clear();
+  const screnc::Bom bom = screnc::detect_bom(file);
+  const std::string_view text = file.substr(screnc::bom_size(bom));
+  d.text.wide = bom == screnc::Bom::Utf16LE || bom == screnc::Bom::Utf16BE;
+  d.text.bytes.reserve(text.size());
+  d.text.flag.reserve(text.size());
+  if (d.text.wide) {
+    const std::u16string units = screnc::utf16_from_bytes(text, bom == screnc::Bom::Utf16BE);
+    DecodeFlagged(std::u16string_view(units), screnc::Charset::Utf16, d, w.plain16);
+  } else {
+    const bool utf8 = bom == screnc::Bom::Utf8 || screnc::is_valid_utf8(text);
+    DecodeFlagged(text, utf8 ? screnc::Charset::Utf8 : screnc::Charset::SingleByte, d, w.plain);
+  }
+  return d;
+}
+
+namespace {
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool IsNameChar(char c) {
+  const char l = Lower(c);
+  return (l >= 'a' && l <= 'z') || l == '.';
+}
+
+bool StartsWithNoCase(std::string_view s, std::size_t i, std::string_view word) {
+  if (s.size() - i < word.size()) return false;
+  for (std::size_t k = 0; k < word.size(); ++k)
+    if (Lower(s[i + k]) != word[k]) return false;
+  return true;
+}
+
+// The length of a LANGUAGE attribute that names a script language, starting at `i`
+// (`language = "JScript.Encode"`, `LANGUAGE=vbscript`); 0 when there is none. `family`:
+// 'J' for JScript and JavaScript, 'V' for VBScript.
+std::size_t LanguageAttribute(std::string_view s, std::size_t i, char* family = nullptr) {
+  if (!StartsWithNoCase(s, i, "language")) return 0;
+  std::size_t p = i + 8;
+  while (p < s.size() && IsBlank(s[p])) ++p;
+  if (p == s.size() || s[p] != '=') return 0;
+  ++p;
+  while (p < s.size() && IsBlank(s[p])) ++p;
+  const char quote = p < s.size() && (s[p] == '"' || s[p] == '\'') ? s[p] : 0;
+  if (quote) ++p;
+  const std::size_t name = p;
+  while (p < s.size() && IsNameChar(s[p])) ++p;
+  std::string value;
+  for (std::size_t k = name; k < p; ++k) value += Lower(s[k]);
+  if (value.ends_with(".encode")) value.resize(value.size() - 7);
+  if (value != "jscript" && value != "javascript" && value != "vbscript") return 0;
+  if (family) *family = value == "vbscript" ? 'V' : 'J';
+  if (quote) {
+    if (p == s.size() || s[p] != quote) return 0;
+    ++p;
+  }
+  return p - i;
+}
+
+// The characters a directive or a LANGUAGE attribute's blank may be: '<', ' ', '\t'.
+constexpr auto kMayBegin = [] {
+  std::array<bool, 256> may{};
+  may['<'] = may[' '] = may['\t'] = true;
+  return may;
+}();
+
+}  // namespace
+
+void MarkLanguages(const Text& in, Text& out) {
+  out.bytes.clear(), out.at.clear(), out.flag.clear();
+  out.wide = in.wide;
+  out.bytes.reserve(in.bytes.size());
+  out.flag.reserve(in.flag.size());
+  const std::string_view s = in.bytes;
+  std::size_t i = 0;
+  const auto keep = [&](std::size_t n) {
+    const auto from = static_cast<std::ptrdiff_t>(i), to = static_cast<std::ptrdiff_t>(i + n);
+    out.bytes.append(s.substr(i, n));
+    if (!in.at.empty()) out.at.AppendFrom(in.at, i, n);
+    out.flag.insert(out.flag.end(), in.flag.begin() + from, in.flag.begin() + to);
+    i += n;
+  };
+  const auto mark = [&](std::size_t from, char family) {
+    out.bytes += kLanguageMark;
+    out.bytes += family;
+    if (!in.at.empty()) out.at.Append(2, in.at[from], 0);
+    out.flag.insert(out.flag.end(), 2, 0);
+  };
+  char family = 0;
+  while (i < s.size()) {
+    // A stretch with no "<%@" and no blank before an 'l' (where a LANGUAGE attribute may
+    // begin) goes over whole.
+    std::size_t plain = i;
+    for (const std::size_t limit = std::min(s.size(), i + 65536); plain < limit; ++plain) {
+      const char c = s[plain];
+      if (!kMayBegin[static_cast<unsigned char>(c)]) continue;
+      if (c == '<' ? s.compare(plain, 3, "<%@") == 0 : plain + 1 < s.size() && (s[plain + 1] | 0x20) == 'l') break;
+    }
+    if (plain > i) {
+      Tick(plain - i);
+      keep(plain - i);
+      continue;
+    }
+    Tick();
+    if (s.compare(i, 3, "<%@") == 0) {
+      keep(3);
+      while (i < s.size() && IsBlank(s[i])) ++i;
+      if (const std::size_t n = LanguageAttribute(s, i, &family)) {
+        mark(i, family);
+        i += n;
+        while (i < s.size() && IsBlank(s[i])) ++i;
+      }
+    } else if (IsBlank(s[i]) && i + 1 < s.size()) {
+      if (const std::size_t n = LanguageAttribute(s, i + 1, &family)) {
+        mark(i, family);
+        i += 1 + n;
+      } else {
+        keep(1);
+      }
+    } else {
+      keep(1);
+    }
+  }
+}
+
+// Read in pieces of a few megabytes straight into the room, the stop question asked
+// between them; the room is the file's size and one byte more, so that a file that did not
+// grow since it was looked at is read in one piece and its end found without a copy.
+std::string ReadWhole(const fs::path& path, Workspace::Bytes& bytes) {
+  std::ifstream in;
+  in.rdbuf()->pubsetbuf(nullptr, 0);
+  in.open(path, std::ios::binary);
+  if (!in) return "open " + path.string() + ": " + std::strerror(errno);
+  constexpr std::size_t kPiece = std::size_t(4) << 20;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0);
+  bytes.size = 0;
+  bytes.Reserve(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)) + 1);
+  while (in) {
+    Tick();
+    if (bytes.size == bytes.capacity) bytes.Reserve(bytes.capacity + std::max(bytes.capacity, kPiece));
+    const std::size_t piece = std::min(kPiece, bytes.capacity - bytes.size);
+    in.read(bytes.data.get() + bytes.size, static_cast<std::streamsize>(piece));
+    bytes.size += static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
+  }
+  if (in.bad()) return "read " + path.string() + ": " + std::strerror(errno);
+  return {};
+}
+
+}  // namespace verify_text
