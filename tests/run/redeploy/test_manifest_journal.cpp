@@ -34,7 +34,9 @@ QStringList Unknown(const fs::path& root, const Manifest& manifest, const Journa
   }
   QStringList unknown;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
-    const std::string key = fs::relative(e.path(), root).generic_string();
+    // Workers go on writing meanwhile: a temporary listed may be gone already, so the
+    // name is taken apart without asking the file system.
+    const std::string key = e.path().lexically_relative(root).generic_string();
     const std::string folder = fs::path(key).parent_path().string();
     unsigned long pid = 0;
     if (IsLeftoverTemporaryName(e.path().filename().string(), pid)) {
