@@ -32,7 +32,7 @@ void Tick(std::size_t steps) {
   if (!tStop) return;
   const std::size_t before = tStop->count_;
   tStop->count_ += steps;
-  if (before / 8192 == tStop->count_ / 8192) return;
+  if (before / 8192 == tStop->count_ / 8192 && ++tStop->calls_ % 64 != 0) return;
   const auto now = std::chrono::steady_clock::now();
   if (now - tStop->last_ < std::chrono::milliseconds(50)) return;
   tStop->last_ = now;
@@ -299,16 +299,18 @@ std::string ReadWhole(const fs::path& path, Workspace::Bytes& bytes) {
   in.rdbuf()->pubsetbuf(nullptr, 0);
   in.open(path, std::ios::binary);
   if (!in) return "open " + path.string() + ": " + std::strerror(errno);
-  constexpr std::size_t kPiece = std::size_t(4) << 20;
+  // Pieces small enough that the stop question comes between them on time also where
+  // each page of fresh memory is dear (a piece's bytes are its steps).
+  constexpr std::size_t kPiece = std::size_t(1) << 20;
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   in.seekg(0);
   bytes.size = 0;
   bytes.Reserve(static_cast<std::size_t>(std::max<std::streamoff>(size, 0)) + 1);
   while (in) {
-    Tick();
     if (bytes.size == bytes.capacity) bytes.Reserve(bytes.capacity + std::max(bytes.capacity, kPiece));
     const std::size_t piece = std::min(kPiece, bytes.capacity - bytes.size);
+    Tick(piece);
     in.read(bytes.data.get() + bytes.size, static_cast<std::streamsize>(piece));
     bytes.size += static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
   }

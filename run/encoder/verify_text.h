@@ -31,11 +31,13 @@ private:
   const std::function<bool()>* ask_;
   std::chrono::steady_clock::time_point last_;
   std::size_t count_ = 0;
+  std::size_t calls_ = 0;
   friend void Tick(std::size_t);
 };
 
-// `steps` steps of work done (characters, tags); the stop question is asked each 8192
-// steps at most. Throws Stopped.
+// `steps` steps of work done (characters, tags); the clock is looked at each 8192 steps
+// and each 64 calls (a step may be a whole block), and the stop question asked when 50 ms
+// have gone by. Throws Stopped.
 void Tick(std::size_t steps = 1);
 
 // Where each character of a text came from in its file, kept as runs (a character per
