@@ -4,10 +4,12 @@
 #include <cstdio>
 
 #include "command_line.h"
+#include "decode_page.h"
 #include "encode_pieces.h"
 #include "kinds.h"
 #include "messages.h"
 #include "paths.h"
+#include "serve.h"
 
 namespace screnc {
 namespace {
@@ -165,6 +167,14 @@ int run_program(const std::vector<std::string_view>& args, std::string* capture)
     if (encode_one(job, src, dst, con)) ++encoded;
   }
   return encoded > 0 ? kSuccess : kFailure;
+}
+
+int run_main(const std::vector<std::string_view>& args) {
+  if (args.size() == 1 && args[0] == kServeFlag) return serve(stdin, stdout);
+  if (!args.empty() && args[0] == kDecodeFlag) return run_decode({args.begin() + 1, args.end()});
+  const int status = run_program(args);
+  std::fflush(stdout);
+  return status;
 }
 
 }  // namespace screnc

@@ -17,4 +17,9 @@ namespace screnc {
 // order they would have been written.
 int run_program(const std::vector<std::string_view>& args, std::string* capture = nullptr);
 
+// The whole program for argv[1..] as the entry points hand it over: `--serve` alone
+// serves requests on stdin and stdout, `--decode ...` decodes, anything else encodes.
+// Standard output is flushed before the status is returned.
+int run_main(const std::vector<std::string_view>& args);
+
 }  // namespace screnc

@@ -149,6 +149,12 @@ std::optional<ProcessOutcome> EncoderSession::Receive(const WaitControl& control
   return out;
 }
 
+// The same on every platform: the platform files only send, wait and read.
+ProcessOutcome ServerProcess::Ask(const std::vector<std::string>& arguments, const WaitControl& control) {
+  Send(arguments);
+  return Await(control);
+}
+
 std::string RequestFrame(const std::vector<std::string>& arguments) {
   std::string frame;
   PutU32(frame, static_cast<std::uint32_t>(arguments.size()));

@@ -189,11 +189,6 @@ ServerProcess::~ServerProcess() {
 
 bool ServerProcess::Ended() const { return impl_->ended; }
 
-ProcessOutcome ServerProcess::Ask(const std::vector<std::string>& arguments, const WaitControl& control) {
-  Send(arguments);
-  return Await(control);
-}
-
 void ServerProcess::Send(const std::vector<std::string>& arguments) { impl_->outbox += RequestFrame(arguments); }
 
 void ServerProcess::Flush() {

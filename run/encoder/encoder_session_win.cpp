@@ -85,6 +85,32 @@ struct ServerProcess::Impl {
   }
 };
 
+// Starts `program --serve` hidden, with the given standard handles, in `folder` (the
+// current one when empty), suspended until it is in the encoders' job, and notes it.
+// Nothing started: false.
+bool StartServing(const std::filesystem::path& program, const std::filesystem::path& folder, HANDLE in, HANDLE out,
+                  HANDLE err, HANDLE& process) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  si.wShowWindow = SW_HIDE;
+  si.hStdInput = in;
+  si.hStdOutput = out;
+  si.hStdError = err;
+  std::wstring text = L"\"" + std::filesystem::path(program).make_preferred().native() + L"\" --serve";
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE,
+                      NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &pi))
+    return false;
+  if (HANDLE job = EncoderJob()) AssignProcessToJobObject(job, pi.hProcess);
+  ResumeThread(pi.hThread);
+  CloseHandle(pi.hThread);
+  NoteEncoderStarted(reinterpret_cast<std::intptr_t>(pi.hProcess));
+  process = pi.hProcess;
+  return true;
+}
+
 ServerProcess::ServerProcess(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path& program) {
@@ -99,28 +125,11 @@ std::unique_ptr<ServerProcess> ServerProcess::Start(const std::filesystem::path&
   }
   for (HANDLE ours : {impl->input, impl->output, impl->errors}) SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
 
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  si.wShowWindow = SW_HIDE;
-  si.hStdInput = inRead;
-  si.hStdOutput = outWrite;
-  si.hStdError = errWrite;
-  std::wstring text = L"\"" + std::filesystem::path(program).make_preferred().native() + L"\" --serve";
-  PROCESS_INFORMATION pi{};
-  const BOOL started = CreateProcessW(
-      nullptr, text.data(), nullptr, nullptr, TRUE,
-      NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
-      nullptr, nullptr, &si, &pi);
+  const bool started = StartServing(program, {}, inRead, outWrite, errWrite, impl->process);
   CloseHandleOnce(inRead);
   CloseHandleOnce(outWrite);
   CloseHandleOnce(errWrite);
   if (!started) return nullptr;
-  impl->process = pi.hProcess;
-  if (HANDLE job = EncoderJob()) AssignProcessToJobObject(job, pi.hProcess);
-  ResumeThread(pi.hThread);
-  CloseHandle(pi.hThread);
-  NoteEncoderStarted(reinterpret_cast<std::intptr_t>(impl->process));
   if (!impl->Handshake()) {
     impl->Kill();
     return nullptr;
@@ -135,19 +144,9 @@ bool ProbeServing(const std::filesystem::path& program, const std::filesystem::p
   SetHandleInformation(output, HANDLE_FLAG_INHERIT, 0);
   HANDLE nullIn = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
   HANDLE nullErr = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-  si.wShowWindow = SW_HIDE;
-  si.hStdInput = nullIn;
-  si.hStdOutput = outWrite;
-  si.hStdError = nullErr;
-  std::wstring text = L"\"" + std::filesystem::path(program).make_preferred().native() + L"\" --serve";
-  PROCESS_INFORMATION pi{};
-  const BOOL started = nullIn != INVALID_HANDLE_VALUE && nullErr != INVALID_HANDLE_VALUE &&
-                       CreateProcessW(nullptr, text.data(), nullptr, nullptr, TRUE,
-                                      NORMAL_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED,
-                                      nullptr, folder.c_str(), &si, &pi);
+  HANDLE process = nullptr;
+  const bool started = nullIn != INVALID_HANDLE_VALUE && nullErr != INVALID_HANDLE_VALUE &&
+                       StartServing(program, folder, nullIn, outWrite, nullErr, process);
   CloseHandleOnce(outWrite);
   for (HANDLE h : {nullIn, nullErr})
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
@@ -155,26 +154,22 @@ bool ProbeServing(const std::filesystem::path& program, const std::filesystem::p
     CloseHandleOnce(output);
     return false;
   }
-  if (HANDLE job = EncoderJob()) AssignProcessToJobObject(job, pi.hProcess);
-  ResumeThread(pi.hThread);
-  CloseHandle(pi.hThread);
-  NoteEncoderStarted(reinterpret_cast<std::intptr_t>(pi.hProcess));
   // Its output up to its end, or as much as comes within the limit.
   std::string said;
   const ULONGLONG until = GetTickCount64() + kHandshakeMs;
   for (;;) {
     const bool open = ReadAvailable(output, said, false);
-    const bool ended = WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
+    const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
     if (ended) ReadAvailable(output, said, false);
     if (!open || ended || said.size() > kServeHelloSize || GetTickCount64() >= until) break;
-    WaitForSingleObject(pi.hProcess, 5);
+    WaitForSingleObject(process, 5);
   }
-  if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
-    TerminateProcess(pi.hProcess, 1);
-    WaitForSingleObject(pi.hProcess, INFINITE);
+  if (WaitForSingleObject(process, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, INFINITE);
   }
-  NoteEncoderEnded(reinterpret_cast<std::intptr_t>(pi.hProcess));
-  CloseHandle(pi.hProcess);
+  NoteEncoderEnded(reinterpret_cast<std::intptr_t>(process));
+  CloseHandle(process);
   CloseHandleOnce(output);
   return said == std::string(kServeHello, kServeHelloSize);
 }
@@ -188,11 +183,6 @@ ServerProcess::~ServerProcess() {
 }
 
 bool ServerProcess::Ended() const { return impl_->ended; }
-
-ProcessOutcome ServerProcess::Ask(const std::vector<std::string>& arguments, const WaitControl& control) {
-  Send(arguments);
-  return Await(control);
-}
 
 void ServerProcess::Send(const std::vector<std::string>& arguments) { impl_->outbox += RequestFrame(arguments); }
 

@@ -219,14 +219,5 @@ Status SaveManifest(const fs::path& file, const Manifest& manifest) {
   if (Status made = MakeFolders(file.parent_path()); !made.ok()) return made;
   // Written through a handle no encoder started meanwhile inherits (on Windows one would
   // keep the name from being renamed over).
-  const fs::path tmp = TemporaryBeside(file);
-  if (Status written = CreateExclusive(tmp, ManifestText(manifest)); !written.ok()) {
-    RemoveFile(tmp);
-    return written;
-  }
-  if (Status renamed = RenameOver(tmp, file); !renamed.ok()) {
-    RemoveFile(tmp);
-    return renamed;
-  }
-  return Status::Ok();
+  return ReplaceFileWith(file, ManifestText(manifest));
 }

@@ -75,15 +75,7 @@ Status Journal::Restart(const std::vector<JournalLine>& lines) {
   out_.Close();
   std::string text = kVersionLine + "\nrun\t" + std::to_string(CurrentProcessId()) + "\n";
   for (const JournalLine& line : lines) text += LineText(line);
-  const fs::path tmp = TemporaryBeside(file_);
-  if (Status made = CreateExclusive(tmp, text); !made.ok()) {
-    RemoveFile(tmp);
-    return made;
-  }
-  if (Status renamed = RenameOver(tmp, file_); !renamed.ok()) {
-    RemoveFile(tmp);
-    return renamed;
-  }
+  if (Status replaced = ReplaceFileWith(file_, text); !replaced.ok()) return replaced;
   return out_.Open(file_);
 }
 

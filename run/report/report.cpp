@@ -8,6 +8,7 @@
 #include "run/util/text.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::system_clock;
@@ -74,16 +75,7 @@ std::string ReportPlaceProblem(const fs::path& report, const fs::path& source) {
 Status WriteReportFile(const fs::path& file, const std::string& document) {
   // A device, a FIFO or standard output is written into, never renamed over.
   if (IsStreamTarget(file)) return WriteIntoStream(file, document);
-  const fs::path temporary = TemporaryBeside(file);
-  if (Status made = CreateExclusive(temporary, document); !made.ok()) {
-    RemoveFile(temporary);
-    return made;
-  }
-  if (Status renamed = RenameOver(temporary, file); !renamed.ok()) {
-    RemoveFile(temporary);
-    return renamed;
-  }
-  return Status::Ok();
+  return ReplaceFileWith(file, document);
 }
 
 void WriteRunningReport(const fs::path& file, const fs::path& source, const RunReport& report) {
@@ -95,41 +87,18 @@ void WriteRunningReport(const fs::path& file, const fs::path& source, const RunR
 
 namespace {
 
-const char* ActionName(EntryAction action) {
-  switch (action) {
-    case EntryAction::Folder: return "folder";
-    case EntryAction::Encoded: return "encoded";
-    case EntryAction::Copied: return "copied";
-    case EntryAction::Unchanged: return "unchanged";
-    case EntryAction::Excluded: return "excluded";
-    case EntryAction::Deleted: return "deleted";
-    case EntryAction::Failed: return "failed";
-    case EntryAction::Stopped: return "stopped";
-    case EntryAction::Kept: return "kept";
-  }
-  return "failed";
-}
+// Names in the order of the enumerations' members.
+constexpr const char* kActionNames[] = {"folder",  "encoded", "copied",  "unchanged", "excluded",
+                                        "deleted", "failed",  "stopped", "kept"};
+constexpr const char* kKindNames[] = {"copy", "script", "html", "asp", "asp-extension"};
+constexpr const char* kStatusNames[] = {"completed", "stopped", "refused", "running"};
+static_assert(std::size(kActionNames) == static_cast<std::size_t>(EntryAction::Kept) + 1);
+static_assert(std::size(kKindNames) == static_cast<std::size_t>(FileKind::EncodeAspByExtension) + 1);
+static_assert(std::size(kStatusNames) == static_cast<std::size_t>(ReportStatus::Running) + 1);
 
-const char* KindName(FileKind kind) {
-  switch (kind) {
-    case FileKind::Copy: return "copy";
-    case FileKind::EncodePlain: return "script";
-    case FileKind::EncodeHtml: return "html";
-    case FileKind::EncodeAspPage: return "asp";
-    case FileKind::EncodeAspByExtension: return "asp-extension";
-  }
-  return "copy";
-}
-
-const char* StatusName(ReportStatus status) {
-  switch (status) {
-    case ReportStatus::Completed: return "completed";
-    case ReportStatus::Stopped: return "stopped";
-    case ReportStatus::Refused: return "refused";
-    case ReportStatus::Running: return "running";
-  }
-  return "refused";
-}
+const char* ActionName(EntryAction action) { return kActionNames[static_cast<std::size_t>(action)]; }
+const char* KindName(FileKind kind) { return kKindNames[static_cast<std::size_t>(kind)]; }
+const char* StatusName(ReportStatus status) { return kStatusNames[static_cast<std::size_t>(status)]; }
 
 // A path as text, and its native form beside it when the text lost something.
 void PathMember(JsonWriter& json, const char* name, const fs::path& path) {
@@ -227,7 +196,7 @@ void Record(JsonWriter& json, const EntryRecord& r) {
 }
 
 void Totals(JsonWriter& json, const std::vector<EntryRecord>& records) {
-  long long counts[9] = {};
+  long long counts[std::size(kActionNames)] = {};
   std::uint64_t in = 0, out = 0;
   std::int64_t microseconds = 0;
   for (const EntryRecord& r : records) {
@@ -240,11 +209,9 @@ void Totals(JsonWriter& json, const std::vector<EntryRecord>& records) {
   json.BeginObject();
   json.Key("entries");
   json.Integer(static_cast<std::int64_t>(records.size()));
-  for (EntryAction a : {EntryAction::Folder, EntryAction::Encoded, EntryAction::Copied, EntryAction::Unchanged,
-                        EntryAction::Excluded, EntryAction::Deleted, EntryAction::Failed, EntryAction::Stopped,
-                        EntryAction::Kept}) {
-    json.Key(std::string(ActionName(a)) + (a == EntryAction::Folder ? "s" : ""));
-    json.Integer(counts[static_cast<int>(a)]);
+  for (std::size_t a = 0; a < std::size(kActionNames); ++a) {
+    json.Key(std::string(kActionNames[a]) + (a == static_cast<std::size_t>(EntryAction::Folder) ? "s" : ""));
+    json.Integer(counts[a]);
   }
   json.Key("bytes_in");
   json.Unsigned(in);

@@ -23,13 +23,16 @@ fs::path TemporaryBeside(const fs::path& path) {
   return JoinPath(path.parent_path(), TemporaryName(CurrentProcessId(), counter.fetch_add(1)));
 }
 
-Status RemoveName(const fs::path& path) {
+Status ReplaceFileWith(const fs::path& path, std::string_view content) {
   const fs::path tmp = TemporaryBeside(path);
-  if (Status made = CreateExclusive(tmp, ""); !made.ok()) return made;
-  if (Status renamed = RenameOver(tmp, path); !renamed.ok()) {
-    RemoveFile(tmp);
-    return renamed;
-  }
+  Status done = CreateExclusive(tmp, content);
+  if (done.ok()) done = RenameOver(tmp, path);
+  if (!done.ok()) RemoveFile(tmp);
+  return done;
+}
+
+Status RemoveName(const fs::path& path) {
+  if (Status replaced = ReplaceFileWith(path, ""); !replaced.ok()) return replaced;
   return RemoveFile(path);
 }
 

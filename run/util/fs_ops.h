@@ -98,6 +98,10 @@ unsigned long CurrentProcessId();
 
 // Creates the file `path` holding `content`, only if nothing is there yet (a lock).
 Status CreateExclusive(const std::filesystem::path& path, std::string_view content);
+// Puts a file holding `content` in place of `path` at once: written whole to a new
+// temporary file beside it (through a handle no child process inherits), then renamed
+// over it. On failure the temporary file is removed and `path` is as it was.
+Status ReplaceFileWith(const std::filesystem::path& path, std::string_view content);
 
 // Copies the regular file `from` to `to`, replacing an existing `to`. The bytes go to a
 // temporary file in `to`'s folder that is renamed into place only when complete, so a
