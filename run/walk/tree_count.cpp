@@ -71,5 +71,5 @@ TreeCount CountTree(const fs::path& source, const RunSettings& settings,
                     const std::function<bool(long long)>& poll, bool keep) {
   Counter counter(settings, poll, keep);
   counter.Count(source, "");
-  return counter.result;
+  return std::move(counter.result);
 }
