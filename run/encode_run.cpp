@@ -13,11 +13,13 @@
 #include "run/settings/run_settings.h"
 #include "run/settings/settings_keys.h"
 #include "run/walk/tree_count.h"
+#include "run/redeploy/destination_looks.h"
 #include "run/walk/walk.h"
 
 #include <utility>
 
 #include <future>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -245,10 +247,20 @@ RunOutcome CheckAndWalk(RunHost& host, const RunSettings& settings, const fs::pa
       return trusted ? keeper.StoredScan(relative, now) : nullptr;
     };
   }
+  // A re-deploy looks at the destination's files ahead of the walk, on another core.
+  std::optional<DestinationLooks> destinationLooks;
+  if (manifest && settings.Changed && !settings.DryRun && !manifest->Current().entries.empty()) {
+    try {
+      destinationLooks.emplace(count.listings, source, destination);
+    } catch (const std::system_error&) {  // no thread to be had: the walk looks itself
+      destinationLooks.reset();
+    }
+  }
   includes.Find(source, count.aspPages, settings.Jobs, stored, &count.aspStamps);
   Walk walk(host, settings, limits, IdentityOf(destination), count.files);
   walk.SetIncludes(&includes);
   walk.SetListings(&count.listings);
+  if (destinationLooks) walk.SetDestinationLooks(&*destinationLooks);
   // The dry run first: its line of an entry comes before anything another observer says.
   DryRunLog dryRun(host);
   if (settings.DryRun) walk.AddObserver(&dryRun);

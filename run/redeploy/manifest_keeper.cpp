@@ -34,7 +34,9 @@ bool ManifestKeeper::Matches(const ManifestEntry& old, const ManifestEntry& now,
   }
   // A link put where the file was is replaced by a real file, never taken for it.
   if (looks) {
-    const std::optional<FileStamp> there = looks->destination.PlainFileStamp(destination, looks->entry.name);
+    const std::optional<FileStamp> there = looks->destinationLook
+                                               ? *looks->destinationLook
+                                               : looks->destination.PlainFileStamp(destination, looks->entry.name);
     return there && there->size == old.destinationSize && there->modifiedNs == old.destinationTime;
   }
   const std::optional<FileStamp> there = StampOf(destination);

@@ -75,6 +75,8 @@ public:
     const FolderHandle& source;
     const FolderHandle& destination;
     const FolderEntry& entry;
+    // The look at the destination taken ahead of the walk (destination_looks.h), if any.
+    const std::optional<FileStamp>* destinationLook = nullptr;
   };
   // Whether the file the walk is about to hand out can be left as it is. When not, its
   // entry is dropped until its result is in. Without `looks`, by the paths alone.

@@ -140,6 +140,8 @@ public:
   // The stamp of the entry itself when it is neither a link nor anything but a regular
   // file; nothing when it is, or is not there.
   std::optional<FileStamp> PlainFileStamp(const std::filesystem::path& path, const std::filesystem::path& name) const;
+  // Whether the folder is held open (looks go by `name`; `path` is not used).
+  bool IsOpen() const { return handle_ >= 0; }
 
 private:
   std::intptr_t handle_ = -1;

@@ -99,19 +99,19 @@ void Walk::Run(const fs::path& source, const fs::path& destination) {
 }
 
 void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, const std::string& relative) {
-  std::vector<FolderEntry> entries;
-  bool sorted = false;
+  // The count's listing when it kept one (already in name order); it is only read, as
+  // the destination's looks ahead may be reading it too.
+  const std::vector<FolderEntry>* entries = nullptr;
   if (kept_) {
-    if (auto it = kept_->find(source.native()); it != kept_->end()) {
-      entries = std::move(it->second);
-      kept_->erase(it);
-      sorted = true;
-    }
+    if (const auto it = kept_->find(source.native()); it != kept_->end()) entries = &it->second;
   }
-  if (Status listed = sorted ? Status::Ok() : ListFolder(source, entries); !listed.ok()) {
-    Queue(Pending(kProcessing + LogEntry(source, listed.reason()),
-                  RecordOf(EntryAction::Failed, true, relative, source, destination, listed.reason())));
-    return;
+  std::vector<FolderEntry> listed;
+  if (!entries) {
+    if (Status status = ListFolder(source, listed); !status.ok()) {
+      Queue(Pending(kProcessing + LogEntry(source, status.reason()),
+                    RecordOf(EntryAction::Failed, true, relative, source, destination, status.reason())));
+      return;
+    }
   }
   // The folder's rules unknown, none of it may be deployed: it fails as a whole.
   if (auto unreadable = ignore_.Push(source, relative)) {
@@ -122,9 +122,14 @@ void Walk::EncodeFolder(const fs::path& source, const fs::path& destination, con
     return;
   }
   Queue(Pending(kProcessing + ToDisplayPath(source), RecordOf(EntryAction::Folder, true, relative, source, destination)));
-  if (settings_.Delete) listing_.Listed(source, entries);  // only a removal asks what was listed
-  if (!sorted) SortByName(entries);
-  EncodeEntries(entries, source, destination, relative);
+  if (!entries) {
+    if (settings_.Delete) listing_.Listed(source, listed);  // only a removal asks what was listed
+    SortByName(listed);
+    entries = &listed;
+  } else if (settings_.Delete) {
+    listing_.Listed(source, *entries);
+  }
+  EncodeEntries(*entries, source, destination, relative);
   ignore_.Pop();
 }
 
@@ -138,11 +143,13 @@ void Walk::EncodeEntries(const std::vector<FolderEntry>& entries, const fs::path
       from.emplace(source);
       to.emplace(destination);
     }
-    for (const FolderEntry& e : entries) {
+    const DestinationLooks::FolderLooks* ahead = destinationLooks_ ? destinationLooks_->For(source) : nullptr;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const FolderEntry& e = entries[i];
       if (e.type != FolderEntry::Type::File && e.type != FolderEntry::Type::Other) continue;
       if (LeftOut(e, source, relative)) continue;
       std::optional<ManifestKeeper::Looks> looks;
-      if (from) looks.emplace(ManifestKeeper::Looks{*from, *to, e});
+      if (from) looks.emplace(ManifestKeeper::Looks{*from, *to, e, ahead ? ahead->At(i) : nullptr});
       HandOut(e, JoinPath(source, e.name), JoinPath(destination, e.name), JoinRelative(relative, e.displayName),
               looks ? &*looks : nullptr);
       if (stopped) return;

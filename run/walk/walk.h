@@ -51,6 +51,7 @@
 #include "run/walk/ignore_rules.h"
 #include "run/walk/log_entry.h"
 #include "run/includes/include_reach.h"
+#include "run/redeploy/destination_looks.h"
 #include "run/redeploy/manifest_keeper.h"
 #include "run/run_host.h"
 #include "run/settings/run_settings.h"
@@ -84,9 +85,11 @@ public:
   // script is encoded as an include (/e asp /xl) whatever its extension, and logged as
   // "<path> - encoded as an include (included by <page>)". Not owned.
   void SetIncludes(const IncludeReach* reach) { includes_ = reach; }
-  // The folders' listings the count kept: each is taken (moved out) as its folder is
-  // entered. Not owned.
-  void SetListings(KeptListings* kept) { kept_ = kept; }
+  // The folders' listings the count kept: each is used as its folder is entered, and
+  // only read. Not owned.
+  void SetListings(const KeptListings* kept) { kept_ = kept; }
+  // The destination's files looked at ahead of the walk, for the manifest. Not owned.
+  void SetDestinationLooks(const DestinationLooks* looks) { destinationLooks_ = looks; }
 
   // The whole tree: every file handed out is logged before this returns.
   void Run(const std::filesystem::path& source, const std::filesystem::path& destination);
@@ -155,7 +158,8 @@ private:
   ManifestKeeper* manifest_ = nullptr;
   SourceListing listing_;
   const IncludeReach* includes_ = nullptr;
-  KeptListings* kept_ = nullptr;
+  const KeptListings* kept_ = nullptr;
+  const DestinationLooks* destinationLooks_ = nullptr;
 };
 
 // Name order ignoring case (case-folded names compared by code point), ties broken by the

@@ -93,7 +93,18 @@ void TestBatchChanged::redeploys() {
        {"site/b.txt", "Processing ... site/sub", "Done: 1 files, 0 failed, 3 unchanged"}, 0},
       {"destination removed by hand", [](const fs::path& r) { fs::remove(r / "out/sub/c.asp"); }, {"--changed"},
        {"Processing ... site/sub", "site/sub/c.asp", "Done: 1 files, 0 failed, 3 unchanged"}, 0},
-      {"language changed: pages redone", {}, {"--changed", "--set", "Combo1=JScript"},
+      // A link is never taken for the file it points to, even one with the same size and time.
+      {"destination replaced by a link to the same bytes",
+       [](const fs::path& r) {
+         fs::copy_file(r / "out/b.txt", r / "elsewhere.txt", fs::copy_options::overwrite_existing);
+         fs::last_write_time(r / "elsewhere.txt", fs::last_write_time(r / "out/b.txt"));
+         fs::remove(r / "out/b.txt");
+         fs::create_symlink(r / "elsewhere.txt", r / "out/b.txt");
+       },
+       {"--changed"}, {"site/b.txt", "Processing ... site/sub", "Done: 1 files, 0 failed, 3 unchanged"}, 0},
+      {"language changed: pages redone",
+       [](const fs::path& r) { QVERIFY(!fs::is_symlink(r / "out/b.txt") && fs::is_regular_file(r / "out/b.txt")); },
+       {"--changed", "--set", "Combo1=JScript"},
        {"site/a.asp", "Processing ... site/sub", "site/sub/c.asp", "Done: 2 files, 0 failed, 2 unchanged"}, 0},
       {"encoder replaced: pages redone", [](const fs::path& r) { Age(r / "app/screnc", -100); },
        {"--changed", "--set", "Combo1=JScript"},
