@@ -106,7 +106,10 @@ Status ReplaceFileWith(const std::filesystem::path& path, std::string_view conte
 // Copies the regular file `from` to `to`, replacing an existing `to`. The bytes go to a
 // temporary file in `to`'s folder that is renamed into place only when complete, so a
 // failure never leaves a half-written `to`; the temporary file is removed on failure.
-Status CopyFileAtomic(const std::filesystem::path& from, const std::filesystem::path& to);
+// With `sourceSha`, also the hex SHA-256 of the source's bytes (taken from the bytes as
+// they are copied where the platform allows; empty when the copy failed).
+Status CopyFileAtomic(const std::filesystem::path& from, const std::filesystem::path& to,
+                      std::string* sourceSha = nullptr);
 
 // Gives `to` the modification time of `from`, as a copy has it.
 Status CopyModifiedTime(const std::filesystem::path& from, const std::filesystem::path& to);

@@ -1,5 +1,7 @@
 #include "run/util/fs_ops.h"
 
+#include "run/util/sha256.h"
+
 #include "run/util/native_path.h"
 
 #include "run/util/text.h"
@@ -83,10 +85,11 @@ FolderEntry::Type TypeOf(const fs::path& folder, const dirent& e, std::string& r
   }
 }
 
-// Copies all of `in` to `out`, in the kernel where it can.
-bool CopyBytes(int in, int out, int& err) {
+// Copies all of `in` to `out`, in the kernel where it can; through a buffer, and shown
+// to `hash`, when there is one.
+bool CopyBytes(int in, int out, int& err, Sha256* hash) {
 #ifdef __linux__
-  for (;;) {
+  while (!hash) {
     const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
     if (n == 0) return true;
     if (n > 0) continue;
@@ -107,6 +110,7 @@ bool CopyBytes(int in, int out, int& err) {
       err = errno;
       return false;
     }
+    if (hash) hash->Add(buffer, static_cast<std::size_t>(n));
     for (ssize_t done = 0; done < n;) {
       const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
       if (w < 0) {
@@ -121,13 +125,13 @@ bool CopyBytes(int in, int out, int& err) {
 
 // Writes `in` (a regular file with the status `st`) to a new temporary file, gives it the
 // source's modification time (as the platform copy on Windows does), and renames it to `to`.
-Status WriteThenRename(int in, const struct stat& st, const fs::path& to) {
+Status WriteThenRename(int in, const struct stat& st, const fs::path& to, Sha256* hash) {
   const mode_t mode = st.st_mode;
   const fs::path tmp = TemporaryBeside(to);
   Fd out(::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777));
   if (out.get() < 0) return Status::FromErrno(errno, "open", tmp);
   int err = 0;
-  if (!CopyBytes(in, out.get(), err)) {
+  if (!CopyBytes(in, out.get(), err, hash)) {
     ::unlink(tmp.c_str());
     return Status::FromErrno(err, "write", tmp);
   }
@@ -331,7 +335,8 @@ Status ReadRegularFile(const fs::path& path, std::string& bytes) {
   }
 }
 
-Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
+Status CopyFileAtomic(const fs::path& from, const fs::path& to, std::string* sourceSha) {
+  if (sourceSha) sourceSha->clear();
   // O_NONBLOCK: a FIFO put in the file's place since the listing must not block the run.
   Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (in.get() < 0) return Status::FromErrno(errno, "open", from);
@@ -339,7 +344,11 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   if (::fstat(in.get(), &st) != 0) return Status::FromErrno(errno, "fstat", from);
   if (!S_ISREG(st.st_mode)) return Status::Fail("not a regular file");
   ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
-  return WriteThenRename(in.get(), st, to);
+  std::optional<Sha256> hash;
+  if (sourceSha) hash.emplace();
+  Status copied = WriteThenRename(in.get(), st, to, hash ? &*hash : nullptr);
+  if (copied.ok() && hash) *sourceSha = hash->FinishHex();
+  return copied;
 }
 
 std::optional<FileStamp> StampOf(const fs::path& path) {

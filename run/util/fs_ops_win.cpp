@@ -1,6 +1,8 @@
 // File operations on Windows, through std::filesystem (wide paths throughout).
 #include "run/util/fs_ops.h"
 
+#include "run/util/sha256.h"
+
 #include "run/util/native_path.h"
 #include "run/util/text.h"
 
@@ -294,11 +296,14 @@ bool NameExists(const fs::path& path) { return GetFileAttributesW(path.c_str()) 
 
 bool IsLink(const fs::path& path) { return IsReparsePoint(path); }
 
-Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
+Status CopyFileAtomic(const fs::path& from, const fs::path& to, std::string* sourceSha) {
+  // CopyFileW copies in the system: the bytes are read once more for their hash.
+  if (sourceSha && !Sha256OfFile(from, *sourceSha).ok()) sourceSha->clear();
   const fs::path tmp = TemporaryBeside(to);
   if (!CopyFileW(from.c_str(), tmp.c_str(), TRUE)) {
     const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
     DeleteFileW(tmp.c_str());
+    if (sourceSha) sourceSha->clear();
     return Status::FromError(ec, "CopyFileW", from);
   }
   // The copy keeps the source's attributes; a read-only one must not block replacing it.
@@ -306,6 +311,7 @@ Status CopyFileAtomic(const fs::path& from, const fs::path& to) {
   if (!MoveReplacing(tmp, to)) {
     const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
     DeleteFileW(tmp.c_str());
+    if (sourceSha) sourceSha->clear();
     return Status::FromError(ec, "MoveFileExW", to);
   }
   return Status::Ok();

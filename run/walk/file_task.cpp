@@ -9,14 +9,16 @@ FileTask::FileTask(std::filesystem::path appDir, const RunSettings& settings, Wa
 bool FileTask::Begin(FileSlot& file, EncodeStart& start, EncoderSession& session) const {
   EntryRecord& record = file.record;
   file.begun = std::chrono::steady_clock::now();
-  // Hashed by whoever does the file, before it is copied or encoded: on every core.
-  if (file.hashSource && !Sha256OfFile(record.source, record.sourceSha).ok()) record.sourceSha.clear();
+  // Hashed by whoever does the file, on every core: a copy's from the bytes it copies, a
+  // page's before it is encoded.
   if (record.kind == FileKind::Copy) {
-    record.reason = CopyFileAtomic(record.source, record.destination).reason();
+    record.reason = CopyFileAtomic(record.source, record.destination, file.hashSource ? &record.sourceSha : nullptr)
+                        .reason();
     record.action = record.reason.empty() ? EntryAction::Copied : EntryAction::Failed;
     Complete(file);
     return true;
   }
+  if (file.hashSource && !Sha256OfFile(record.source, record.sourceSha).ok()) record.sourceSha.clear();
   start = BeginEncode(record, appDir_, settings_, session);
   if (start.sent) return false;
   FinishEncode(start, record, control_, session);  // settled, or a process of its own: now
