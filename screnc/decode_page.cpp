@@ -93,7 +93,7 @@ bool unmark_region(std::basic_string_view<C> text, std::size_t at, std::size_t e
 template <class C>
 std::size_t next_tag(std::basic_string_view<C> text, std::size_t from) {
   const C* end = text.data() + text.size();
-  const C* hit = find_tag_start(text.data() + from, end, '%');
+  const C* hit = find_script_or_directive(text.data() + from, end);
   return hit == end ? std::basic_string_view<C>::npos : static_cast<std::size_t>(hit - text.data());
 }
 

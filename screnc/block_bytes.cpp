@@ -1,0 +1,112 @@
+// A block of a byte page (any character set but UTF-16), written straight into the output
+// string: sixteen characters a step while none of them is escaped or from U+0080 up.
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "block.h"
+#include "block_tables.h"
+
+namespace screnc {
+namespace {
+
+using namespace blocks;
+
+// The one output byte of a character below U+0080 that is not escaped, at each position
+// mod 64; rows 64 to 79 repeat rows 0 to 15, so that sixteen positions from any row are
+// sixteen rows in a row.
+struct ByteTable {
+  std::uint8_t at[80 * 128]{};  // row r from at + 128 * r
+  // Row r; 16 bytes of any value looked up from rows r to r + 15 stay inside the table.
+  constexpr const std::uint8_t* row(std::uint32_t r) const { return at + 128 * r; }
+};
+
+constexpr ByteTable make_byte_table() {
+  ByteTable t{};
+  for (int c = 0; c < 128; ++c)
+    for (int row = 0; row < 80; ++row)
+      t.at[128 * row + c] = kTables.cls[c] == kEscape ? 0 : kEncode.at[row & 63][c].bytes[0];
+  return t;
+}
+
+constexpr ByteTable kBytes = make_byte_table();
+
+// Input bytes encoded between two growths of the output; each gives at most two bytes.
+constexpr std::size_t kChunk = std::size_t(16) << 10;
+// Room beyond twice the input: "#@~^" and LEN, the rest of a character cut at the end of
+// a chunk, the sixteen bytes a run always writes, and SUM with "^#~@".
+constexpr std::size_t kSlack = 12 + 4 + 16 + 12;
+
+}  // namespace
+
+namespace blocks {
+
+[[gnu::noinline]] void look_up16(const std::uint8_t* row, const unsigned char* from,
+                                 unsigned char* to) {
+#pragma GCC unroll 16
+  for (unsigned k = 0; k < 16; ++k) to[k] = row[k * 128 + from[k]];
+}
+
+}  // namespace blocks
+
+template <>
+bool encode_block<char>(const char* begin, const char* end, Charset cs, std::string& out) {
+  const auto* p = reinterpret_cast<const unsigned char*>(begin);
+  const auto* const e = reinterpret_cast<const unsigned char*>(end);
+  const std::size_t head = out.size();
+  std::uint32_t sum = 0;
+  std::uint32_t pos = 0;
+  std::size_t units = 0;  // what LEN counts: UTF-16 units of the body
+  bool wide = false;
+
+  std::size_t at = head;  // where the next output byte goes
+  auto room = [&](std::size_t input) {
+    out.resize(at + 2 * input + kSlack);
+    return reinterpret_cast<unsigned char*>(out.data() + at);
+  };
+  unsigned char* q = room(std::min<std::size_t>(static_cast<std::size_t>(e - p), kChunk));
+  std::memcpy(q, kBlockStart, 4);
+  q += 12;  // LEN is written at the end
+  for (;;) {
+    const unsigned char* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(e - p), kChunk);
+    while (p < stop) {
+      // A run of characters below U+0080 that are not escaped, up to sixteen; in the last
+      // fifteen bytes of the chunk it is looked for in a copy of them.
+      const auto left = static_cast<std::size_t>(stop - p);
+      unsigned char pad[16];
+      const unsigned char* src = p;
+      if (left < 16) copy_tail(p, left, pad), src = pad;
+      const unsigned bits = stop_bits16<true>(src);
+      unsigned n = bits ? static_cast<unsigned>(std::countr_zero(bits)) : 16;
+      if (n > left) n = static_cast<unsigned>(left);
+      const std::uint8_t* row = kBytes.row(pos & 63);  // 16 written, n kept
+      look_up16(row, src, q);
+      sum += sum16(src, n);
+      q += n, p += n, pos += n, units += n;
+      if (p == stop || n == 16) continue;
+      // The character that stopped the run: escaped or from U+0080 up.
+      const unsigned c = *p;
+      if (c < 0x80) {
+        q[0] = '@';
+        q[1] = kTables.escape[c];
+        q += 2, units += 2;
+        sum += c, ++pos, ++p;
+      } else {
+        const Step s = non_ascii_step(p, e, cs);  // may end past the chunk (kSlack)
+        for (unsigned k = 0; k < s.size; ++k) *q++ = p[k];
+        p += s.size, units += s.units;
+        wide = true;
+      }
+    }
+    at = static_cast<std::size_t>(reinterpret_cast<char*>(q) - out.data());
+    if (p >= e) break;
+    q = room(std::min<std::size_t>(static_cast<std::size_t>(e - p), kChunk));
+  }
+  put_base64(sum, reinterpret_cast<char*>(q));
+  std::memcpy(q + 8, kBlockEnd, 4);
+  out.resize(at + 12);
+  put_base64(static_cast<std::uint32_t>(units), out.data() + head + 4);
+  return wide;
+}
+
+}  // namespace screnc
