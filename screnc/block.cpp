@@ -81,12 +81,23 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
   C buf[kRoom];
   C* o = buf;
   C* const full = buf + kRoom - 16;  // room for the largest step: sixteen plain characters
+  // In UTF-16 each plain character is added to sum as it is made. In bytes, the plain
+  // characters are the bytes below 0x80 of what is made, less those copied as the second
+  // byte of a double-byte character (not_summed): they are summed where they stand, once
+  // made, rather than sixteen at a time as they are written (reading back bytes just
+  // written one by one waits for the writes).
   std::uint32_t sum = 0;
+  std::uint32_t not_summed = 0;
+  auto sum_made = [&] {
+    if constexpr (sizeof(C) == 1)
+      sum += ascii_sum(reinterpret_cast<const unsigned char*>(buf), static_cast<std::size_t>(o - buf));
+  };
   std::uint32_t pos = 0;
   std::size_t units = 0;
   bool ok = true;
   while (ok && units < *len && q < limit) {
     if (o > full) {
+      sum_made();
       out.append(buf, static_cast<std::size_t>(o - buf));
       o = buf;
     }
@@ -101,7 +112,6 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
         const std::uint8_t* row = kDecode.row(pos & 63);
         auto* v = reinterpret_cast<unsigned char*>(o);  // 16 written, n kept
         look_up16(row, u, v);
-        sum += sum16(v, static_cast<unsigned>(n));
         o += n, q += n, pos += static_cast<std::uint32_t>(n), units += n;
         if (n > 0) continue;
       }
@@ -110,7 +120,10 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
     if (c >= 0x80) {
       wide = true;
       const Step s = non_ascii_step(q, limit, cs);
-      for (unsigned k = 0; k < s.size; ++k) *o++ = q[k];
+      for (unsigned k = 0; k < s.size; ++k) {
+        if (static_cast<U>(q[k]) < 0x80) not_summed += static_cast<U>(q[k]);
+        *o++ = q[k];
+      }
       q += s.size;
       units += s.units;
       continue;
@@ -131,9 +144,11 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
       ++units;
     }
     *o++ = plain;
-    sum += static_cast<std::uint32_t>(static_cast<U>(plain));
+    if constexpr (sizeof(C) != 1) sum += static_cast<std::uint32_t>(static_cast<U>(plain));
     ++pos;
   }
+  sum_made();
+  sum -= not_summed;
   if (ok && units == *len && q <= limit) {
     const std::optional<std::uint32_t> sum_field = read_u32(q);
     if (sum_field && *sum_field == sum && has_literal(q + 8, end, kBlockEnd)) {

@@ -14,18 +14,21 @@ using namespace blocks;
 
 // The one output byte of a character below U+0080 that is not escaped, at each position
 // mod 64; rows 64 to 79 repeat rows 0 to 15, so that sixteen positions from any row are
-// sixteen rows in a row.
+// sixteen rows in a row. `plain` is 1 for a byte that goes through the table.
 struct ByteTable {
   std::uint8_t at[80 * 128]{};  // row r from at + 128 * r
+  std::uint8_t plain[256]{};
   // Row r; 16 bytes of any value looked up from rows r to r + 15 stay inside the table.
   constexpr const std::uint8_t* row(std::uint32_t r) const { return at + 128 * r; }
 };
 
 constexpr ByteTable make_byte_table() {
   ByteTable t{};
-  for (int c = 0; c < 128; ++c)
+  for (int c = 0; c < 128; ++c) {
+    t.plain[c] = kTables.cls[c] == kEscape ? 0 : 1;
     for (int row = 0; row < 80; ++row)
       t.at[128 * row + c] = kTables.cls[c] == kEscape ? 0 : kEncode.at[row & 63][c].bytes[0];
+  }
   return t;
 }
 
@@ -51,7 +54,13 @@ namespace blocks {
 
 template <>
 bool encode_block<char>(const char* begin, const char* end, Charset cs, std::string& out) {
+  return encode_block(begin, end, end, cs, out);
+}
+
+bool encode_block(const char* begin, const char* end, const char* readable, Charset cs,
+                  std::string& out) {
   const auto* p = reinterpret_cast<const unsigned char*>(begin);
+  const auto* const last = reinterpret_cast<const unsigned char*>(readable);
   const auto* const e = reinterpret_cast<const unsigned char*>(end);
   const std::size_t head = out.size();
   std::uint32_t sum = 0;
@@ -70,19 +79,23 @@ bool encode_block<char>(const char* begin, const char* end, Charset cs, std::str
   for (;;) {
     const unsigned char* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(e - p), kChunk);
     while (p < stop) {
-      // A run of characters below U+0080 that are not escaped, up to sixteen; in the last
-      // fifteen bytes of the chunk it is looked for in a copy of them.
+      // A run of characters below U+0080 that are not escaped: up to sixteen at a time
+      // while sixteen bytes can be read, then one at a time.
       const auto left = static_cast<std::size_t>(stop - p);
-      unsigned char pad[16];
-      const unsigned char* src = p;
-      if (left < 16) copy_tail(p, left, pad), src = pad;
-      const unsigned bits = stop_bits16<true>(src);
-      unsigned n = bits ? static_cast<unsigned>(std::countr_zero(bits)) : 16;
-      if (n > left) n = static_cast<unsigned>(left);
-      const std::uint8_t* row = kBytes.row(pos & 63);  // 16 written, n kept
-      look_up16(row, src, q);
-      sum += sum16(src, n);
-      q += n, p += n, pos += n, units += n;
+      const std::uint8_t* row = kBytes.row(pos & 63);
+      std::size_t n = 0;
+      if (last - p >= 16) {
+        const unsigned bits = stop_bits16<true>(p);
+        n = std::min<std::size_t>(bits ? static_cast<unsigned>(std::countr_zero(bits)) : 16, left);
+        look_up16(row, p, q);  // 16 written, n kept
+        sum += sum16(p, static_cast<unsigned>(n));
+      } else {
+        for (; n < left && kBytes.plain[p[n]]; ++n) {
+          q[n] = row[128 * n + p[n]];
+          sum += p[n];
+        }
+      }
+      q += n, p += n, pos += static_cast<std::uint32_t>(n), units += n;
       if (p == stop || n == 16) continue;
       // The character that stopped the run: escaped or from U+0080 up.
       const unsigned c = *p;

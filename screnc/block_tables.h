@@ -192,15 +192,25 @@ inline std::uint32_t sum16(const unsigned char* p, unsigned n) {
 // compiler gathers the bytes into words with shifts, twice the instructions.
 void look_up16(const std::uint8_t* row, const unsigned char* from, unsigned char* to);
 
-// The n (below 16) bytes at p copied to `pad` (16 bytes, the rest zero), so that a run
-// can be looked for in the last bytes of a text too.
-inline void copy_tail(const unsigned char* p, std::size_t n, unsigned char pad[16]) {
-  std::memset(pad, 0, 16);
+// The sum of the bytes below 0x80 among the n at p.
+inline std::uint32_t ascii_sum(const unsigned char* p, std::size_t n) {
+  std::uint64_t s = 0;
   std::size_t k = 0;
-  if (n & 8) std::memcpy(pad + k, p + k, 8), k += 8;
-  if (n & 4) std::memcpy(pad + k, p + k, 4), k += 4;
-  if (n & 2) std::memcpy(pad + k, p + k, 2), k += 2;
-  if (n & 1) pad[k] = p[k];
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  __m128i acc = zero;
+  for (; n - k >= 16; k += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+    const __m128i low = _mm_andnot_si128(_mm_cmplt_epi8(v, zero), v);  // 0x80 up as 0
+    acc = _mm_add_epi64(acc, _mm_sad_epu8(low, zero));
+  }
+  alignas(16) std::uint64_t halves[2];
+  _mm_store_si128(reinterpret_cast<__m128i*>(halves), acc);
+  s = halves[0] + halves[1];
+#endif
+  for (; k < n; ++k)
+    if (p[k] < 0x80) s += p[k];
+  return static_cast<std::uint32_t>(s);
 }
 
 inline constexpr char kBase64[] =
