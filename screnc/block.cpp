@@ -47,6 +47,15 @@ inline std::optional<std::uint32_t> read_u32(const C* p) {
   return (b >> 24) | ((b >> 8) & 0xFF00) | ((b << 8) & 0xFF0000) | (b << 24);
 }
 
+// Whether the 8-character field at p is the canonical form of v (what read_u32 reads as
+// v): the same test as reading it, without decoding it.
+template <class C>
+inline bool field_is(const C* p, std::uint32_t v) {
+  C want[8];
+  put_base64(v, want);
+  return std::equal(want, want + 8, p);
+}
+
 template <class C>
 bool has_literal(const C* p, const C* end, const char* lit) {
   const std::size_t n = std::strlen(lit);
@@ -78,7 +87,7 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
   const std::size_t mark = out.size();
   const C* q = p + 12;
   constexpr std::size_t kRoom = 4096;
-  C buf[kRoom];
+  C buf[kRoom + 16];  // 16 more: zeros after what is made, for summing it whole vectors
   C* o = buf;
   C* const full = buf + kRoom - 16;  // room for the largest step: sixteen plain characters
   // In UTF-16 each plain character is added to sum as it is made. In bytes, the plain
@@ -89,8 +98,11 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
   std::uint32_t sum = 0;
   std::uint32_t not_summed = 0;
   auto sum_made = [&] {
-    if constexpr (sizeof(C) == 1)
-      sum += ascii_sum(reinterpret_cast<const unsigned char*>(buf), static_cast<std::size_t>(o - buf));
+    if constexpr (sizeof(C) == 1) {
+      std::memset(o, 0, 16);  // o <= buf + kRoom
+      sum += ascii_sum(reinterpret_cast<const unsigned char*>(buf),
+                       static_cast<std::size_t>(o - buf + 15) & ~std::size_t(15));
+    }
   };
   std::uint32_t pos = 0;
   std::size_t units = 0;
@@ -150,8 +162,7 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
   sum_made();
   sum -= not_summed;
   if (ok && units == *len && q <= limit) {
-    const std::optional<std::uint32_t> sum_field = read_u32(q);
-    if (sum_field && *sum_field == sum && has_literal(q + 8, end, kBlockEnd)) {
+    if (field_is(q, sum) && has_literal(q + 8, end, kBlockEnd)) {
       out.append(buf, static_cast<std::size_t>(o - buf));
       return q + 12;
     }
