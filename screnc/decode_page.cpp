@@ -10,7 +10,6 @@
 #include "file_system.h"
 #include "messages.h"
 #include "page_reader.h"
-#include "piece_writer.h"
 
 namespace screnc {
 namespace {
@@ -281,9 +280,11 @@ std::optional<int> decode_in_pieces(PageReader& in, Bom bom, const std::string& 
   const bool guessed = bom != Bom::Utf8 && !code_page;
   TextCheck check(guessed ? Charset::Utf8 : Charset::SingleByte);
   check.feed(in.held(), in.at_end());
-  PieceWriter writer(out);
   std::string text;
-  const BlockDrain<char> drain = [&writer](std::string& part) { writer.put(part); };
+  const BlockDrain<char> drain = [&out](std::string& part) {
+    out.put(part);
+    part.clear();
+  };
   bool wide = false;
   for (;;) {
     if (!check.ok()) {
@@ -302,7 +303,6 @@ std::optional<int> decode_in_pieces(PageReader& in, Bom bom, const std::string& 
     check.feed(fresh, in.at_end());
   }
   in.close();
-  writer.finish();
   return finish(source, page, out, console, capture);
 }
 

@@ -3,7 +3,6 @@
 #include "atomic_file.h"
 #include "encode_file.h"
 #include "page_reader.h"
-#include "piece_writer.h"
 
 namespace screnc {
 namespace {
@@ -45,7 +44,6 @@ Streamed encode_in_pieces(PageReader& in, Bom bom, const std::string& dst,
   TextCheck check(cs);
   check.feed(in.held(), in.at_end());
   out.put(bom_bytes(bom));
-  PieceWriter writer(out);
   PageState state;
   std::string encoded;
   for (;;) {
@@ -59,14 +57,14 @@ Streamed encode_in_pieces(PageReader& in, Bom bom, const std::string& dst,
     const std::string_view text = in.held();
     in.consume(encode_piece(text.data(), text.data() + text.size(), in.at_end(), cs, kind,
                             state, encoded));
-    writer.put(encoded);
+    out.put(encoded);
+    encoded.clear();
     if (in.at_end()) break;
     std::string_view fresh;
     if (const auto err = in.fill(fresh)) return {read_failure(*err), false};
     check.feed(fresh, in.at_end());
   }
   in.close();
-  writer.finish();
   return {commit(out), false};
 }
 
