@@ -6,150 +6,12 @@
 #include <cstring>
 #include <optional>
 
+#include "block_tables.h"
+
 namespace screnc {
 namespace {
 
-// Column (0, 1 or 2) used for the character at position i, as PICK[i mod 64].
-constexpr std::uint8_t kPick[64] = {
-    1, 2, 0, 1, 2, 0, 2, 0, 0, 2, 0, 2, 1, 0, 2, 0, 1, 0, 2, 0, 1, 1, 2, 0, 0, 2, 1, 0, 2, 0, 0, 2,
-    1, 1, 0, 2, 0, 2, 0, 1, 0, 1, 1, 2, 0, 1, 0, 2, 1, 0, 2, 0, 1, 1, 2, 0, 0, 1, 1, 2, 0, 1, 0, 2,
-};
-
-// For each encoded character, the plain character it stands for in columns 0, 1, 2.
-constexpr std::uint8_t kDecodeRows[94][4] = {
-    {0x09, 0x7B, 0x57, 0x6E}, {0x20, 0x32, 0x2E, 0x2D}, {0x21, 0x30, 0x47, 0x75},
-    {0x22, 0x21, 0x7A, 0x52}, {0x23, 0x29, 0x56, 0x60}, {0x24, 0x5B, 0x42, 0x71},
-    {0x25, 0x38, 0x6A, 0x5E}, {0x26, 0x33, 0x2F, 0x49}, {0x27, 0x3D, 0x26, 0x5C},
-    {0x28, 0x58, 0x49, 0x62}, {0x29, 0x3A, 0x41, 0x7D}, {0x2A, 0x35, 0x34, 0x29},
-    {0x2B, 0x65, 0x32, 0x36}, {0x2C, 0x39, 0x5B, 0x20}, {0x2D, 0x5C, 0x76, 0x7C},
-    {0x2E, 0x56, 0x72, 0x7A}, {0x2F, 0x73, 0x43, 0x7F}, {0x30, 0x66, 0x38, 0x6B},
-    {0x31, 0x4E, 0x39, 0x63}, {0x32, 0x45, 0x70, 0x33}, {0x33, 0x6B, 0x45, 0x2B},
-    {0x34, 0x62, 0x68, 0x68}, {0x35, 0x59, 0x71, 0x51}, {0x36, 0x78, 0x4F, 0x66},
-    {0x37, 0x5E, 0x09, 0x76}, {0x38, 0x7D, 0x62, 0x31}, {0x39, 0x4A, 0x44, 0x64},
-    {0x3A, 0x6D, 0x23, 0x54}, {0x3B, 0x71, 0x75, 0x43}, {0x3D, 0x60, 0x7E, 0x3A},
-    {0x3F, 0x53, 0x5E, 0x7E}, {0x41, 0x42, 0x77, 0x45}, {0x42, 0x27, 0x4A, 0x2C},
-    {0x43, 0x48, 0x61, 0x2A}, {0x44, 0x72, 0x5D, 0x74}, {0x45, 0x75, 0x22, 0x27},
-    {0x46, 0x31, 0x4B, 0x37}, {0x47, 0x37, 0x6F, 0x44}, {0x48, 0x4D, 0x4E, 0x79},
-    {0x49, 0x52, 0x3B, 0x59}, {0x4A, 0x22, 0x4C, 0x2F}, {0x4B, 0x54, 0x50, 0x6F},
-    {0x4C, 0x6A, 0x67, 0x26}, {0x4D, 0x47, 0x2A, 0x72}, {0x4E, 0x64, 0x7D, 0x6A},
-    {0x4F, 0x2D, 0x74, 0x39}, {0x50, 0x20, 0x54, 0x7B}, {0x51, 0x7F, 0x2B, 0x3F},
-    {0x52, 0x2E, 0x2D, 0x38}, {0x53, 0x4C, 0x2C, 0x77}, {0x54, 0x5D, 0x30, 0x67},
-    {0x55, 0x7E, 0x6E, 0x53}, {0x56, 0x6C, 0x6B, 0x47}, {0x57, 0x6F, 0x66, 0x34},
-    {0x58, 0x79, 0x35, 0x78}, {0x59, 0x74, 0x25, 0x5D}, {0x5A, 0x43, 0x21, 0x30},
-    {0x5B, 0x26, 0x64, 0x23}, {0x5C, 0x76, 0x4D, 0x5A}, {0x5D, 0x25, 0x52, 0x5B},
-    {0x5E, 0x24, 0x63, 0x6C}, {0x5F, 0x2B, 0x3F, 0x48}, {0x60, 0x28, 0x7B, 0x55},
-    {0x61, 0x23, 0x78, 0x70}, {0x62, 0x41, 0x29, 0x69}, {0x63, 0x34, 0x28, 0x2E},
-    {0x64, 0x09, 0x73, 0x4C}, {0x65, 0x2A, 0x59, 0x21}, {0x66, 0x44, 0x33, 0x24},
-    {0x67, 0x3F, 0x7F, 0x4E}, {0x68, 0x77, 0x6D, 0x50}, {0x69, 0x3B, 0x55, 0x09},
-    {0x6A, 0x55, 0x53, 0x56}, {0x6B, 0x69, 0x7C, 0x73}, {0x6C, 0x61, 0x3A, 0x35},
-    {0x6D, 0x63, 0x5F, 0x61}, {0x6E, 0x50, 0x65, 0x4B}, {0x6F, 0x67, 0x46, 0x58},
-    {0x70, 0x51, 0x58, 0x3B}, {0x71, 0x49, 0x31, 0x57}, {0x72, 0x4F, 0x69, 0x22},
-    {0x73, 0x46, 0x6C, 0x6D}, {0x74, 0x68, 0x5A, 0x4D}, {0x75, 0x7C, 0x48, 0x25},
-    {0x76, 0x36, 0x27, 0x28}, {0x77, 0x70, 0x5C, 0x46}, {0x78, 0x6E, 0x3D, 0x4A},
-    {0x79, 0x7A, 0x24, 0x32}, {0x7A, 0x2F, 0x79, 0x41}, {0x7B, 0x5F, 0x37, 0x3D},
-    {0x7C, 0x4B, 0x60, 0x5F}, {0x7D, 0x5A, 0x51, 0x4F}, {0x7E, 0x2C, 0x20, 0x42},
-    {0x7F, 0x57, 0x36, 0x65},
-};
-
-// What happens to a plain character below U+0080.
-enum Class : std::uint8_t { kCopy, kSubstitute, kEscape };
-
-struct Tables {
-  std::uint8_t cls[128]{};
-  std::uint8_t escape[128]{};  // second character of the escape pair
-  std::uint8_t unescape[128]{};  // plain character for the second character of a pair
-  std::uint8_t encode[3][128]{};
-  std::uint8_t decode[3][128]{};
-};
-
-constexpr Tables make_tables() {
-  Tables t{};
-  for (int c = 0; c < 128; ++c) t.cls[c] = kCopy;
-  for (const auto& row : kDecodeRows) {
-    for (int col = 0; col < 3; ++col) {
-      t.decode[col][row[0]] = row[col + 1];
-      t.encode[col][row[col + 1]] = row[0];
-    }
-    t.cls[row[1]] = kSubstitute;  // column 0 is a permutation of the same set
-  }
-  const std::uint8_t escapes[5][2] = {{'\r', '#'}, {'\n', '&'}, {'<', '!'}, {'>', '*'}, {'@', '$'}};
-  for (const auto& e : escapes) {
-    t.cls[e[0]] = kEscape;
-    t.escape[e[0]] = e[1];
-    t.unescape[e[1]] = e[0];
-  }
-  return t;
-}
-
-constexpr Tables kTables = make_tables();
-
-// What the encoder writes for each character below U+0080 at each position mod 64: one
-// or two output characters (`size`), the second one of an escape pair. Rows 64 to 71
-// repeat rows 0 to 7, so that eight positions from any row are eight rows in a row.
-struct Written {
-  std::uint8_t bytes[2];
-};
-
-struct EncodeTable {
-  Written at[72][128]{};
-  std::uint8_t size[128]{};
-};
-
-constexpr EncodeTable make_encode_table() {
-  EncodeTable t{};
-  for (int c = 0; c < 128; ++c) t.size[c] = kTables.cls[c] == kEscape ? 2 : 1;
-  for (int row = 0; row < 72; ++row) {
-    const int pos = row & 63;
-    for (int c = 0; c < 128; ++c) {
-      Written& w = t.at[row][c];
-      if (kTables.cls[c] == kEscape) {
-        w = {{'@', kTables.escape[c]}};
-      } else {
-        const auto v = kTables.cls[c] == kSubstitute ? kTables.encode[kPick[pos]][c]
-                                                     : static_cast<std::uint8_t>(c);
-        w = {{v, 0}};
-      }
-    }
-  }
-  return t;
-}
-
-constexpr EncodeTable kEncode = make_encode_table();
-
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-// The plain character for each encoded byte at each position mod 64, or kStop for a byte
-// the fast path leaves to the careful one: '@' (an escape), '<' and '>' (never in a
-// block), and bytes from 0x80 up. Rows 64 to 71 repeat rows 0 to 7.
-constexpr std::uint8_t kStop = 0x80;
-
-struct DecodeTable {
-  std::uint8_t at[72][256]{};
-};
-
-constexpr DecodeTable make_decode_table() {
-  DecodeTable t{};
-  for (int row = 0; row < 72; ++row) {
-    for (int c = 0; c < 256; ++c) {
-      std::uint8_t& v = t.at[row][c];
-      if (c >= 0x80 || c == '@' || c == '<' || c == '>') v = kStop;
-      else if (c == '\t' || c >= 0x20) v = kTables.decode[kPick[row & 63]][c];
-      else v = static_cast<std::uint8_t>(c);
-    }
-  }
-  return t;
-}
-
-constexpr DecodeTable kDecode = make_decode_table();
-
-// The sum of the eight bytes in w, each below 0x80.
-inline std::uint32_t byte_sum(std::uint64_t w) {
-  constexpr std::uint64_t kEven = 0x00FF00FF00FF00FFULL;
-  const std::uint64_t pairs = (w & kEven) + ((w >> 8) & kEven);
-  return static_cast<std::uint32_t>((pairs * 0x0001000100010001ULL) >> 48);
-}
-
-constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+using namespace blocks;
 
 struct Base64Values {
   std::int8_t of[128]{};
@@ -185,6 +47,15 @@ inline std::optional<std::uint32_t> read_u32(const C* p) {
   return (b >> 24) | ((b >> 8) & 0xFF00) | ((b << 8) & 0xFF0000) | (b << 24);
 }
 
+// Whether the 8-character field at p is the canonical form of v (what read_u32 reads as
+// v): the same test as reading it, without decoding it.
+template <class C>
+inline bool field_is(const C* p, std::uint32_t v) {
+  C want[8];
+  put_base64(v, want);
+  return std::equal(want, want + 8, p);
+}
+
 template <class C>
 bool has_literal(const C* p, const C* end, const char* lit) {
   const std::size_t n = std::strlen(lit);
@@ -216,44 +87,55 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
   const std::size_t mark = out.size();
   const C* q = p + 12;
   constexpr std::size_t kRoom = 4096;
-  C buf[kRoom];
+  C buf[kRoom + 16];  // 16 more: zeros after what is made, for summing it whole vectors
   C* o = buf;
-  C* const full = buf + kRoom - 8;  // room for the largest step: eight plain characters
+  C* const full = buf + kRoom - 16;  // room for the largest step: sixteen plain characters
+  // In UTF-16 each plain character is added to sum as it is made. In bytes, the plain
+  // characters are the bytes below 0x80 of what is made, less those copied as the second
+  // byte of a double-byte character (not_summed): they are summed where they stand, once
+  // made, rather than sixteen at a time as they are written (reading back bytes just
+  // written one by one waits for the writes).
   std::uint32_t sum = 0;
+  std::uint32_t not_summed = 0;
+  auto sum_made = [&] {
+    if constexpr (sizeof(C) == 1) {
+      std::memset(o, 0, 16);  // o <= buf + kRoom
+      sum += ascii_sum(reinterpret_cast<const unsigned char*>(buf),
+                       static_cast<std::size_t>(o - buf + 15) & ~std::size_t(15));
+    }
+  };
   std::uint32_t pos = 0;
   std::size_t units = 0;
   bool ok = true;
   while (ok && units < *len && q < limit) {
     if (o > full) {
+      sum_made();
       out.append(buf, static_cast<std::size_t>(o - buf));
       o = buf;
     }
     if constexpr (sizeof(C) == 1) {
-      if (limit - q >= 8 && *len - units >= 8) {
-        const std::uint8_t* row = kDecode.at[pos & 63];
+      // A run of bytes that go through the table, up to sixteen (and no further than LEN
+      // and the body can reach); the 16 bytes read may run into SUM and "^#~@".
+      if (end - q >= 16) {
         const auto* u = reinterpret_cast<const unsigned char*>(q);
-        std::uint8_t plain[8];
-        std::uint8_t stop = 0;
-#pragma GCC unroll 8
-        for (unsigned k = 0; k < 8; ++k) {
-          plain[k] = row[k * 256 + u[k]];
-          stop |= plain[k];
-        }
-        if (!(stop & kStop)) {
-          std::memcpy(o, plain, 8);
-          std::uint64_t w;
-          std::memcpy(&w, plain, 8);
-          sum += byte_sum(w);
-          o += 8, q += 8, pos += 8, units += 8;
-          continue;
-        }
+        const unsigned bits = stop_bits16<false>(u);
+        std::size_t n = bits ? static_cast<unsigned>(std::countr_zero(bits)) : 16;
+        n = std::min({n, *len - units, static_cast<std::size_t>(limit - q)});
+        const std::uint8_t* row = kDecode.row(pos & 63);
+        auto* v = reinterpret_cast<unsigned char*>(o);  // 16 written, n kept
+        look_up16(row, u, v);
+        o += n, q += n, pos += static_cast<std::uint32_t>(n), units += n;
+        if (n > 0) continue;
       }
     }
     const U c = static_cast<U>(*q);
     if (c >= 0x80) {
       wide = true;
       const Step s = non_ascii_step(q, limit, cs);
-      for (unsigned k = 0; k < s.size; ++k) *o++ = q[k];
+      for (unsigned k = 0; k < s.size; ++k) {
+        if (static_cast<U>(q[k]) < 0x80) not_summed += static_cast<U>(q[k]);
+        *o++ = q[k];
+      }
       q += s.size;
       units += s.units;
       continue;
@@ -269,17 +151,18 @@ const C* decode_one(const C* p, const C* end, Charset cs, std::basic_string<C>& 
     } else if (c == '<' || c == '>') {
       ok = false;
     } else {
-      plain = static_cast<C>(kDecode.at[pos & 63][c]);
+      plain = static_cast<C>(kDecode.row(pos & 63)[c]);
       ++q;
       ++units;
     }
     *o++ = plain;
-    sum += static_cast<std::uint32_t>(static_cast<U>(plain));
+    if constexpr (sizeof(C) != 1) sum += static_cast<std::uint32_t>(static_cast<U>(plain));
     ++pos;
   }
+  sum_made();
+  sum -= not_summed;
   if (ok && units == *len && q <= limit) {
-    const std::optional<std::uint32_t> sum_field = read_u32(q);
-    if (sum_field && *sum_field == sum && has_literal(q + 8, end, kBlockEnd)) {
+    if (field_is(q, sum) && has_literal(q + 8, end, kBlockEnd)) {
       out.append(buf, static_cast<std::size_t>(o - buf));
       return q + 12;
     }
@@ -308,20 +191,6 @@ const char16_t* find_block_start(const char16_t* p, const char16_t* end) {
 }
 
 }  // namespace
-
-// base64_u32 written straight into the output.
-template <class C>
-inline void put_base64(std::uint32_t v, C* out) {
-  const std::uint32_t b0 = v & 0xFF, b1 = (v >> 8) & 0xFF, b2 = (v >> 16) & 0xFF, b3 = v >> 24;
-  out[0] = static_cast<C>(kBase64[b0 >> 2]);
-  out[1] = static_cast<C>(kBase64[((b0 & 3) << 4) | (b1 >> 4)]);
-  out[2] = static_cast<C>(kBase64[((b1 & 15) << 2) | (b2 >> 6)]);
-  out[3] = static_cast<C>(kBase64[b2 & 63]);
-  out[4] = static_cast<C>(kBase64[b3 >> 2]);
-  out[5] = static_cast<C>(kBase64[(b3 & 3) << 4]);
-  out[6] = static_cast<C>('=');
-  out[7] = static_cast<C>('=');
-}
 
 // Bytes in little-endian order, then standard base64 of 4 bytes: 6 chars and "==".
 void base64_u32(std::uint32_t v, char out[8]) { put_base64(v, out); }
@@ -357,29 +226,11 @@ const C* encode_one_char(const C* p, const C* end, Charset cs, C*& q, BodyState&
   return p + s.size;
 }
 
-// Eight characters below U+0080 at p, bytes in w, to q: each writes its one or two
-// output bytes (two are always stored, the next character's overwrites the spare one).
-inline void encode_ascii8(const unsigned char* p, std::uint64_t w, char*& q, BodyState& st) {
-  const Written* row = kEncode.at[st.pos & 63];
-  char* o = q;
-#pragma GCC unroll 8
-  for (unsigned k = 0; k < 8; ++k) {
-    const unsigned c = p[k];
-    std::memcpy(o, row[k * 128 + c].bytes, 2);
-    o += kEncode.size[c];
-  }
-  st.units += static_cast<std::size_t>(o - q);
-  q = o;
-  st.sum += byte_sum(w);
-  st.pos += 8;
-}
-
 }  // namespace
 
-// The body is made in a buffer on the stack and appended piece by piece, so that out is
-// never grown by the worst case (and filled) only to be cut back. Bytes go eight at a
-// time while none of the eight is at or above 0x80, escapes included; a group with such a
-// byte goes one character at a time.
+// UTF-16 text (a byte page goes through block_bytes.cpp). The body is made in a buffer on
+// the stack and appended piece by piece, so that out is never grown by the worst case (and
+// filled) only to be cut back.
 template <class C>
 bool encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out) {
   constexpr std::size_t kRoom = 8192;
@@ -391,23 +242,8 @@ bool encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>
   BodyState st;
   for (const C* p = begin; p < end;) {
     C* q = buf;
-    // Room for the largest output of a group of eight, and one spare byte.
-    C* const full = buf + kRoom - 8 * kLargestStep - 1;
-    while (p < end && q <= full) {
-      if constexpr (sizeof(C) == 1) {
-        if (end - p >= 8) {
-          const auto* u = reinterpret_cast<const unsigned char*>(p);
-          std::uint64_t w;
-          std::memcpy(&w, u, 8);
-          if (!(w & kHighBits)) {
-            encode_ascii8(u, w, q, st);
-            p += 8;
-            continue;
-          }
-        }
-      }
-      for (const C* stop = p + 8; p < stop && p < end;) p = encode_one_char(p, end, cs, q, st);
-    }
+    C* const full = buf + kRoom - kLargestStep;
+    while (p < end && q <= full) p = encode_one_char(p, end, cs, q, st);
     out.append(buf, static_cast<std::size_t>(q - buf));
   }
   C tail[12];
@@ -452,7 +288,6 @@ DecodeResult decode_blocks(const C* begin, const C* end, Charset cs, std::basic_
   return r;
 }
 
-template bool encode_block<char>(const char*, const char*, Charset, std::string&);
 template bool encode_block<char16_t>(const char16_t*, const char16_t*, Charset, std::u16string&);
 template DecodeResult decode_blocks<char>(const char*, const char*, Charset, std::string&,
                                           const BlockDrain<char>*, bool);

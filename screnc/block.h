@@ -23,6 +23,13 @@ inline constexpr char kBlockEnd[] = "^#~@";
 // character from U+0080 up (whose LEN depends on cs).
 template <class C>
 bool encode_block(const C* begin, const C* end, Charset cs, std::basic_string<C>& out);
+// Bytes (block_bytes.cpp): written straight into out, sixteen characters a step.
+template <>
+bool encode_block<char>(const char* begin, const char* end, Charset cs, std::string& out);
+// The same, where the bytes from end up to `readable` may be read too (the rest of the
+// page held), so that the last characters of a block also go sixteen at a time.
+bool encode_block(const char* begin, const char* end, const char* readable, Charset cs,
+                  std::string& out);
 
 struct DecodeResult {
   std::size_t blocks = 0;     // well-formed blocks replaced by their plain text

@@ -1,6 +1,7 @@
 #include "decode_page.h"
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 #include "atomic_file.h"
@@ -36,12 +37,27 @@ bool is_name_char(std::basic_string_view<C> text, std::size_t at) {
   return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
+// The first c in text[from, to), or `to`.
+template <class C>
+std::size_t find_in(std::basic_string_view<C> text, std::size_t from, std::size_t to, C c) {
+  if constexpr (sizeof(C) == 1) {
+    const void* hit = from < to ? std::memchr(text.data() + from, c, to - from) : nullptr;
+    return hit ? static_cast<std::size_t>(static_cast<const C*>(hit) - text.data()) : to;
+  } else {
+    while (from < to && text[from] != c) ++from;
+    return from;
+  }
+}
+
 // Where the tag or directive starting with the `<` at `at` ends (its `>`), when it is one
 // whose language the encoder marks; npos otherwise. A <% %> block inside a tag
 // (`<script id="<%=i%>" ...>`) is stepped over whole: its `%>` ends nothing.
 template <class C>
 std::size_t marked_region_end(std::basic_string_view<C> text, std::size_t at) {
   if (spells(text, at + 1, "script") && !is_name_char(text, at + 7)) {
+    // Most tags hold no '<' before their '>'.
+    const std::size_t gt = find_in(text, at + 7, text.size(), C('>'));
+    if (gt < text.size() && find_in(text, at + 7, gt, C('<')) == gt) return gt;
     for (std::size_t k = at + 7; k < text.size(); ++k) {
       if (text[k] == C('<') && k + 1 < text.size() && text[k + 1] == C('%')) {
         for (k += 2; k + 1 < text.size() && !(text[k] == C('%') && text[k + 1] == C('>'));) ++k;
@@ -77,8 +93,8 @@ template <class C>
 bool unmark_region(std::basic_string_view<C> text, std::size_t at, std::size_t end,
                    std::basic_string<C>& out) {
   std::size_t k = at;
-  for (std::size_t dot = at; dot <= end; ++dot) {
-    if (text[dot] != C('.') || !is_encode_suffix(text, dot)) continue;
+  for (std::size_t dot = at; (dot = find_in(text, dot, end + 1, C('.'))) <= end; ++dot) {
+    if (!is_encode_suffix(text, dot)) continue;
     out.append(text.data() + k, dot - k);
     k = dot + 7;  // the name's own end (a '>' at the latest) is copied as it is
     dot = k;
@@ -93,7 +109,7 @@ bool unmark_region(std::basic_string_view<C> text, std::size_t at, std::size_t e
 template <class C>
 std::size_t next_tag(std::basic_string_view<C> text, std::size_t from) {
   const C* end = text.data() + text.size();
-  const C* hit = find_tag_start(text.data() + from, end, '%');
+  const C* hit = find_script_or_directive(text.data() + from, end);
   return hit == end ? std::basic_string_view<C>::npos : static_cast<std::size_t>(hit - text.data());
 }
 

@@ -73,7 +73,12 @@ struct Writer {
     const C* from = m ? m : b;
     if (from == e) return false;
     copy_to(from);
-    if (encode_block(from, e, cs, out)) state->wide = true;
+    bool wide;
+    if constexpr (sizeof(C) == 1)
+      wide = encode_block(from, e, end, cs, out);  // what follows e may be read
+    else
+      wide = encode_block(from, e, cs, out);
+    if (wide) state->wide = true;
     copied = e;
     settle();
     return true;

@@ -111,6 +111,45 @@ struct Attributes {
   bool server = false;  // the tag holds a <% %> block
 };
 
+// What ends a step of parse_attributes, per character below 256: bits kName and kValue
+// (the end of a name, of an unquoted value) in a tag, the same shifted by kDirective in a
+// directive's body, kDouble and kSingle the quotes, kLess a '<' (where a <% %> block may
+// start).
+namespace classes {
+inline constexpr unsigned kName = 1, kValue = 2, kDirective = 2, kDouble = 16, kSingle = 32,
+                          kLess = 64;
+}
+
+struct ScanClasses {
+  std::uint8_t of[256]{};
+};
+
+constexpr ScanClasses make_scan_classes() {
+  using namespace classes;
+  ScanClasses t{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const bool space = c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+    unsigned v = 0;
+    if (space || c == '/' || c == '=' || c == '>') v |= kName;
+    if (space || c == '>') v |= kValue;
+    if (space || c == '=') v |= kName << kDirective;
+    if (space) v |= kValue << kDirective;
+    if (c == '"') v |= kDouble;
+    if (c == '\'') v |= kSingle;
+    if (c == '<') v |= kLess;
+    t.of[c] = static_cast<std::uint8_t>(v);
+  }
+  return t;
+}
+
+inline constexpr ScanClasses kScanClasses = make_scan_classes();
+
+template <class C>
+unsigned scan_class(C c) {
+  const unsigned u = code(c);
+  return u < 256 ? kScanClasses.of[u] : 0;
+}
+
 // Parses attributes from p up to the '>' that closes a tag (quoted values may hold '>').
 // For a directive, [p, end) is its body, up to its "%>". With server_blocks (ASP pages) a
 // <% %> block anywhere in the tag is taken whole, wherever it stands: as an attribute, in
@@ -129,20 +168,24 @@ std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const 
     const C* close = find_pair(q + 2, end, '%', '>');
     return close < end ? close + 2 : end;
   };
-  // Steps over plain characters and whole blocks while stop(q) is false.
-  auto scan = [&](const C* q, auto stop) {
+  // Steps over plain characters and whole blocks up to a character of a class in `stops`
+  // ('<' is in none of them).
+  auto scan = [&](const C* q, unsigned stops) {
+    const unsigned look = server_blocks ? stops | classes::kLess : stops;
     while (q < end) {
-      const C* next = past_block(q);
-      if (next != q) {
-        q = next;
-      } else if (stop(q)) {
-        break;
-      } else {
+      const unsigned cls = scan_class(*q);
+      if (!(cls & look)) {
         ++q;
+      } else if (cls & classes::kLess) {
+        const C* next = past_block(q);
+        q = next != q ? next : q + 1;
+      } else {
+        break;
       }
     }
     return q;
   };
+  const unsigned shift = directive ? classes::kDirective : 0;
   for (;;) {
     while (p < end && separates(p)) ++p;
     if (p >= end) {
@@ -155,7 +198,7 @@ std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const 
       return a;
     }
     const C* name = p;
-    p = scan(p, [&](const C* q) { return separates(q) || code(*q) == '=' || closes(q); });
+    p = scan(p, classes::kName << shift);  // a separator, '=' or the tag's end
     const C* name_end = p;
     const C* q = p;
     while (q < end && is_space(*q)) ++q;
@@ -166,13 +209,13 @@ std::optional<Attributes<C>> parse_attributes(const C* start, const C* p, const 
       if (q >= end) return std::nullopt;
       if (code(*q) == '"' || code(*q) == '\'') {
         const unsigned quote = code(*q);
-        const C* close = scan(q + 1, [&](const C* c) { return code(*c) == quote; });
+        const C* close = scan(q + 1, quote == '"' ? classes::kDouble : classes::kSingle);
         if (close >= end) return std::nullopt;
         value = {offset(q + 1), offset(close), true};
         p = close + 1;
       } else {
         const C* v = q;
-        q = scan(q, [&](const C* c) { return is_space(*c) || closes(c); });
+        q = scan(q, classes::kValue << shift);  // a space or the tag's end
         value = {offset(v), offset(q), true};
         p = q;
       }

@@ -96,6 +96,45 @@ const char16_t* find_tag_start(const char16_t* p, const char16_t* end, char next
   return end;
 }
 
+// As find_tag_start, for the '<' followed by an 's' in any case or by "%@"; a "<%" in the
+// last two characters may be one.
+const char* find_script_or_directive(const char* p, const char* end) {
+#ifdef __SSE2__
+  const __m128i lt = _mm_set1_epi8('<');
+  const __m128i s = _mm_set1_epi8('s');
+  const __m128i lower = _mm_set1_epi8(0x20);
+  const __m128i percent = _mm_set1_epi8('%');
+  const __m128i at = _mm_set1_epi8('@');
+  while (end - p >= 18) {
+    const auto* v = reinterpret_cast<const __m128i*>(p);
+    const __m128i here = _mm_loadu_si128(v);
+    const __m128i one = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+    const __m128i directive = _mm_and_si128(_mm_cmpeq_epi8(one, percent), _mm_cmpeq_epi8(two, at));
+    const __m128i second = _mm_or_si128(directive, _mm_cmpeq_epi8(_mm_or_si128(one, lower), s));
+    const auto hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, lt), second)));
+    if (hits) return p + std::countr_zero(hits);
+    p += 16;
+  }
+#endif
+  for (; end - p > 1; ++p) {
+    const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p - 1));
+    if (!hit) break;
+    p = static_cast<const char*>(hit);
+    if ((p[1] | 0x20) == 's' || (p[1] == '%' && (end - p == 2 || p[2] == '@'))) return p;
+  }
+  return end;
+}
+
+const char16_t* find_script_or_directive(const char16_t* p, const char16_t* end) {
+  for (; end - p > 1; ++p) {
+    if (p[0] != u'<') continue;
+    if ((p[1] | 0x20) == u's' || (p[1] == u'%' && (end - p == 2 || p[2] == u'@'))) return p;
+  }
+  return end;
+}
+
 Step non_ascii_step(const unsigned char* p, const unsigned char* end, Charset cs) {
   switch (cs) {
     case Charset::Utf8: {
@@ -163,8 +202,19 @@ namespace {
 constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
 
 // The first byte at or above 0x80 in [p, end), or end. Runs of ASCII go 32 bytes at a
-// time, then eight; the byte itself is found in its word without a loop.
+// time (with SSE2 the byte is found among them at once), then eight; the byte itself is
+// found in its word without a loop.
 const unsigned char* skip_ascii(const unsigned char* p, const unsigned char* end) {
+#ifdef __SSE2__
+  while (end - p >= 32) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(a)) |
+                      static_cast<unsigned>(_mm_movemask_epi8(b)) << 16;
+    if (high) return p + std::countr_zero(high);
+    p += 32;
+  }
+#endif
   while (end - p >= 32) {
     std::uint64_t w[4];
     std::memcpy(w, p, 32);

@@ -48,6 +48,10 @@ inline Step non_ascii_step(const char16_t*, const char16_t*, Charset) { return {
 // sixteen characters are looked at a time where the processor can.
 const char* find_tag_start(const char* p, const char* end, char next);
 const char16_t* find_tag_start(const char16_t* p, const char16_t* end, char next);
+// The same for a '<' followed by an 's' in any case or by "%@" (a <script> tag or a <%@ %>
+// directive); a "<%" in the last two units may be one.
+const char* find_script_or_directive(const char* p, const char* end);
+const char16_t* find_script_or_directive(const char16_t* p, const char16_t* end);
 
 // Code page chosen with the /cp switch: "1252", "65001", "932", "936", "949", "950" and
 // the other single-byte Windows pages (874, 1250-1258).

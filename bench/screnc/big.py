@@ -12,7 +12,8 @@ comes and goes falls on all alike), times
     screnc /s PAGE OUT             screnc --decode ENCODED OUT
     (the same with --before BIN, an earlier build, when given)
 
-and prints for each the median wall time, the median CPU time (user + system), the
+(each command's output of the round before removed, or for `cat` emptied, before its clock
+starts) and prints for each the median wall time, the median CPU time (user + system), the
 peak resident memory (getrusage of the child) against the input's size, and the ratios to
 `cat`. Also the start-up: the median of 200 runs encoding a one-line page. Every output is
 checked: the encoded page against the earlier build's (when given), the decoded page
@@ -60,6 +61,11 @@ def median_table(cmds, rounds, rss_file):
     for r in range(rounds):
         order = cmds if r % 2 == 0 else list(reversed(cmds))
         for name, argv, stdout in order:
+            # The last round's output goes first, off the clock, for every command alike: `cat`'s
+            # is emptied when Python opens it, before the clock starts; screnc's named output
+            # would otherwise be freed inside the run, when the new file takes its name.
+            if stdout is None and os.path.exists(argv[-1]):
+                os.remove(argv[-1])
             results[name].append(run(argv, stdout, rss_file if os.access(TIME, os.X_OK) else None))
     return {name: (statistics.median(x[0] for x in rs), statistics.median(x[1] for x in rs),
                    max(x[2] for x in rs))
