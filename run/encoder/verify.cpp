@@ -3,6 +3,7 @@
 #include "decode_page.h"
 #include "run/includes/include_client.h"
 #include "run/encoder/script_regions.h"
+#include "run/encoder/verify_quick.h"
 #include "run/encoder/verify_text.h"
 #include "text_codec.h"
 
@@ -15,20 +16,6 @@ using namespace verify_text;
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
-
-// The "<%@ LANGUAGE = VBScript.Encode %>" line an encoder puts at the top of an ASP page
-// that has no directive (ScriptScan::directive): its length, or 0; `family` is its
-// language's.
-std::size_t AddedDirective(std::string_view s, char& family) {
-  for (std::string_view lang : {"VBScript", "JScript", "VBScript.Encode", "JScript.Encode"}) {
-    const std::string line = "<%@ LANGUAGE = " + std::string(lang) + " %>";
-    if (!s.starts_with(line)) continue;
-    family = lang[0];
-    if (s.substr(line.size()).starts_with("\r\n")) return line.size() + 2;
-    if (s.substr(line.size()).starts_with("\n")) return line.size() + 1;
-  }
-  return 0;
-}
 
 std::string Excerpt(const Text& t, std::size_t from) {
   constexpr std::size_t kLength = 24;
@@ -134,8 +121,8 @@ std::string Compare(Workspace& w, std::string_view source, std::string_view enco
   }
   const Text& a = w.a;
   const Text& b = w.b;
-  MarkLanguages(expected.text, w.a);
-  MarkLanguages(out, w.b);
+  MarkLanguages(expected.text, w.a, w.edits);
+  MarkLanguages(out, w.b, w.edits);
   // The same text, but for languages the encoder named where the source named none; and
   // where the source's script was, what the output read from a block.
   std::size_t i = 0, j = 0, readable = npos;
@@ -172,6 +159,13 @@ std::string Compare(Workspace& w, std::string_view source, std::string_view enco
 std::string CompareDecoded(std::string_view source, std::string_view encoded, FileKind kind, char defaultFamily,
                            char clientFamily) {
   const Workspace::Lease w;
+  if (PassesQuickly(*w, source, encoded, kind, defaultFamily, clientFamily)) return {};
+  return Compare(*w, source, encoded, kind, defaultFamily, clientFamily);
+}
+
+std::string verify_text::CompareInFull(std::string_view source, std::string_view encoded, FileKind kind,
+                                       char defaultFamily, char clientFamily) {
+  const Workspace::Lease w;
   return Compare(*w, source, encoded, kind, defaultFamily, clientFamily);
 }
 
@@ -183,7 +177,8 @@ std::string VerifyEncodedFile(const fs::path& source, const fs::path& destinatio
   try {
     reason = ReadWhole(source, w->original);
     if (reason.empty()) reason = ReadWhole(destination, w->encoded);
-    if (reason.empty())
+    if (reason.empty() &&
+        !PassesQuickly(*w, w->original.View(), w->encoded.View(), kind, defaultFamily, clientFamily))
       reason = Compare(*w, w->original.View(), w->encoded.View(), kind, defaultFamily, clientFamily);
   } catch (const Stopped&) {
     return kVerificationStopped;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <fstream>
 #include <iterator>
@@ -225,70 +226,106 @@ std::size_t LanguageAttribute(std::string_view s, std::size_t i, char* family = 
   return p - i;
 }
 
-// The characters a directive or a LANGUAGE attribute's blank may be: '<', ' ', '\t'.
-constexpr auto kMayBegin = [] {
-  std::array<bool, 256> may{};
-  may['<'] = may[' '] = may['\t'] = true;
-  return may;
-}();
+// The bytes of `w` that equal `c`: their high bits set, every other bit clear.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kLow7 = 0x7F7F7F7F7F7F7F7FULL;
+inline std::uint64_t Equal(std::uint64_t w, char c) {
+  const std::uint64_t x = w ^ (kOnes * static_cast<unsigned char>(c));
+  return ~(((x & kLow7) + kLow7) | x | kLow7);
+}
+
+// Where a directive ("<%@") or a blank before an 'l' (where a LANGUAGE attribute may
+// begin) first stands in [from, limit) of `s`; `limit` when nowhere. Eight bytes at a
+// time: a '<', or a blank with an 'l' after it.
+std::size_t NextCandidate(std::string_view s, std::size_t from, std::size_t limit) {
+  const auto at = [&](std::size_t p) {
+    const char c = s[p];
+    return c == '<' ? s.compare(p, 3, "<%@") == 0 : IsBlank(c) && p + 1 < s.size() && (s[p + 1] | 0x20) == 'l';
+  };
+  std::size_t p = from;
+  for (; p + 9 <= limit; p += 8) {
+    std::uint64_t w, next;
+    std::memcpy(&w, s.data() + p, 8);
+    std::memcpy(&next, s.data() + p + 1, 8);
+    std::uint64_t hits = Equal(w, '<') | ((Equal(w, ' ') | Equal(w, '\t')) & Equal(next | kOnes * 0x20, 'l'));
+    while (hits != 0) {  // the first byte in memory first
+      constexpr bool little = std::endian::native == std::endian::little;
+      const int bit = little ? std::countr_zero(hits) : 63 - std::countl_zero(hits);
+      if (const std::size_t q = p + static_cast<std::size_t>(little ? bit / 8 : 7 - bit / 8); at(q)) return q;
+      hits &= ~(std::uint64_t(1) << bit);
+    }
+  }
+  for (; p < limit; ++p)
+    if (at(p)) return p;
+  return limit;
+}
 
 }  // namespace
 
-void MarkLanguages(const Text& in, Text& out) {
+void LanguageEdits(std::string_view s, std::vector<LanguageEdit>& edits) {
+  edits.clear();
+  char family = 0;
+  for (std::size_t i = 0; i < s.size();) {
+    // A stretch of some thousands of characters at most between two stop questions.
+    const std::size_t limit = std::min(s.size(), i + 65536), next = NextCandidate(s, i, limit);
+    Tick(next - i + 1);
+    i = next;
+    if (i == limit) continue;
+    if (s.compare(i, 3, "<%@") == 0) {
+      const std::size_t blanks = i += 3;
+      while (i < s.size() && IsBlank(s[i])) ++i;
+      if (i > blanks) edits.push_back({blanks, i - blanks, blanks, 0});
+      if (const std::size_t n = LanguageAttribute(s, i, &family)) {
+        std::size_t end = i + n;
+        while (end < s.size() && IsBlank(s[end])) ++end;
+        edits.push_back({i, end - i, i, family});
+        i = end;
+      }
+    } else if (const std::size_t n = LanguageAttribute(s, i + 1, &family)) {
+      edits.push_back({i, 1 + n, i, family});
+      i += 1 + n;
+    } else {
+      ++i;
+    }
+  }
+}
+
+void MarkLanguages(const Text& in, Text& out, std::vector<LanguageEdit>& edits) {
   out.bytes.clear(), out.at.clear(), out.flag.clear();
   out.wide = in.wide;
   out.bytes.reserve(in.bytes.size());
   out.flag.reserve(in.flag.size());
+  LanguageEdits(in.bytes, edits);
   const std::string_view s = in.bytes;
   std::size_t i = 0;
   const auto keep = [&](std::size_t n) {
     const auto from = static_cast<std::ptrdiff_t>(i), to = static_cast<std::ptrdiff_t>(i + n);
+    Tick(n);
     out.bytes.append(s.substr(i, n));
     if (!in.at.empty()) out.at.AppendFrom(in.at, i, n);
     out.flag.insert(out.flag.end(), in.flag.begin() + from, in.flag.begin() + to);
-    i += n;
   };
-  const auto mark = [&](std::size_t from, char family) {
-    out.bytes += kLanguageMark;
-    out.bytes += family;
-    if (!in.at.empty()) out.at.Append(2, in.at[from], 0);
-    out.flag.insert(out.flag.end(), 2, 0);
-  };
-  char family = 0;
-  while (i < s.size()) {
-    // A stretch with no "<%@" and no blank before an 'l' (where a LANGUAGE attribute may
-    // begin) goes over whole.
-    std::size_t plain = i;
-    for (const std::size_t limit = std::min(s.size(), i + 65536); plain < limit; ++plain) {
-      const char c = s[plain];
-      if (!kMayBegin[static_cast<unsigned char>(c)]) continue;
-      if (c == '<' ? s.compare(plain, 3, "<%@") == 0 : plain + 1 < s.size() && (s[plain + 1] | 0x20) == 'l') break;
+  for (const LanguageEdit& e : edits) {
+    keep(e.at - i);
+    if (e.family) {
+      out.bytes += kLanguageMark;
+      out.bytes += e.family;
+      if (!in.at.empty()) out.at.Append(2, in.at[e.from], 0);
+      out.flag.insert(out.flag.end(), 2, 0);
     }
-    if (plain > i) {
-      Tick(plain - i);
-      keep(plain - i);
-      continue;
-    }
-    Tick();
-    if (s.compare(i, 3, "<%@") == 0) {
-      keep(3);
-      while (i < s.size() && IsBlank(s[i])) ++i;
-      if (const std::size_t n = LanguageAttribute(s, i, &family)) {
-        mark(i, family);
-        i += n;
-        while (i < s.size() && IsBlank(s[i])) ++i;
-      }
-    } else if (IsBlank(s[i]) && i + 1 < s.size()) {
-      if (const std::size_t n = LanguageAttribute(s, i + 1, &family)) {
-        mark(i, family);
-        i += 1 + n;
-      } else {
-        keep(1);
-      }
-    } else {
-      keep(1);
-    }
+    i = e.at + e.length;
   }
+  keep(s.size() - i);
+}
+
+std::size_t AddedDirective(std::string_view s, char& family) {
+  for (std::string_view lang : {"VBScript", "JScript", "VBScript.Encode", "JScript.Encode"}) {
+    const std::string line = "<%@ LANGUAGE = " + std::string(lang) + " %>";
+    if (!s.starts_with(line)) continue;
+    family = lang[0];
+    if (s.substr(line.size()).starts_with("\r\n")) return line.size() + 2;
+    if (s.substr(line.size()).starts_with("\n")) return line.size() + 1;
+  }
+  return 0;
 }
 
 // Read in pieces of a few megabytes straight into the room, the stop question asked

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace verify_text {
@@ -74,12 +75,24 @@ struct Text {
   bool wide = false;
 };
 
+// Where a text compared differs from the text read: the blanks after "<%@" left out, and
+// each script LANGUAGE attribute (the one blank before it, or the blanks after it in a
+// directive, with it) a mark of its family: the places where an encoder adds or renames a
+// language. Characters [at, at + length) of the text read give way to the mark of
+// `family`, or to nothing when it is 0; `from`: the character whose offset the mark has.
+struct LanguageEdit {
+  std::size_t at = 0, length = 0, from = 0;
+  char family = 0;
+};
+
 // What one check works in, kept by each thread from one file to the next, so that a run
 // of many pages does not take its memory from the system and give it back for every page
 // (each page would then pay for the pages of memory touched anew). A large page's room is
 // let go after it (Workspace::Lease).
 struct Workspace {
   Text source, output, a, b;  // the source's text, the output's decoded, both with languages marked
+  std::vector<LanguageEdit> edits, outputEdits;
+  std::vector<std::pair<std::size_t, std::size_t>> regions, blocks;  // the quick pass's (verify_quick.h)
   std::string plain;          // one block's plain text
   std::u16string plain16;
   // A file's bytes, read without the room being cleared first.
@@ -130,10 +143,16 @@ Decoded DecodeOutput(std::string_view file, Workspace& w);
 // change its family.
 inline constexpr char kLanguageMark = '\x02';
 
-// `in` without the blanks after "<%@" and with each script LANGUAGE attribute, and the one
-// blank before it, as a mark of its family: the places where an encoder adds or renames a
-// language.
-void MarkLanguages(const Text& in, Text& out);
+// The edits of `s`, in order, into `edits`.
+void LanguageEdits(std::string_view s, std::vector<LanguageEdit>& edits);
+
+// `in` with its edits made (`edits`: room to find them in).
+void MarkLanguages(const Text& in, Text& out, std::vector<LanguageEdit>& edits);
+
+// The length of the "<%@ LANGUAGE = VBScript.Encode %>" line an encoder puts at the top
+// of an ASP page that has no directive (ScriptScan::directive), with its line break, when
+// `s` starts with one; else 0. `family`: its language's.
+std::size_t AddedDirective(std::string_view s, char& family);
 
 // The whole file into `bytes`; an empty text, or what failed with the system's reason.
 std::string ReadWhole(const std::filesystem::path& path, Workspace::Bytes& bytes);
