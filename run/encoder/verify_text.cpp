@@ -226,33 +226,34 @@ std::size_t LanguageAttribute(std::string_view s, std::size_t i, char* family = 
   return p - i;
 }
 
-// The bytes of `w` that equal `c`: their high bits set, every other bit clear.
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-inline std::uint64_t Equal(std::uint64_t w, char c) {
+// Bytes of `w` that may equal `c`: the high bit of each byte that does is set, and of
+// some bytes after one that does (a borrow), no others.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL, kHigh = 0x8080808080808080ULL;
+inline std::uint64_t MayEqual(std::uint64_t w, char c) {
   const std::uint64_t x = w ^ (kOnes * static_cast<unsigned char>(c));
-  return ~(((x & kLow7) + kLow7) | x | kLow7);
+  return (x - kOnes) & ~x & kHigh;
 }
 
 // Where a directive ("<%@") or a blank before an 'l' (where a LANGUAGE attribute may
-// begin) first stands in [from, limit) of `s`; `limit` when nowhere. Eight bytes at a
-// time: a '<', or a blank with an 'l' after it.
+// begin) first stands in [from, limit) of `s`; `limit` when nowhere. Eight places at a
+// time, each looked at closely only where its bytes may be one of the two.
 std::size_t NextCandidate(std::string_view s, std::size_t from, std::size_t limit) {
   const auto at = [&](std::size_t p) {
     const char c = s[p];
-    return c == '<' ? s.compare(p, 3, "<%@") == 0 : IsBlank(c) && p + 1 < s.size() && (s[p + 1] | 0x20) == 'l';
+    return c == '<' ? s.size() - p >= 3 && s[p + 1] == '%' && s[p + 2] == '@'
+                    : IsBlank(c) && p + 1 < s.size() && (s[p + 1] | 0x20) == 'l';
   };
   std::size_t p = from;
-  for (; p + 9 <= limit; p += 8) {
-    std::uint64_t w, next;
-    std::memcpy(&w, s.data() + p, 8);
-    std::memcpy(&next, s.data() + p + 1, 8);
-    std::uint64_t hits = Equal(w, '<') | ((Equal(w, ' ') | Equal(w, '\t')) & Equal(next | kOnes * 0x20, 'l'));
-    while (hits != 0) {  // the first byte in memory first
-      constexpr bool little = std::endian::native == std::endian::little;
-      const int bit = little ? std::countr_zero(hits) : 63 - std::countl_zero(hits);
-      if (const std::size_t q = p + static_cast<std::size_t>(little ? bit / 8 : 7 - bit / 8); at(q)) return q;
-      hits &= ~(std::uint64_t(1) << bit);
-    }
+  for (; p + 10 <= limit; p += 8) {
+    std::uint64_t w0, w1, w2;
+    std::memcpy(&w0, s.data() + p, 8);
+    std::memcpy(&w1, s.data() + p + 1, 8);
+    std::memcpy(&w2, s.data() + p + 2, 8);
+    std::uint64_t hits = (MayEqual(w0, '<') & MayEqual(w1, '%') & MayEqual(w2, '@')) |
+                         ((MayEqual(w0, ' ') | MayEqual(w0, '\t')) & MayEqual(w1 | kOnes * 0x20, 'l'));
+    if (hits == 0) continue;
+    for (std::size_t q = p; q < p + 8; ++q)
+      if (at(q)) return q;
   }
   for (; p < limit; ++p)
     if (at(p)) return p;
