@@ -234,9 +234,13 @@ inline std::uint64_t MayEqual(std::uint64_t w, char c) {
   return (x - kOnes) & ~x & kHigh;
 }
 
+// The same for bytes that may be a blank: every byte below '!' is marked, and some after one.
+inline std::uint64_t MayBeBlank(std::uint64_t w) { return (w - kOnes * '!') & ~w & kHigh; }
+
 // Where a directive ("<%@") or a blank before an 'l' (where a LANGUAGE attribute may
 // begin) first stands in [from, limit) of `s`; `limit` when nowhere. Eight places at a
-// time, each looked at closely only where its bytes may be one of the two.
+// time, each looked at closely only where its bytes may be one of the two ('<' and '@'
+// two places on, or a blank or a control character and an 'l').
 std::size_t NextCandidate(std::string_view s, std::size_t from, std::size_t limit) {
   const auto at = [&](std::size_t p) {
     const char c = s[p];
@@ -249,8 +253,8 @@ std::size_t NextCandidate(std::string_view s, std::size_t from, std::size_t limi
     std::memcpy(&w0, s.data() + p, 8);
     std::memcpy(&w1, s.data() + p + 1, 8);
     std::memcpy(&w2, s.data() + p + 2, 8);
-    std::uint64_t hits = (MayEqual(w0, '<') & MayEqual(w1, '%') & MayEqual(w2, '@')) |
-                         ((MayEqual(w0, ' ') | MayEqual(w0, '\t')) & MayEqual(w1 | kOnes * 0x20, 'l'));
+    const std::uint64_t hits =
+        (MayEqual(w0, '<') & MayEqual(w2, '@')) | (MayBeBlank(w0) & MayEqual(w1 | kOnes * 0x20, 'l'));
     if (hits == 0) continue;
     for (std::size_t q = p; q < p + 8; ++q)
       if (at(q)) return q;
