@@ -6,6 +6,7 @@
 #include "text_codec.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace verify_text {
@@ -47,7 +48,7 @@ void Merge(const std::vector<ScriptScan::Span>& regions, Spans& merged) {
   merged.clear();
   for (const ScriptScan::Span& r : regions)
     if (r.begin < r.end) merged.emplace_back(r.begin, r.end);
-  std::sort(merged.begin(), merged.end());
+  if (!std::is_sorted(merged.begin(), merged.end())) std::sort(merged.begin(), merged.end());
   std::size_t n = 0;
   for (const auto& r : merged) {
     if (n > 0 && r.first <= merged[n - 1].second) merged[n - 1].second = std::max(merged[n - 1].second, r.second);
@@ -88,6 +89,20 @@ private:
   std::string_view output_;
   std::size_t r_ = 0, b_ = 0;
 };
+
+// How many bytes from the start `a` and `b` have in common, of the first `n`.
+std::size_t Agree(const char* a, const char* b, std::size_t n) {
+  constexpr std::size_t kPiece = 256;
+  std::size_t k = 0;
+  while (n - k >= kPiece && std::memcmp(a + k, b + k, kPiece) == 0) k += kPiece;
+  for (std::uint64_t x, y; n - k >= 8; k += 8) {
+    std::memcpy(&x, a + k, 8);
+    std::memcpy(&y, b + k, 8);
+    if (x != y) break;
+  }
+  while (k < n && a[k] == b[k]) ++k;
+  return k;
+}
 
 // The family a language named at `offset` of the source must have (verify.cpp, Expected).
 char FamilyAt(const ScriptScan& scan, std::size_t skip, std::size_t offset) {
@@ -131,38 +146,67 @@ bool PassesQuickly(Workspace& w, std::string_view source, std::string_view encod
   if (added > 0 && scan.pageFamily && family != scan.pageFamily) return false;
   const std::string_view b = std::string_view(out).substr(added);
 
-  // The two texts compared, side by side: each the text read with its edits made.
-  const std::vector<LanguageEdit>&ea = w.edits, &eb = w.outputEdits;
-  LanguageEdits(a, w.edits);
-  LanguageEdits(b, w.outputEdits);
+  // The two texts compared, side by side. Where both read the same bytes, they compare
+  // the same: edits never hold a line break, and which a line has depends on its bytes
+  // alone. So the bytes are set side by side as they stand, and only a line where they
+  // differ is compared with its edits made: from the start of that line on both sides to
+  // its end, where both sides are at the start of a line again.
   Readable readable(w.regions, w.blocks, out);
+  const auto lineEnd = [](std::string_view s, std::size_t from) {
+    const std::size_t n = s.find('\n', from);
+    return n == npos ? s.size() : n + 1;
+  };
+  // The lines [i, iEnd) of the source and [j, jEnd) of the output, with their edits made.
+  const auto lines = [&](std::size_t i, std::size_t iEnd, std::size_t j, std::size_t jEnd) {
+    LanguageEdits(a.substr(i, iEnd - i), w.edits);
+    LanguageEdits(b.substr(j, jEnd - j), w.outputEdits);
+    const std::vector<LanguageEdit>&ea = w.edits, &eb = w.outputEdits;
+    const std::size_t i0 = i, j0 = j;
+    for (std::size_t ei = 0, ej = 0;;) {
+      const std::size_t n = std::min((ei < ea.size() ? i0 + ea[ei].at : iEnd) - i, (ej < eb.size() ? j0 + eb[ej].at : jEnd) - j);
+      if (n > 0) {
+        Tick(n);
+        if (std::memcmp(a.data() + i, b.data() + j, n) != 0 || readable.In(i, added + j, n)) return false;
+        i += n, j += n;
+        continue;
+      }
+      const LanguageEdit* x = ei < ea.size() && i0 + ea[ei].at == i ? &ea[ei] : nullptr;
+      const LanguageEdit* y = ej < eb.size() && j0 + eb[ej].at == j ? &eb[ej] : nullptr;
+      if (x && !x->family) {  // characters the texts compared leave out
+        i += x->length, ++ei;
+      } else if (y && !y->family) {
+        j += y->length, ++ej;
+      } else if (x && y) {  // a language named on both sides
+        if (x->family != y->family) return false;
+        i += x->length, ++ei, j += y->length, ++ej;
+      } else if (y) {  // a language the encoder named where the source names none
+        const char want = FamilyAt(scan, skip, i < a.size() ? skip + i : source.size());
+        if (want && want != y->family) return false;
+        j += y->length, ++ej;
+      } else {
+        return !x && i == iEnd && j == jEnd;
+      }
+    }
+  };
   constexpr std::size_t kStretch = std::size_t(1) << 20;  // bytes between two stop questions
-  std::size_t i = 0, j = 0, ei = 0, ej = 0;
-  for (;;) {
-    const std::size_t n = std::min({(ei < ea.size() ? ea[ei].at : a.size()) - i,
-                                    (ej < eb.size() ? eb[ej].at : b.size()) - j, kStretch});
-    if (n > 0) {
-      Tick(n);
-      if (std::memcmp(a.data() + i, b.data() + j, n) != 0 || readable.In(i, added + j, n)) return false;
+  for (std::size_t i = 0, j = 0;;) {
+    const std::size_t n = std::min({a.size() - i, b.size() - j, kStretch});
+    const std::size_t same = Agree(a.data() + i, b.data() + j, n);
+    Tick(same + 1);
+    if (same == n && n == kStretch) {
+      if (readable.In(i, added + j, n)) return false;
       i += n, j += n;
       continue;
     }
-    const LanguageEdit* x = ei < ea.size() && ea[ei].at == i ? &ea[ei] : nullptr;
-    const LanguageEdit* y = ej < eb.size() && eb[ej].at == j ? &eb[ej] : nullptr;
-    if (x && !x->family) {  // characters the texts compared leave out
-      i += x->length, ++ei;
-    } else if (y && !y->family) {
-      j += y->length, ++ej;
-    } else if (x && y) {  // a language named on both sides
-      if (x->family != y->family) return false;
-      i += x->length, ++ei, j += y->length, ++ej;
-    } else if (y) {  // a language the encoder named where the source names none
-      const char want = FamilyAt(scan, skip, i < a.size() ? skip + i : source.size());
-      if (want && want != y->family) return false;
-      j += y->length, ++ej;
-    } else {
-      return !x && i == a.size() && j == b.size();
-    }
+    if (same == n && i + n == a.size() && j + n == b.size()) return !readable.In(i, added + j, n);
+    // The line where they differ, from its start.
+    const std::size_t newline = a.substr(i, same).rfind('\n'), start = newline == npos ? 0 : newline + 1;
+    if (readable.In(i, added + j, start)) return false;
+    i += start, j += start;
+    const std::size_t iEnd = lineEnd(a, i), jEnd = lineEnd(b, j);
+    if (!lines(i, iEnd, j, jEnd)) return false;
+    if (iEnd == a.size() && jEnd == b.size()) return true;
+    i = iEnd, j = jEnd;
   }
 }
 
