@@ -17,9 +17,11 @@ constexpr std::size_t npos = std::string_view::npos;
 using Spans = std::vector<std::pair<std::size_t, std::size_t>>;
 
 // The output with each block decoded into `out`, and where in `out` each block's text
-// stands. False at a damaged block. The same blocks as DecodeOutput finds.
-bool DecodeBlocks(std::string_view text, screnc::Charset cs, std::string& out, Spans& blocks) {
+// stands. False at a damaged block. The same blocks as DecodeOutput finds. `wide`: some
+// block held a character from U+0080 up (whose length depends on `cs`).
+bool DecodeBlocks(std::string_view text, screnc::Charset cs, std::string& out, Spans& blocks, bool& wide) {
   out.clear(), blocks.clear();
+  wide = false;
   out.reserve(text.size());
   for (std::size_t p = 0; p < text.size();) {
     const std::size_t hit = text.find(screnc::kBlockStart, p);
@@ -33,6 +35,7 @@ bool DecodeBlocks(std::string_view text, screnc::Charset cs, std::string& out, S
     for (int tries = 0; !decoded && end != npos && tries < 8; ++tries) {
       const screnc::DecodeResult r = screnc::decode_blocks(text.data() + hit, text.data() + end + 4, cs, out);
       decoded = r.blocks == 1 && r.malformed == 0;
+      wide = wide || (decoded && r.wide);
       if (!decoded) out.resize(begin), end = text.find(screnc::kBlockEnd, end + 1);
     }
     if (!decoded) return false;
@@ -121,9 +124,14 @@ bool PassesQuickly(Workspace& w, std::string_view source, std::string_view encod
   const std::string_view a = source.substr(skip), text = encoded.substr(skip);
   // A byte that reads as a mark in the texts compared: left to the full comparison.
   if (a.find(kLanguageMark) != npos || text.find(kLanguageMark) != npos) return false;
-  const bool utf8 = bom == screnc::Bom::Utf8 || screnc::is_valid_utf8(text);
+  // Blocks of ASCII alone read the same in any code page: whether the output is UTF-8 is
+  // asked only when a block is not, or one did not read as UTF-8.
   std::string& out = w.output.bytes;
-  if (!DecodeBlocks(text, utf8 ? screnc::Charset::Utf8 : screnc::Charset::SingleByte, out, w.blocks)) return false;
+  bool wide = false;
+  bool read = DecodeBlocks(text, screnc::Charset::Utf8, out, w.blocks, wide);
+  if ((!read || wide) && bom != screnc::Bom::Utf8 && !screnc::is_valid_utf8(text))
+    read = DecodeBlocks(text, screnc::Charset::SingleByte, out, w.blocks, wide);
+  if (!read) return false;
 
   const std::function<void()> tick = [] { Tick(); };
   ScriptScan scan = ScanScript(a, kind, defaultFamily, tick);

@@ -29,13 +29,14 @@ std::string Encoded(const std::string& source, Kind kind, bool directive) {
 
 // Markup, script and prose with the places the check treats apart: directives, LANGUAGE
 // attributes in several spellings (in tags, in prose, after blanks and tabs), blocks of
-// every sort, "**Start Encode**", non-ASCII text, line breaks of both kinds.
+// every sort, "**Start Encode**", non-ASCII text (UTF-8, and Latin-1 that makes a page no
+// UTF-8), line breaks of both kinds.
 std::string RandomPage(std::mt19937& rng) {
   static const std::vector<std::string> heads = {
       "", "<%@ LANGUAGE = VBScript %>\r\n", "<%@ Language=\"JScript\" %>\n", "<%@\tCODEPAGE=65001  language = 'vbscript'\t%>",
       "<%@ CODEPAGE=65001 %>\r\n", "<%@LANGUAGE=JavaScript%>", "<p>a</p><%@ LANGUAGE = JScript %>\n"};
   static const std::vector<std::string> pieces = {
-      "<% x = 1 %>", "<%= \"\xC3\xA9t\xC3\xA9\" %>", "<p>text</p>\r\n", "\n", "\t<b>", "<% If a > b Then %>yes<% End If %>",
+      "<% x = 1 %>", "<%= \"\xC3\xA9t\xC3\xA9\" %>", "<% s = \"caf\xE9 \xE0\" %>", "<p>text</p>\r\n", "\n", "\t<b>", "<% If a > b Then %>yes<% End If %>",
       "<script>var a = '<';</script>", "<script language=\"javascript\">f(1);</script>",
       "<SCRIPT LANGUAGE=VBScript RUNAT=Server>MsgBox 1</SCRIPT>", "<script type=\"text/javascript\">g();</script>",
       "<script language='JScript' runat=\"server\">h(2)</script>", "<script\tlanguage = vbscript>MsgBox 2</script>",
