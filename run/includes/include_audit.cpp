@@ -46,7 +46,13 @@ bool IsEncodedPage(EntryAction action, FileKind kind) {
 // The directives of each file, read by up to `threads` threads at once.
 std::vector<std::vector<IncludeDirective>> ReadDirectives(const std::vector<fs::path>& files, int threads) {
   std::vector<std::vector<IncludeDirective>> found(files.size());
-  ParallelEach(files.size(), threads, [&](std::size_t i) { found[i] = FindIncludes(PageText(ReadWholeFile(files[i]))); });
+  ParallelEach(files.size(), threads, [&](std::size_t i) {
+    std::string& bytes = PageBuffer();
+    ReadWholeFile(files[i], bytes);
+    MakePageText(bytes);
+    found[i] = FindIncludes(bytes);
+    ReleaseLargePageBuffer();
+  });
   return found;
 }
 

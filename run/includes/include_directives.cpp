@@ -144,6 +144,11 @@ std::string PageText(std::string bytes) {
   return Utf8FromUtf16(units);
 }
 
+void MakePageText(std::string& bytes) {
+  const bool utf16 = bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
+  if (utf16) bytes = PageText(std::move(bytes));
+}
+
 std::optional<std::string> ResolveInclude(std::string_view includer, const IncludeDirective& directive) {
   std::string_view path = directive.path;
   if (path.empty() || IsSeparator(path.back())) return std::nullopt;

@@ -37,6 +37,8 @@ std::vector<IncludeDirective> FindIncludes(std::string_view text);
 // A file's bytes as the text FindIncludes reads: UTF-16 (with its byte order mark) made
 // UTF-8, anything else as it is.
 std::string PageText(std::string bytes);
+// The same in place: `bytes` is left as it is unless it is UTF-16.
+void MakePageText(std::string& bytes);
 
 // Where a directive of the file `includer` (a path below the source root,
 // '/'-separated) leads, as a path below the source root ('/'-separated, "." and ".."

@@ -38,11 +38,15 @@ std::vector<Scanned> ScanFiles(const std::vector<fs::path>& files, const std::ve
       out.scan = IncludeScan();
     }
     out.read = true;
-    const std::string bytes = ReadWholeFile(files[i]);
-    out.scan.directives = FindIncludes(PageText(bytes));
+    std::string& bytes = PageBuffer();
+    ReadWholeFile(files[i], bytes);
+    // The server-script mark is read from the bytes as they are, the directives from the text.
     if (serverScript) {
       out.scan.serverScript = HoldsServerScript(bytes) ? IncludeScan::Script::Holds : IncludeScan::Script::None;
     }
+    MakePageText(bytes);
+    out.scan.directives = FindIncludes(bytes);
+    ReleaseLargePageBuffer();
   });
   return found;
 }
@@ -82,18 +86,33 @@ bool ParseScan(std::string_view text, IncludeScan& scan) {
   return true;
 }
 
-std::string ReadWholeFile(const fs::path& path) {
+void ReadWholeFile(const fs::path& path, std::string& bytes) {
+  bytes.clear();
   std::ifstream in;
   in.rdbuf()->pubsetbuf(nullptr, 0);
   in.open(path, std::ios::binary);
-  std::string bytes;
   for (std::size_t piece = 16 * 1024; in; piece *= 2) {  // most pages fit the first piece
     const std::size_t had = bytes.size();
-    bytes.resize(had + piece);
-    in.read(bytes.data() + had, static_cast<std::streamsize>(piece));
+    bytes.resize(had + std::max(piece, bytes.capacity() - had));
+    in.read(bytes.data() + had, static_cast<std::streamsize>(bytes.size() - had));
     bytes.resize(had + static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
   }
+}
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::string bytes;
+  ReadWholeFile(path, bytes);
   return bytes;
+}
+
+namespace {
+thread_local std::string pageBuffer;
+}  // namespace
+
+std::string& PageBuffer() { return pageBuffer; }
+
+void ReleaseLargePageBuffer() {
+  if (pageBuffer.capacity() > (4u << 20)) std::string().swap(pageBuffer);
 }
 
 // Each folder on the way and the file itself by its exact name, else by the name that

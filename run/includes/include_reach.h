@@ -84,3 +84,9 @@ private:
 
 // The bytes of `path`, read in large pieces; empty when it cannot be read.
 std::string ReadWholeFile(const std::filesystem::path& path);
+// The same into `bytes`, whose room is used again: reading page after page into one
+// string keeps the allocator from giving memory back and taking it again for each.
+void ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
+// A string of this thread's to read pages into; let go of after a page larger than 4 MB.
+std::string& PageBuffer();
+void ReleaseLargePageBuffer();
