@@ -59,6 +59,19 @@ const DbcsRanges& ranges(Charset cs) {
   }
 }
 
+// The first '<' at or after p, before the last character, for which `accept` holds; end
+// when there is none. The tail the sixteen-at-a-time loops leave, and all of it elsewhere.
+template <class Accept>
+const char* next_lt_where(const char* p, const char* end, Accept accept) {
+  for (; end - p > 1; ++p) {
+    const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p - 1));
+    if (!hit) break;
+    p = static_cast<const char*>(hit);
+    if (accept(p)) return p;
+  }
+  return end;
+}
+
 }  // namespace
 
 // The first '<' at or after p followed by `next` or by an 's' in any case (what may start
@@ -81,13 +94,7 @@ const char* find_tag_start(const char* p, const char* end, char next) {
     p += 16;
   }
 #endif
-  for (; end - p > 1; ++p) {
-    const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p - 1));
-    if (!hit) break;
-    p = static_cast<const char*>(hit);
-    if (p[1] == next || (p[1] | 0x20) == 's') return p;
-  }
-  return end;
+  return next_lt_where(p, end, [next](const char* at) { return at[1] == next || (at[1] | 0x20) == 's'; });
 }
 
 const char16_t* find_tag_start(const char16_t* p, const char16_t* end, char next) {
@@ -118,13 +125,9 @@ const char* find_script_or_directive(const char* p, const char* end) {
     p += 16;
   }
 #endif
-  for (; end - p > 1; ++p) {
-    const void* hit = std::memchr(p, '<', static_cast<std::size_t>(end - p - 1));
-    if (!hit) break;
-    p = static_cast<const char*>(hit);
-    if ((p[1] | 0x20) == 's' || (p[1] == '%' && (end - p == 2 || p[2] == '@'))) return p;
-  }
-  return end;
+  return next_lt_where(p, end, [end](const char* at) {
+    return (at[1] | 0x20) == 's' || (at[1] == '%' && (end - at == 2 || at[2] == '@'));
+  });
 }
 
 const char16_t* find_script_or_directive(const char16_t* p, const char16_t* end) {
