@@ -9,7 +9,7 @@ seconds=${FUZZ_SECONDS:-30}
 out=build-fuzz
 mkdir -p "$out"
 cxx=${CXX_FUZZ:-clang++}
-sources=(screnc/block.cpp screnc/kinds.cpp screnc/text_codec.cpp)
+sources=(screnc/block.cpp screnc/block_bytes.cpp screnc/kinds.cpp screnc/text_codec.cpp)
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -Iscrenc
        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined)
 
