@@ -99,12 +99,6 @@ void ReadWholeFile(const fs::path& path, std::string& bytes) {
   }
 }
 
-std::string ReadWholeFile(const fs::path& path) {
-  std::string bytes;
-  ReadWholeFile(path, bytes);
-  return bytes;
-}
-
 namespace {
 thread_local std::string pageBuffer;
 }  // namespace

@@ -82,10 +82,9 @@ private:
   std::unordered_map<std::string, Kept> scans_;  // with `stored` only
 };
 
-// The bytes of `path`, read in large pieces; empty when it cannot be read.
-std::string ReadWholeFile(const std::filesystem::path& path);
-// The same into `bytes`, whose room is used again: reading page after page into one
-// string keeps the allocator from giving memory back and taking it again for each.
+// The bytes of `path` into `bytes`, read in large pieces; empty when it cannot be read.
+// The string's room is used again: reading page after page into one string keeps the
+// allocator from giving memory back and taking it again for each.
 void ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
 // A string of this thread's to read pages into; let go of after a page larger than 4 MB.
 std::string& PageBuffer();
